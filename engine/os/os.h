@@ -1,0 +1,128 @@
+// The operating-system seam: every primitive the engine needs from Windows.
+// Two backends implement it: win32/ (the real calls) and the player simulator.
+// Algorithms (walk order, naming, filters, retries, messages) live above it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cv50::os {
+
+// An open device, hub or controller handle; 0 is never a valid handle.
+using Handle = std::uint64_t;
+// A device node in the device tree (configuration-manager DEVINST); 0 = none.
+using DevInst = std::uint32_t;
+
+// Wall-clock local time, as the log and file names need it.
+struct LocalTime {
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+struct WindowsVersion {
+    unsigned major = 0, minor = 0;
+};
+
+// The parts of USB_NODE_CONNECTION_INFORMATION the port walk reads.
+struct ConnectionInfo {
+    std::uint16_t bcdUSB = 0;
+    std::uint16_t idVendor = 0;
+    std::uint16_t idProduct = 0;
+    std::uint8_t currentConfigurationValue = 0;
+    bool deviceIsHub = false;
+    std::uint32_t connectionStatus = 0;  // 0 none, 1 connected, others are failures
+};
+
+class Os {
+public:
+    virtual ~Os() = default;
+
+    // --- USB host controllers and hubs ---
+    // Present device-interface paths of class GUID_DEVINTERFACE_USB_HOST_CONTROLLER, in
+    // enumeration order; empty when the class cannot be listed.
+    virtual std::vector<std::string> hostControllerPaths() = 0;
+    // Opens a controller, hub or device ("\\.\HCD0", "\\.\<hub name>", an interface path)
+    // for generic write, share write, open existing. Returns 0 on failure.
+    virtual Handle openDevice(const std::string& path) = 0;
+    virtual void closeHandle(Handle h) = 0;
+    // Root hub name of an open host controller (ANSI), or nothing.
+    virtual std::optional<std::string> rootHubName(Handle controller) = 0;
+    // bNumberOfPorts of an open hub's descriptor, or nothing when the request fails.
+    virtual std::optional<unsigned> hubPortCount(Handle hub) = 0;
+    // Connection information of port `port` (1-based) of an open hub, or nothing.
+    virtual std::optional<ConnectionInfo> connectionInfo(Handle hub, unsigned port) = 0;
+    // Name of the hub attached to `port`, or nothing.
+    virtual std::optional<std::string> downstreamHubName(Handle hub, unsigned port) = 0;
+    // Driver key name of the device attached to `port`, or nothing.
+    virtual std::optional<std::string> driverKeyName(Handle hub, unsigned port) = 0;
+
+    // --- Device tree ---
+    // Each returns 0 when there is no such node.
+    virtual DevInst deviceTreeRoot() = 0;
+    virtual DevInst deviceTreeChild(DevInst node) = 0;
+    virtual DevInst deviceTreeSibling(DevInst node) = 0;
+    virtual DevInst deviceTreeParent(DevInst node) = 0;
+    // The node's CM_DRP_DRIVER property, or nothing.
+    virtual std::optional<std::string> deviceDriverKey(DevInst node) = 0;
+    // The node's device instance id, or nothing.
+    virtual std::optional<std::string> deviceInstanceId(DevInst node) = 0;
+
+    // --- System ---
+    virtual WindowsVersion windowsVersion() = 0;
+
+    // --- Files ---
+    // Engine paths use "\" as separator; backends map them to their file system.
+    virtual bool pathExists(const std::string& path) = 0;
+    // Opens a file for reading and writing without sharing, creating it when missing;
+    // positioned at the start. Returns nullptr on failure; the caller closes it.
+    virtual std::FILE* openExclusiveReadWrite(const std::string& path) = 0;
+
+    // --- Time ---
+    virtual LocalTime localTime() = 0;
+    // Milliseconds of a monotonic clock; only differences mean anything.
+    virtual std::uint64_t tickMs() = 0;
+    virtual void sleepMs(std::uint32_t ms) = 0;
+};
+
+// The backend of this process. Chosen on first use: on Windows the real one unless
+// CV50_SIM names a scenario file; elsewhere always the simulator (CV50_SIM, or the
+// built-in sample world).
+Os& current();
+
+// Replaces the backend (the command line's --sim, tests). Returns the previous one;
+// not to be called while another thread uses the seam.
+std::unique_ptr<Os> install(std::unique_ptr<Os> backend);
+
+// Closes a handle of the current backend when it goes out of scope.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle h) : h_(h) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.h_) { o.h_ = 0; }
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = o.h_;
+            o.h_ = 0;
+        }
+        return *this;
+    }
+    void reset() {
+        if (h_ != 0) current().closeHandle(h_);
+        h_ = 0;
+    }
+    Handle get() const { return h_; }
+    explicit operator bool() const { return h_ != 0; }
+
+private:
+    Handle h_ = 0;
+};
+
+}  // namespace cv50::os

@@ -1,0 +1,211 @@
+// The real Windows calls behind the os seam. Request buffers are packed and parsed
+// by usb_requests.cpp; this file only adds the system calls around them.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// clang-format off
+#include <setupapi.h>
+#include <cfgmgr32.h>
+// clang-format on
+#include <fcntl.h>
+#include <io.h>
+
+#include <vector>
+
+#include "engine/os/usb_requests.h"
+#include "engine/os/win32/win32_os.h"
+
+namespace cv50::os {
+namespace {
+
+namespace rq = usbreq;
+
+// GUID_DEVINTERFACE_USB_HOST_CONTROLLER
+const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a,
+                                   {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
+
+HANDLE toWin(Handle h) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(h)); }
+
+std::string ansiFromUtf16(const std::u16string& text) {
+    if (text.empty()) return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    if (n <= 0) return rq::asciiFromUtf16(text);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+// One buffered request whose input and output share `buf`; false when it fails.
+bool ioctl(Handle h, DWORD code, rq::Bytes& buf, bool sendInput, DWORD* returned) {
+    *returned = 0;
+    return DeviceIoControl(toWin(h), code, sendInput ? buf.data() : nullptr,
+                           sendInput ? static_cast<DWORD>(buf.size()) : 0, buf.data(),
+                           static_cast<DWORD>(buf.size()), returned, nullptr) != FALSE;
+}
+
+// The two-step name requests: a header-sized buffer reports the length, then the name.
+std::optional<std::string> connectionName(Handle hub, unsigned port, DWORD code) {
+    rq::Bytes head = rq::connectionNameRequest(port);
+    DWORD got = 0;
+    if (!ioctl(hub, code, head, true, &got)) return std::nullopt;
+    const auto length = rq::parseConnectionNameLength(head);
+    if (!length || *length <= rq::kConnectionNameHeaderSize || *length > 64 * 1024)
+        return std::nullopt;
+    rq::Bytes full = rq::connectionNameRequest(port, *length);
+    if (!ioctl(hub, code, full, true, &got)) return std::nullopt;
+    const auto name = rq::parseConnectionName(full);
+    if (!name) return std::nullopt;
+    return ansiFromUtf16(*name);
+}
+
+class Win32Os final : public Os {
+public:
+    std::vector<std::string> hostControllerPaths() override {
+        std::vector<std::string> paths;
+        HDEVINFO set = SetupDiGetClassDevsA(&kHostControllerClass, nullptr, nullptr,
+                                            DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        if (set == INVALID_HANDLE_VALUE) return paths;
+        for (DWORD i = 0;; ++i) {
+            SP_DEVICE_INTERFACE_DATA data{};
+            data.cbSize = sizeof data;
+            if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kHostControllerClass, i, &data)) break;
+            DWORD need = 0;
+            SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &need, nullptr);
+            if (need < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) continue;
+            std::vector<DWORD> storage((need + sizeof(DWORD) - 1) / sizeof(DWORD));
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+            if (SetupDiGetDeviceInterfaceDetailA(set, &data, detail, need, nullptr, nullptr))
+                paths.emplace_back(detail->DevicePath);
+        }
+        SetupDiDestroyDeviceInfoList(set);
+        return paths;
+    }
+
+    Handle openDevice(const std::string& path) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
+    }
+
+    void closeHandle(Handle h) override { CloseHandle(toWin(h)); }
+
+    std::optional<std::string> rootHubName(Handle controller) override {
+        rq::Bytes head = rq::rootHubNameRequest();
+        DWORD got = 0;
+        if (!ioctl(controller, rq::kGetRootHubName, head, false, &got)) return std::nullopt;
+        const auto length = rq::parseRootHubNameLength(head);
+        if (!length || *length <= rq::kRootHubNameHeaderSize || *length > 64 * 1024)
+            return std::nullopt;
+        rq::Bytes full = rq::rootHubNameRequest(*length);
+        if (!ioctl(controller, rq::kGetRootHubName, full, false, &got)) return std::nullopt;
+        const auto name = rq::parseRootHubName(full);
+        if (!name) return std::nullopt;
+        return ansiFromUtf16(*name);
+    }
+
+    std::optional<unsigned> hubPortCount(Handle hub) override {
+        rq::Bytes buf = rq::nodeInformationRequest();
+        DWORD got = 0;
+        if (!ioctl(hub, rq::kGetNodeInformation, buf, true, &got)) return std::nullopt;
+        return rq::parseNodeInformationPorts(buf);
+    }
+
+    std::optional<ConnectionInfo> connectionInfo(Handle hub, unsigned port) override {
+        rq::Bytes buf = rq::connectionInfoRequest(port);
+        DWORD got = 0;
+        if (!ioctl(hub, rq::kGetNodeConnectionInformation, buf, true, &got)) return std::nullopt;
+        return rq::parseConnectionInfo(std::span<const std::uint8_t>(buf.data(), got));
+    }
+
+    std::optional<std::string> downstreamHubName(Handle hub, unsigned port) override {
+        return connectionName(hub, port, rq::kGetNodeConnectionName);
+    }
+
+    std::optional<std::string> driverKeyName(Handle hub, unsigned port) override {
+        return connectionName(hub, port, rq::kGetNodeConnectionDriverKeyName);
+    }
+
+    DevInst deviceTreeRoot() override {
+        DEVINST node = 0;
+        return CM_Locate_DevNodeA(&node, nullptr, CM_LOCATE_DEVNODE_NORMAL) == CR_SUCCESS ? node : 0;
+    }
+    DevInst deviceTreeChild(DevInst n) override {
+        DEVINST out = 0;
+        return CM_Get_Child(&out, n, 0) == CR_SUCCESS ? out : 0;
+    }
+    DevInst deviceTreeSibling(DevInst n) override {
+        DEVINST out = 0;
+        return CM_Get_Sibling(&out, n, 0) == CR_SUCCESS ? out : 0;
+    }
+    DevInst deviceTreeParent(DevInst n) override {
+        DEVINST out = 0;
+        return CM_Get_Parent(&out, n, 0) == CR_SUCCESS ? out : 0;
+    }
+
+    std::optional<std::string> deviceDriverKey(DevInst n) override {
+        char buf[512] = {};
+        ULONG length = sizeof buf;
+        if (CM_Get_DevNode_Registry_PropertyA(n, CM_DRP_DRIVER, nullptr, buf, &length, 0) !=
+            CR_SUCCESS)
+            return std::nullopt;
+        buf[sizeof buf - 1] = '\0';
+        return std::string(buf);
+    }
+
+    std::optional<std::string> deviceInstanceId(DevInst n) override {
+        char buf[512] = {};
+        if (CM_Get_Device_IDA(n, buf, sizeof buf - 1, 0) != CR_SUCCESS) return std::nullopt;
+        return std::string(buf);
+    }
+
+    WindowsVersion windowsVersion() override {
+        // GetVersionEx lies to programs without a manifest; ntdll tells the truth.
+        using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+        OSVERSIONINFOW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+            auto fn = reinterpret_cast<RtlGetVersionFn>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+            if (fn && fn(&info) == 0) return {info.dwMajorVersion, info.dwMinorVersion};
+        }
+        return {};
+    }
+
+    bool pathExists(const std::string& path) override {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    std::FILE* openExclusiveReadWrite(const std::string& path) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(h);
+            return nullptr;
+        }
+        std::FILE* f = _fdopen(fd, "r+b");
+        if (!f) _close(fd);
+        return f;
+    }
+
+    LocalTime localTime() override {
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+    }
+
+    std::uint64_t tickMs() override { return GetTickCount64(); }
+
+    void sleepMs(std::uint32_t ms) override { Sleep(ms); }
+};
+
+}  // namespace
+
+std::unique_ptr<Os> makeWin32Os() { return std::make_unique<Win32Os>(); }
+
+}  // namespace cv50::os

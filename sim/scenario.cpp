@@ -1,0 +1,203 @@
+// Reading scenario files. Users write these by hand, so every problem is reported
+// with the file and the place inside it.
+#include "sim/scenario.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace cv50::sim {
+namespace {
+
+using nlohmann::json;
+
+// Where in the file a value sits, for messages: controllers[0].ports[2].device.vid
+class Reader {
+public:
+    explicit Reader(std::string source) : source_(std::move(source)) {}
+
+    [[noreturn]] void fail(const std::string& where, const std::string& problem) const {
+        throw ScenarioError(source_ + ": " + (where.empty() ? "" : where + ": ") + problem);
+    }
+
+    void checkKeys(const json& obj, const std::string& where,
+                   std::initializer_list<const char*> known) const {
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            bool ok = false;
+            for (const char* k : known) ok = ok || it.key() == k;
+            if (!ok) fail(where, "unknown key \"" + it.key() + "\"");
+        }
+    }
+
+    const json& object(const json& v, const std::string& where) const {
+        if (!v.is_object()) fail(where, "expected an object");
+        return v;
+    }
+
+    const json& array(const json& v, const std::string& where) const {
+        if (!v.is_array()) fail(where, "expected an array");
+        return v;
+    }
+
+    std::uint16_t u16(const json& v, const std::string& where) const {
+        std::uint64_t n = 0;
+        if (v.is_number_unsigned()) {
+            n = v.get<std::uint64_t>();
+        } else if (v.is_string()) {
+            const std::string s = v.get<std::string>();
+            if (s.size() < 3 || s.size() > 18 || (s.rfind("0x", 0) != 0 && s.rfind("0X", 0) != 0))
+                fail(where, "expected a number or a \"0x...\" string, got \"" + s + "\"");
+            for (std::size_t i = 2; i < s.size(); ++i) {
+                const char c = s[i];
+                int d = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : -1;
+                if (d < 0) fail(where, "\"" + s + "\" is not a hexadecimal number");
+                n = n * 16 + static_cast<unsigned>(d);
+            }
+        } else {
+            fail(where, "expected a number or a \"0x...\" string");
+        }
+        if (n > 0xFFFF) fail(where, "value does not fit 16 bits");
+        return static_cast<std::uint16_t>(n);
+    }
+
+    bool boolean(const json& v, const std::string& where) const {
+        if (!v.is_boolean()) fail(where, "expected true or false");
+        return v.get<bool>();
+    }
+
+    std::string string(const json& v, const std::string& where) const {
+        if (!v.is_string()) fail(where, "expected a string");
+        return v.get<std::string>();
+    }
+
+    DeviceSpec device(const json& v, const std::string& where) const {
+        object(v, where);
+        checkKeys(v, where, {"vid", "pid", "bcdUSB", "configured", "node"});
+        DeviceSpec d;
+        for (const char* key : {"vid", "pid", "bcdUSB"})
+            if (!v.contains(key)) fail(where, std::string("missing \"") + key + "\"");
+        d.vid = u16(v["vid"], where + ".vid");
+        d.pid = u16(v["pid"], where + ".pid");
+        d.bcdUSB = u16(v["bcdUSB"], where + ".bcdUSB");
+        if (v.contains("configured")) d.configured = boolean(v["configured"], where + ".configured");
+        if (v.contains("node")) d.hasNode = boolean(v["node"], where + ".node");
+        return d;
+    }
+
+    HubSpec hub(const json& v, const std::string& where, int depth) const {
+        // A real tree has at most 7 tiers; this only keeps hostile files from exhausting the stack.
+        if (depth > 32) fail(where, "hubs nested too deeply");
+        object(v, where);
+        checkKeys(v, where, {"ports"});
+        if (!v.contains("ports")) fail(where, "missing \"ports\"");
+        const json& ports = array(v["ports"], where + ".ports");
+        if (ports.size() > 255) fail(where + ".ports", "a hub has at most 255 ports");
+        HubSpec h;
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            h.ports.push_back(port(ports[i], where + ".ports[" + std::to_string(i) + "]", depth));
+        return h;
+    }
+
+    PortSpec port(const json& v, const std::string& where, int depth) const {
+        PortSpec p;
+        if (v.is_null()) return p;
+        if (!v.is_object() || v.size() != 1)
+            fail(where, "unknown port entry (expected null, {\"hub\": ...} or {\"device\": ...})");
+        if (v.contains("hub")) {
+            p.kind = PortSpec::Kind::Hub;
+            p.hub = std::make_shared<HubSpec>(hub(v["hub"], where + ".hub", depth + 1));
+        } else if (v.contains("device")) {
+            p.kind = PortSpec::Kind::Device;
+            p.device = device(v["device"], where + ".device");
+        } else {
+            fail(where, "unknown port entry \"" + v.begin().key() +
+                            "\" (expected null, \"hub\" or \"device\")");
+        }
+        return p;
+    }
+
+    os::WindowsVersion windows(const json& v) const {
+        const std::string s = string(v, "windows");
+        if (s == "5.1") return {5, 1};
+        if (s == "6.0") return {6, 0};
+        if (s == "6.1") return {6, 1};
+        if (s == "10.0") return {10, 0};
+        fail("windows", "unknown Windows version \"" + s + "\" (expected 5.1, 6.0, 6.1 or 10.0)");
+    }
+
+    os::LocalTime time(const json& v) const {
+        const std::string s = string(v, "time");
+        os::LocalTime t;
+        char tail = 0;
+        const int n = std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &t.year, &t.month, &t.day,
+                                  &t.hour, &t.minute, &t.second, &t.millisecond, &tail);
+        const bool ok = (n == 6 || n == 7) && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+                        t.day <= 31 && t.hour >= 0 && t.hour < 24 && t.minute >= 0 &&
+                        t.minute < 60 && t.second >= 0 && t.second < 60 && t.millisecond >= 0 &&
+                        t.millisecond < 1000 && t.year >= 1601 && t.year <= 9999;
+        if (!ok) fail("time", "expected a local time such as \"2026-12-31T23:59:59.999\"");
+        return t;
+    }
+
+    Scenario scenario(const json& root) const {
+        object(root, "");
+        checkKeys(root, "", {"controllers", "speed", "windows", "time"});
+        Scenario s;
+        if (root.contains("speed")) {
+            const json& v = root["speed"];
+            if (!v.is_number() || v.get<double>() <= 0 || v.get<double>() > 1e6)
+                fail("speed", "expected a number above 0 and at most 1000000");
+            s.speed = v.get<double>();
+        }
+        if (root.contains("windows")) s.windows = windows(root["windows"]);
+        if (root.contains("time")) s.startTime = time(root["time"]);
+        if (!root.contains("controllers")) fail("", "missing \"controllers\"");
+        const json& controllers = array(root["controllers"], "controllers");
+        for (std::size_t i = 0; i < controllers.size(); ++i) {
+            const std::string where = "controllers[" + std::to_string(i) + "]";
+            const json& c = object(controllers[i], where);
+            checkKeys(c, where, {"usb", "ports"});
+            ControllerSpec spec;
+            const std::string usb = c.contains("usb") ? string(c["usb"], where + ".usb") : "2.0";
+            if (usb != "2.0" && usb != "1.1") fail(where + ".usb", "expected \"2.0\" or \"1.1\"");
+            spec.usb20 = usb == "2.0";
+            json hubObject = json::object();
+            if (c.contains("ports")) hubObject["ports"] = c["ports"];
+            else fail(where, "missing \"ports\"");
+            spec.rootHub = hub(hubObject, where, 0);
+            s.controllers.push_back(std::move(spec));
+        }
+        return s;
+    }
+
+private:
+    std::string source_;
+};
+
+}  // namespace
+
+Scenario parseScenario(const std::string& text, const std::string& source) {
+    Reader reader(source);
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::parse_error& e) {
+        reader.fail("", std::string("not valid JSON: ") + e.what());
+    }
+    return reader.scenario(root);
+}
+
+Scenario loadScenarioFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ScenarioError(path + ": cannot open the scenario file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parseScenario(text.str(), path);
+}
+
+}  // namespace cv50::sim

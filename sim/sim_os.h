@@ -1,0 +1,74 @@
+// The os seam answered by the simulator: a USB world, a clock and the host's files.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/os/os.h"
+#include "sim/scenario.h"
+#include "sim/sim_clock.h"
+#include "sim/usb_world.h"
+
+namespace cv50::sim {
+
+class SimOs : public os::Os {
+public:
+    explicit SimOs(const Scenario& scenario);
+
+    SimClock& clock() { return clock_; }
+
+    std::vector<std::string> hostControllerPaths() override;
+    os::Handle openDevice(const std::string& path) override;
+    void closeHandle(os::Handle h) override;
+    std::optional<std::string> rootHubName(os::Handle controller) override;
+    std::optional<unsigned> hubPortCount(os::Handle hub) override;
+    std::optional<os::ConnectionInfo> connectionInfo(os::Handle hub, unsigned port) override;
+    std::optional<std::string> downstreamHubName(os::Handle hub, unsigned port) override;
+    std::optional<std::string> driverKeyName(os::Handle hub, unsigned port) override;
+
+    os::DevInst deviceTreeRoot() override;
+    os::DevInst deviceTreeChild(os::DevInst node) override;
+    os::DevInst deviceTreeSibling(os::DevInst node) override;
+    os::DevInst deviceTreeParent(os::DevInst node) override;
+    std::optional<std::string> deviceDriverKey(os::DevInst node) override;
+    std::optional<std::string> deviceInstanceId(os::DevInst node) override;
+
+    os::WindowsVersion windowsVersion() override { return windows_; }
+
+    bool pathExists(const std::string& path) override;
+    std::FILE* openExclusiveReadWrite(const std::string& path) override;
+
+    os::LocalTime localTime() override { return clock_.localTime(); }
+    std::uint64_t tickMs() override { return clock_.tickMs(); }
+    void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
+
+    // Engine paths use "\"; on a host whose separator is "/" they are mapped.
+    static std::string hostPath(const std::string& enginePath);
+
+private:
+    // What an open handle refers to: a controller (by index) or a hub (by name,
+    // looked up on every request so a hub that left the bus fails cleanly).
+    struct Target {
+        int controller = -1;
+        std::string hubName;
+    };
+
+    const SimHub* hubFor(os::Handle h) const;
+    const SimPort* portFor(os::Handle hub, unsigned port) const;
+
+    mutable std::mutex mutex_;
+    UsbWorld world_;
+    SimClock clock_;
+    os::WindowsVersion windows_;
+    std::map<os::Handle, Target> handles_;
+    os::Handle nextHandle_ = 0x100;
+};
+
+// The simulator for a process that did not name one explicitly: the scenario file
+// `path`, or the built-in sample world when `path` is empty. A file that cannot be
+// used is reported on stderr and gives an empty world.
+std::unique_ptr<os::Os> makeProcessSimulator(const std::string& path);
+
+}  // namespace cv50::sim

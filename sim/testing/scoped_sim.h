@@ -1,0 +1,45 @@
+// Tests: a simulated world installed as the process backend for one scope.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/os/os.h"
+#include "sim/scenario.h"
+#include "sim/sim_os.h"
+
+namespace cv50::sim::testing {
+
+class ScopedSim {
+public:
+    explicit ScopedSim(const std::string& scenarioJson) {
+        auto sim = std::make_unique<SimOs>(parseScenario(scenarioJson, "test scenario"));
+        sim_ = sim.get();
+        previous_ = os::install(std::move(sim));
+    }
+    ~ScopedSim() { os::install(std::move(previous_)); }
+    ScopedSim(const ScopedSim&) = delete;
+    ScopedSim& operator=(const ScopedSim&) = delete;
+
+    SimOs& sim() { return *sim_; }
+
+private:
+    SimOs* sim_ = nullptr;
+    std::unique_ptr<os::Os> previous_;
+};
+
+// A temporary folder removed with everything in it at the end of the scope.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    // The host path, without a trailing separator.
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace cv50::sim::testing
