@@ -7,11 +7,14 @@
 #include <iostream>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
 #else
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -193,6 +196,147 @@ std::FILE* SimOs::openExclusiveReadWrite(const std::string& path) {
     if (!f) ::close(fd);
 #endif
     return f;
+}
+
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The host's form of a folder, ending in the engine's separator.
+std::string engineFolder(std::string host) {
+    while (host.size() > 1 && (host.back() == '/' || host.back() == '\\')) host.pop_back();
+    return host + "\\";
+}
+
+}  // namespace
+
+void SimOs::attachEndpoint(const std::string& devicePath,
+                           std::shared_ptr<CorvUsbEndpoint> endpoint) {
+    std::lock_guard lock(mutex_);
+    endpoints_[upper(devicePath)] = std::move(endpoint);
+}
+
+void SimOs::detachEndpoint(const std::string& devicePath) {
+    std::lock_guard lock(mutex_);
+    endpoints_.erase(upper(devicePath));
+}
+
+os::Handle SimOs::openReadWrite(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const std::string key = upper(path);
+    constexpr std::size_t kPipeSuffix = 7;  // "\PIPE00"
+    if (key.size() <= kPipeSuffix) return 0;
+    const std::string suffix = key.substr(key.size() - kPipeSuffix);
+    if (suffix != "\\PIPE00" && suffix != "\\PIPE01") return 0;
+    auto it = endpoints_.find(key.substr(0, key.size() - kPipeSuffix));
+    if (it == endpoints_.end()) return 0;
+    Target target;
+    target.endpoint = it->second;
+    target.writePipe = suffix == "\\PIPE00";
+    const os::Handle h = nextHandle_++;
+    handles_[h] = target;
+    return h;
+}
+
+long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size) {
+    std::shared_ptr<CorvUsbEndpoint> endpoint;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = handles_.find(h);
+        if (it == handles_.end() || !it->second.writePipe) return -1;
+        endpoint = it->second.endpoint.lock();
+        // A device that left the bus keeps no pipe, even if its object lives on.
+        if (!endpoint || std::none_of(endpoints_.begin(), endpoints_.end(),
+                                      [&](const auto& e) { return e.second == endpoint; }))
+            return -1;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    return endpoint->hostWrite(std::span(bytes, size)) ? static_cast<long long>(size) : -1;
+}
+
+long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
+    std::shared_ptr<CorvUsbEndpoint> endpoint;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = handles_.find(h);
+        if (it == handles_.end() || it->second.writePipe) return -1;
+        endpoint = it->second.endpoint.lock();
+        if (!endpoint || std::none_of(endpoints_.begin(), endpoints_.end(),
+                                      [&](const auto& e) { return e.second == endpoint; }))
+            return -1;
+    }
+    return endpoint->hostRead(std::span(static_cast<std::uint8_t*>(data), size));
+}
+
+os::Handle SimOs::loadLibrary(const std::string& name) {
+#ifdef _WIN32
+    return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
+#else
+    // "X.dll" is the shared object "libX.so", looked for beside the program first.
+    std::string file = hostPath(name);
+    const auto slash = file.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    if (base.size() > 4 && upper(base.substr(base.size() - 4)) == ".DLL")
+        base = "lib" + base.substr(0, base.size() - 4) + ".so";
+    void* lib = nullptr;
+    if (dir.empty()) {
+        lib = ::dlopen(hostPath(programFolder() + base).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!lib) lib = ::dlopen(base.c_str(), RTLD_NOW | RTLD_LOCAL);
+    } else {
+        lib = ::dlopen((dir + base).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(lib));
+#endif
+}
+
+void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
+    if (library == 0) return nullptr;
+#ifdef _WIN32
+    return reinterpret_cast<void*>(GetProcAddress(
+        reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)), name.c_str()));
+#else
+    return ::dlsym(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)), name.c_str());
+#endif
+}
+
+void SimOs::freeLibrary(os::Handle library) {
+    if (library == 0) return;
+#ifdef _WIN32
+    FreeLibrary(reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)));
+#else
+    ::dlclose(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)));
+#endif
+}
+
+void SimOs::setTempFolder(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    tempFolder_ = folder;
+}
+
+std::string SimOs::tempFolder() {
+    {
+        std::lock_guard lock(mutex_);
+        if (tempFolder_) return *tempFolder_;
+    }
+    std::error_code ec;
+    const auto dir = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string() : engineFolder(dir.string());
+}
+
+std::string SimOs::programFolder() {
+#ifdef _WIN32
+    char buf[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    const std::filesystem::path exe(std::string(buf, n < sizeof buf ? n : 0));
+#else
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+#endif
+    return exe.has_parent_path() ? engineFolder(exe.parent_path().string()) : std::string();
 }
 
 std::unique_ptr<os::Os> makeProcessSimulator(const std::string& path) {

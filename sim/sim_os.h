@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/os/os.h"
+#include "sim/corvusb_endpoint.h"
 #include "sim/scenario.h"
 #include "sim/sim_clock.h"
 #include "sim/usb_world.h"
@@ -40,6 +41,23 @@ public:
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
 
+    os::Handle openReadWrite(const std::string& path) override;
+    long long writeHandle(os::Handle h, const void* data, std::size_t size) override;
+    long long readHandle(os::Handle h, void* data, std::size_t size) override;
+
+    os::Handle loadLibrary(const std::string& name) override;
+    void* libraryFunction(os::Handle library, const std::string& name) override;
+    void freeLibrary(os::Handle library) override;
+
+    std::string tempFolder() override;
+    std::string programFolder() override;
+    // Tests: make tempFolder() report exactly this text.
+    void setTempFolder(const std::string& folder);
+
+    // The pipes of the device whose path is `devicePath` reach `endpoint` until detached.
+    void attachEndpoint(const std::string& devicePath, std::shared_ptr<CorvUsbEndpoint> endpoint);
+    void detachEndpoint(const std::string& devicePath);
+
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
     void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
@@ -53,6 +71,8 @@ private:
     struct Target {
         int controller = -1;
         std::string hubName;
+        std::weak_ptr<CorvUsbEndpoint> endpoint;  // a pipe of a CorvUsb device
+        bool writePipe = false;
     };
 
     const SimHub* hubFor(os::Handle h) const;
@@ -63,6 +83,8 @@ private:
     SimClock clock_;
     os::WindowsVersion windows_;
     std::map<os::Handle, Target> handles_;
+    std::map<std::string, std::shared_ptr<CorvUsbEndpoint>> endpoints_;  // by upper-case path
+    std::optional<std::string> tempFolder_;
     os::Handle nextHandle_ = 0x100;
 };
 

@@ -81,6 +81,26 @@ public:
     // positioned at the start. Returns nullptr on failure; the caller closes it.
     virtual std::FILE* openExclusiveReadWrite(const std::string& path) = 0;
 
+    // --- Device I/O: the CorvUsb pipes "<device path>\PIPE00" (write) and "\PIPE01" (read) ---
+    // Opens a device or pipe for reading and writing. Returns 0 on failure.
+    virtual Handle openReadWrite(const std::string& path) = 0;
+    // Bytes transferred, or -1 when the transfer fails (device gone, pipe error).
+    virtual long long writeHandle(Handle h, const void* data, std::size_t size) = 0;
+    virtual long long readHandle(Handle h, void* data, std::size_t size) = 0;
+
+    // --- Libraries loaded at run time ---
+    // Loads a library by file name ("CV60FSDLL.dll") or path; 0 when it cannot be loaded.
+    virtual Handle loadLibrary(const std::string& name) = 0;
+    // The address of an exported function, or nullptr.
+    virtual void* libraryFunction(Handle library, const std::string& name) = 0;
+    virtual void freeLibrary(Handle library) = 0;
+
+    // --- Folders ---
+    // The temporary folder as GetTempPathA reports it (normally ending in "\").
+    virtual std::string tempFolder() = 0;
+    // The folder of the running program, ending in "\".
+    virtual std::string programFolder() = 0;
+
     // --- Time ---
     virtual LocalTime localTime() = 0;
     // Milliseconds of a monotonic clock; only differences mean anything.

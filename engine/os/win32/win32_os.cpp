@@ -193,6 +193,56 @@ public:
         return f;
     }
 
+    Handle openReadWrite(const std::string& path) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
+    }
+
+    long long writeHandle(Handle h, const void* data, std::size_t size) override {
+        DWORD done = 0;
+        if (size > MAXDWORD ||
+            !WriteFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
+            return -1;
+        return done;
+    }
+
+    long long readHandle(Handle h, void* data, std::size_t size) override {
+        DWORD done = 0;
+        if (size > MAXDWORD || !ReadFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
+            return -1;
+        return done;
+    }
+
+    Handle loadLibrary(const std::string& name) override {
+        return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
+    }
+
+    void* libraryFunction(Handle library, const std::string& name) override {
+        return reinterpret_cast<void*>(
+            GetProcAddress(reinterpret_cast<HMODULE>(toWin(library)), name.c_str()));
+    }
+
+    void freeLibrary(Handle library) override {
+        FreeLibrary(reinterpret_cast<HMODULE>(toWin(library)));
+    }
+
+    std::string tempFolder() override {
+        char buf[MAX_PATH + 1] = {};
+        const DWORD n = GetTempPathA(sizeof buf, buf);
+        return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+    }
+
+    std::string programFolder() override {
+        char buf[MAX_PATH + 1] = {};
+        const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+        std::string path(buf, n < sizeof buf ? n : 0);
+        const auto slash = path.find_last_of("\\/");
+        return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    }
+
     LocalTime localTime() override {
         SYSTEMTIME st;
         GetLocalTime(&st);
