@@ -54,6 +54,7 @@ windows: build-win64
 
 demo: build-linux
 	./build/linux/bin/cv50 list
+	./build/linux/bin/cv50 wait --port 4-2 --kind Loader --timeout 10
 
 clean:
 	rm -rf build

@@ -1,11 +1,14 @@
-// cv50 list: the devices on USB ports, in walk order.
+// cv50 list: the devices on USB ports, in walk order, with the kind of each player.
 #include <cstdio>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/commands.h"
+#include "cli/device_kind.h"
 #include "engine/device/port_walk.h"
+#include "engine/device/search.h"
 
 namespace cv50::cli {
 namespace {
@@ -15,21 +18,49 @@ struct ListOptions {
     bool all = false;
 };
 
-void printText(const std::vector<device::PortEntry>& entries) {
+struct Listed {
+    device::PortEntry entry;
+    std::optional<CV_DEVICE_TYPE> kind;
+    char driveLetter = 0;
+};
+
+std::vector<Listed> listDevices(bool all) {
+    std::vector<device::PortEntry> entries;
+    if (all)
+        device::EnumerateUsbPortsAll(entries);
+    else
+        device::EnumerateUsbPorts(entries);
+    std::vector<Listed> out;
     for (const device::PortEntry& e : entries) {
-        std::printf("%-19s %04x:%04x  bcdUSB %04x  %s\n", e.layer.c_str(), e.vid, e.pid, e.bcdUSB,
-                    e.devicePath.empty() ? "(no device node)" : e.devicePath.c_str());
+        Listed l{e, device::classify(e), 0};
+        if (l.kind == Msc) l.driveLetter = device::findDriveLetter(e.devicePath, e.devInst);
+        out.push_back(l);
+    }
+    return out;
+}
+
+void printText(const std::vector<Listed>& devices) {
+    for (const Listed& d : devices) {
+        const device::PortEntry& e = d.entry;
+        std::string kind = d.kind ? kindName(*d.kind) : "-";
+        if (d.kind == Msc) kind += d.driveLetter ? std::string(" ") + d.driveLetter + ":" : " (no drive)";
+        std::printf("%-19s %-16s %04x:%04x  bcdUSB %04x  %s\n", e.layer.c_str(), kind.c_str(), e.vid,
+                    e.pid, e.bcdUSB, e.devicePath.empty() ? "(no device node)" : e.devicePath.c_str());
     }
 }
 
-void printJson(const std::vector<device::PortEntry>& entries) {
+void printJson(const std::vector<Listed>& devices) {
     nlohmann::json out = nlohmann::json::array();
-    for (const device::PortEntry& e : entries) {
+    for (const Listed& d : devices) {
+        const device::PortEntry& e = d.entry;
         out.push_back({{"layer", e.layer},
                        {"vid", e.vid},
                        {"pid", e.pid},
                        {"bcdUSB", e.bcdUSB},
-                       {"devicePath", e.devicePath}});
+                       {"devicePath", e.devicePath},
+                       {"kind", d.kind ? nlohmann::json(kindName(*d.kind)) : nlohmann::json()},
+                       {"driveLetter", d.driveLetter ? nlohmann::json(std::string(1, d.driveLetter))
+                                                     : nlohmann::json()}});
     }
     std::cout << out.dump(2) << "\n";
 }
@@ -44,15 +75,11 @@ void addListCommand(CLI::App& app, Action& action) {
                   "Walk every host controller (finds devices on USB 1.1 ports too)");
     cmd->callback([options, &action] {
         action = [options] {
-            std::vector<device::PortEntry> entries;
-            if (options->all)
-                device::EnumerateUsbPortsAll(entries);
-            else
-                device::EnumerateUsbPorts(entries);
+            const std::vector<Listed> devices = listDevices(options->all);
             if (options->json)
-                printJson(entries);
+                printJson(devices);
             else
-                printText(entries);
+                printText(devices);
             return kExitOk;
         };
     });

@@ -16,5 +16,6 @@ inline constexpr int kExitBadInput = 2;
 using Action = std::function<int()>;
 
 void addListCommand(CLI::App& app, Action& action);
+void addWaitCommand(CLI::App& app, Action& action);
 
 }  // namespace cv50::cli

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
                    "on Windows and a built-in sample world elsewhere");
     cv50::cli::Action action;
     cv50::cli::addListCommand(app, action);
+    cv50::cli::addWaitCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -8,21 +8,22 @@ const char* sampleScenarioText() {
   "speed": 20,
   "controllers": [
     {"usb": "2.0", "ports": [
-      {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201"}},
+      {"player": {"mode": "loader"}},
       null,
       {"device": {"vid": "0x046d", "pid": "0xc52b", "bcdUSB": "0x0200"}},
       {"hub": {"ports": [
-        {"device": {"vid": "0x071b", "pid": "0x3203", "bcdUSB": "0x0200"}},
-        {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0200"}},
+        {"player": {"mode": "msc"}},
+        {"player": {"mode": "maskrom",
+                    "script": [{"at": 2, "action": "switch", "mode": "loader"}]}},
         {"hub": {"ports": [
           null,
-          {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201"}}
+          {"player": {"mode": "msc", "mountDelay": null}}
         ]}}
       ]}}
     ]},
     {"usb": "1.1", "ports": [
       null,
-      {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201"}}
+      {"player": {"mode": "loader"}}
     ]}
   ]
 })";

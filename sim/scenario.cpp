@@ -89,6 +89,95 @@ public:
         return d;
     }
 
+    double seconds(const json& v, const std::string& where) const {
+        if (!v.is_number() || v.get<double>() < 0 || v.get<double>() > 1e6)
+            fail(where, "expected a number of seconds from 0 to 1000000");
+        return v.get<double>();
+    }
+
+    PlayerMode mode(const json& v, const std::string& where) const {
+        const std::string s = string(v, where);
+        if (s == "msc") return PlayerMode::Msc;
+        if (s == "loader") return PlayerMode::Loader;
+        if (s == "maskrom") return PlayerMode::MaskRom;
+        fail(where, "unknown mode \"" + s + "\" (expected \"msc\", \"loader\" or \"maskrom\")");
+    }
+
+    std::pair<std::uint16_t, std::uint16_t> idPair(const json& v, const std::string& where) const {
+        if (!v.is_array() || v.size() != 2) fail(where, "expected [VID, PID]");
+        return {u16(v[0], where + "[0]"), u16(v[1], where + "[1]")};
+    }
+
+    PlayerEvent event(const json& v, const std::string& where) const {
+        object(v, where);
+        checkKeys(v, where, {"at", "action", "mode"});
+        if (!v.contains("at")) fail(where, "missing \"at\"");
+        if (!v.contains("action")) fail(where, "missing \"action\"");
+        PlayerEvent e;
+        e.atSeconds = seconds(v["at"], where + ".at");
+        const std::string action = string(v["action"], where + ".action");
+        if (action == "unplug") e.action = PlayerEvent::Action::Unplug;
+        else if (action == "plug") e.action = PlayerEvent::Action::Plug;
+        else if (action == "switch") e.action = PlayerEvent::Action::Switch;
+        else fail(where + ".action", "unknown action \"" + action +
+                                         "\" (expected \"unplug\", \"plug\" or \"switch\")");
+        if (v.contains("mode")) e.mode = mode(v["mode"], where + ".mode");
+        if (e.action == PlayerEvent::Action::Switch && !e.mode) fail(where, "a switch needs a \"mode\"");
+        if (e.action == PlayerEvent::Action::Unplug && e.mode) fail(where, "an unplug takes no \"mode\"");
+        return e;
+    }
+
+    PlayerSpec player(const json& v, const std::string& where) const {
+        object(v, where);
+        checkKeys(v, where, {"mode", "present", "enumerateDelay", "mountDelay", "diskId",
+                             "friendlyName", "ids", "script"});
+        PlayerSpec p;
+        if (v.contains("mode")) p.mode = mode(v["mode"], where + ".mode");
+        if (v.contains("present")) p.present = boolean(v["present"], where + ".present");
+        if (v.contains("enumerateDelay"))
+            p.enumerateDelay = seconds(v["enumerateDelay"], where + ".enumerateDelay");
+        if (v.contains("mountDelay")) {
+            if (v["mountDelay"].is_null()) p.mountDelay.reset();
+            else p.mountDelay = seconds(v["mountDelay"], where + ".mountDelay");
+        }
+        if (v.contains("diskId")) p.diskId = string(v["diskId"], where + ".diskId");
+        if (v.contains("friendlyName"))
+            p.friendlyName = string(v["friendlyName"], where + ".friendlyName");
+        if (v.contains("ids")) {
+            const json& ids = object(v["ids"], where + ".ids");
+            checkKeys(ids, where + ".ids", {"corvUsb", "corvMsc"});
+            if (ids.contains("corvUsb"))
+                std::tie(p.corvUsbVid, p.corvUsbPid) = idPair(ids["corvUsb"], where + ".ids.corvUsb");
+            if (ids.contains("corvMsc"))
+                std::tie(p.corvMscVid, p.corvMscPid) = idPair(ids["corvMsc"], where + ".ids.corvMsc");
+        }
+        if (v.contains("script")) {
+            const json& script = array(v["script"], where + ".script");
+            for (std::size_t i = 0; i < script.size(); ++i)
+                p.script.push_back(event(script[i], where + ".script[" + std::to_string(i) + "]"));
+        }
+        return p;
+    }
+
+    DriveSpec drive(const json& v, const std::string& where) const {
+        object(v, where);
+        checkKeys(v, where, {"letter", "type", "target"});
+        DriveSpec d;
+        if (!v.contains("letter")) fail(where, "missing \"letter\"");
+        const std::string letter = string(v["letter"], where + ".letter");
+        if (letter.size() != 1 || letter[0] < 'D' || letter[0] > 'Z')
+            fail(where + ".letter", "expected one upper-case letter from D to Z");
+        d.letter = letter[0];
+        if (v.contains("type")) {
+            const std::string type = string(v["type"], where + ".type");
+            if (type != "removable" && type != "fixed")
+                fail(where + ".type", "expected \"removable\" or \"fixed\"");
+            d.removable = type == "removable";
+        }
+        if (v.contains("target")) d.target = string(v["target"], where + ".target");
+        return d;
+    }
+
     HubSpec hub(const json& v, const std::string& where, int depth) const {
         // A real tree has at most 7 tiers; this only keeps hostile files from exhausting the stack.
         if (depth > 32) fail(where, "hubs nested too deeply");
@@ -107,16 +196,20 @@ public:
         PortSpec p;
         if (v.is_null()) return p;
         if (!v.is_object() || v.size() != 1)
-            fail(where, "unknown port entry (expected null, {\"hub\": ...} or {\"device\": ...})");
+            fail(where, "unknown port entry (expected null, {\"hub\": ...}, {\"device\": ...} or "
+                        "{\"player\": ...})");
         if (v.contains("hub")) {
             p.kind = PortSpec::Kind::Hub;
             p.hub = std::make_shared<HubSpec>(hub(v["hub"], where + ".hub", depth + 1));
         } else if (v.contains("device")) {
             p.kind = PortSpec::Kind::Device;
             p.device = device(v["device"], where + ".device");
+        } else if (v.contains("player")) {
+            p.kind = PortSpec::Kind::Player;
+            p.player = std::make_shared<PlayerSpec>(player(v["player"], where + ".player"));
         } else {
             fail(where, "unknown port entry \"" + v.begin().key() +
-                            "\" (expected null, \"hub\" or \"device\")");
+                            "\" (expected null, \"hub\", \"device\" or \"player\")");
         }
         return p;
     }
@@ -146,7 +239,7 @@ public:
 
     Scenario scenario(const json& root) const {
         object(root, "");
-        checkKeys(root, "", {"controllers", "speed", "windows", "time"});
+        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives"});
         Scenario s;
         if (root.contains("speed")) {
             const json& v = root["speed"];
@@ -156,6 +249,15 @@ public:
         }
         if (root.contains("windows")) s.windows = windows(root["windows"]);
         if (root.contains("time")) s.startTime = time(root["time"]);
+        if (root.contains("drives")) {
+            const json& drives = array(root["drives"], "drives");
+            for (std::size_t i = 0; i < drives.size(); ++i) {
+                s.drives.push_back(drive(drives[i], "drives[" + std::to_string(i) + "]"));
+                for (std::size_t j = 0; j + 1 < s.drives.size(); ++j)
+                    if (s.drives[j].letter == s.drives.back().letter)
+                        fail("drives[" + std::to_string(i) + "]", "drive letter used twice");
+            }
+        }
         if (!root.contains("controllers")) fail("", "missing \"controllers\"");
         const json& controllers = array(root["controllers"], "controllers");
         for (std::size_t i = 0; i < controllers.size(); ++i) {

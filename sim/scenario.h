@@ -3,10 +3,14 @@
 //   {"speed": 1, "windows": "10.0", "time": "2026-12-31T23:59:59.999",
 //    "controllers": [ {"usb": "2.0" | "1.1", "ports": [PORT, ...]}, ... ]}
 //
-// The n-th PORT is port n: null (empty), {"hub": {"ports": [PORT, ...]}} or
-// {"device": {"vid": V, "pid": P, "bcdUSB": B, "configured": true, "node": true}}.
-// Numbers are JSON numbers or "0x..." strings. "configured" defaults to true; "node": false
-// leaves the device without a device node (its driver key matches nothing).
+// The n-th PORT is port n: null (empty), {"hub": {"ports": [PORT, ...]}},
+// {"device": {"vid": V, "pid": P, "bcdUSB": B, "configured": true, "node": true}} or
+// {"player": {...}} (see PlayerSpec). Numbers are JSON numbers or "0x..." strings.
+// "configured" defaults to true; "node": false leaves the device without a device node
+// (its driver key matches nothing).
+//
+// "drives": [{"letter": "E", "type": "removable" | "fixed", "target": "\\Device\\X"}]
+// adds volumes that belong to no player (drive C: is always there, fixed).
 #pragma once
 
 #include <cstdint>
@@ -34,13 +38,45 @@ struct DeviceSpec {
     bool hasNode = true;
 };
 
+enum class PlayerMode { Msc, Loader, MaskRom };
+
+// A scripted change of a player, at a simulated time after the start.
+struct PlayerEvent {
+    enum class Action { Unplug, Plug, Switch };
+    double atSeconds = 0;
+    Action action = Action::Plug;
+    std::optional<PlayerMode> mode;  // Plug: the mode it arrives in; Switch: the new mode
+};
+
+// {"player": {"mode": "msc" | "loader" | "maskrom", "present": true,
+//   "enumerateDelay": 1.0, "mountDelay": 1.0 | null, "diskId": "...", "friendlyName": "...",
+//   "ids": {"corvUsb": [VID, PID], "corvMsc": [VID, PID]},
+//   "script": [{"at": 2.5, "action": "unplug" | "plug" | "switch", "mode": "loader"}]}}
+// A player in loader mode reports bcdUSB 0x0201, in mask ROM 0x0200, both with the CorvUsb
+// numbers; in disk mode the CorvMsc numbers, and its removable volume mounts `mountDelay`
+// seconds after it arrives (null: never) on the next free drive letter from D. Every change
+// of mode leaves the bus and comes back `enumerateDelay` seconds later with a new device
+// node, instance id and path.
+struct PlayerSpec {
+    PlayerMode mode = PlayerMode::Loader;
+    bool present = true;
+    double enumerateDelay = 1.0;
+    std::optional<double> mountDelay = 1.0;
+    std::uint16_t corvUsbVid = 0x071b, corvUsbPid = 0x3201;
+    std::uint16_t corvMscVid = 0x071b, corvMscPid = 0x3203;
+    std::string diskId;        // instance id of the disk node; empty: a USBSTOR id
+    std::string friendlyName;  // friendly name of the volume; empty: "X:\"
+    std::vector<PlayerEvent> script;
+};
+
 struct HubSpec;
 
 struct PortSpec {
-    enum class Kind { Empty, Hub, Device };
+    enum class Kind { Empty, Hub, Device, Player };
     Kind kind = Kind::Empty;
-    std::shared_ptr<HubSpec> hub;  // Kind::Hub
-    DeviceSpec device;             // Kind::Device
+    std::shared_ptr<HubSpec> hub;        // Kind::Hub
+    DeviceSpec device;                   // Kind::Device
+    std::shared_ptr<PlayerSpec> player;  // Kind::Player
 };
 
 struct HubSpec {
@@ -52,11 +88,18 @@ struct ControllerSpec {
     HubSpec rootHub;
 };
 
+struct DriveSpec {
+    char letter = 'E';
+    bool removable = true;
+    std::string target;
+};
+
 struct Scenario {
     double speed = 1.0;
     os::WindowsVersion windows{10, 0};
     std::optional<os::LocalTime> startTime;
     std::vector<ControllerSpec> controllers;
+    std::vector<DriveSpec> drives;
 };
 
 // Parses scenario text; `source` names it in errors. Throws ScenarioError.

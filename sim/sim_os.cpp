@@ -36,6 +36,7 @@ SimOs::SimOs(const Scenario& scenario)
 
 std::vector<std::string> SimOs::hostControllerPaths() {
     std::lock_guard lock(mutex_);
+    sync();
     std::vector<std::string> paths;
     for (const SimController& c : world_.controllers()) paths.push_back(c.interfacePath);
     return paths;
@@ -43,6 +44,7 @@ std::vector<std::string> SimOs::hostControllerPaths() {
 
 os::Handle SimOs::openDevice(const std::string& path) {
     std::lock_guard lock(mutex_);
+    sync();
     Target target;
     const auto& controllers = world_.controllers();
     for (std::size_t i = 0; i < controllers.size(); ++i) {
@@ -71,6 +73,7 @@ void SimOs::closeHandle(os::Handle h) {
 
 std::optional<std::string> SimOs::rootHubName(os::Handle controller) {
     std::lock_guard lock(mutex_);
+    sync();
     auto it = handles_.find(controller);
     if (it == handles_.end() || it->second.controller < 0) return std::nullopt;
     return world_.controllers()[it->second.controller].rootHub.name;
@@ -90,6 +93,7 @@ const SimPort* SimOs::portFor(os::Handle hub, unsigned port) const {
 
 std::optional<unsigned> SimOs::hubPortCount(os::Handle hub) {
     std::lock_guard lock(mutex_);
+    sync();
     const SimHub* h = hubFor(hub);
     if (!h) return std::nullopt;
     return static_cast<unsigned>(h->ports.size());
@@ -97,9 +101,13 @@ std::optional<unsigned> SimOs::hubPortCount(os::Handle hub) {
 
 std::optional<os::ConnectionInfo> SimOs::connectionInfo(os::Handle hub, unsigned port) {
     std::lock_guard lock(mutex_);
+    sync();
     const SimPort* p = portFor(hub, port);
     if (!p) return std::nullopt;
     os::ConnectionInfo info;
+    const SimDevice* device = p->device ? &*p->device
+                              : p->player && p->player->onBus() ? &*p->player->device
+                                                                : nullptr;
     if (p->hub) {
         info.connectionStatus = 1;
         info.deviceIsHub = true;
@@ -107,8 +115,8 @@ std::optional<os::ConnectionInfo> SimOs::connectionInfo(os::Handle hub, unsigned
         info.idProduct = 0x0608;
         info.bcdUSB = 0x0200;
         info.currentConfigurationValue = 1;
-    } else if (p->device) {
-        const DeviceSpec& d = p->device->spec;
+    } else if (device) {
+        const DeviceSpec& d = device->spec;
         info.connectionStatus = 1;
         info.idVendor = d.vid;
         info.idProduct = d.pid;
@@ -120,6 +128,7 @@ std::optional<os::ConnectionInfo> SimOs::connectionInfo(os::Handle hub, unsigned
 
 std::optional<std::string> SimOs::downstreamHubName(os::Handle hub, unsigned port) {
     std::lock_guard lock(mutex_);
+    sync();
     const SimPort* p = portFor(hub, port);
     if (!p || !p->hub) return std::nullopt;
     return p->hub->name;
@@ -127,41 +136,74 @@ std::optional<std::string> SimOs::downstreamHubName(os::Handle hub, unsigned por
 
 std::optional<std::string> SimOs::driverKeyName(os::Handle hub, unsigned port) {
     std::lock_guard lock(mutex_);
+    sync();
     const SimPort* p = portFor(hub, port);
     if (!p) return std::nullopt;
     if (p->hub) return p->hub->driverKey;
     if (p->device) return p->device->driverKey;
+    if (p->player && p->player->onBus()) return p->player->device->driverKey;
     return std::nullopt;
 }
 
 os::DevInst SimOs::deviceTreeRoot() {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.treeRoot();
 }
 
 os::DevInst SimOs::deviceTreeChild(os::DevInst node) {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.child(node);
 }
 
 os::DevInst SimOs::deviceTreeSibling(os::DevInst node) {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.sibling(node);
 }
 
 os::DevInst SimOs::deviceTreeParent(os::DevInst node) {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.parent(node);
 }
 
 std::optional<std::string> SimOs::deviceDriverKey(os::DevInst node) {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.driverKey(node);
 }
 
 std::optional<std::string> SimOs::deviceInstanceId(os::DevInst node) {
     std::lock_guard lock(mutex_);
+    sync();
     return world_.instanceId(node);
+}
+
+std::uint32_t SimOs::logicalDrives() {
+    std::lock_guard lock(mutex_);
+    sync();
+    return world_.logicalDrives();
+}
+
+unsigned SimOs::driveType(char letter) {
+    std::lock_guard lock(mutex_);
+    sync();
+    return world_.driveType(letter);
+}
+
+std::optional<std::string> SimOs::dosDeviceTarget(char letter) {
+    std::lock_guard lock(mutex_);
+    sync();
+    return world_.dosDeviceTarget(letter);
+}
+
+os::PropertyResult SimOs::interfaceProperty(const std::string& interfacePath,
+                                            os::DeviceProperty property) {
+    std::lock_guard lock(mutex_);
+    sync();
+    return world_.interfaceProperty(interfacePath, property);
 }
 
 std::string SimOs::hostPath(const std::string& enginePath) {

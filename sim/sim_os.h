@@ -38,6 +38,20 @@ public:
 
     os::WindowsVersion windowsVersion() override { return windows_; }
 
+    std::uint32_t logicalDrives() override;
+    unsigned driveType(char letter) override;
+    std::optional<std::string> dosDeviceTarget(char letter) override;
+    os::PropertyResult interfaceProperty(const std::string& interfacePath,
+                                         os::DeviceProperty property) override;
+
+    // Runs `fn` on the world, brought up to the current simulated time, under the lock.
+    template <typename Fn>
+    auto withWorld(Fn&& fn) {
+        std::lock_guard lock(mutex_);
+        sync();
+        return fn(world_);
+    }
+
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
 
@@ -75,6 +89,8 @@ private:
         bool writePipe = false;
     };
 
+    // Applies the world's events that are due; called under the lock by every operation.
+    void sync() { world_.advance(clock_.tickMs()); }
     const SimHub* hubFor(os::Handle h) const;
     const SimPort* portFor(os::Handle hub, unsigned port) const;
 

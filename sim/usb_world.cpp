@@ -1,4 +1,4 @@
-// Building the simulated USB world from a scenario.
+// Building the simulated USB world from a scenario, and its changes over time.
 #include "sim/usb_world.h"
 
 #include <algorithm>
@@ -18,11 +18,19 @@ bool equalNoCase(const std::string& a, const std::string& b) {
            });
 }
 
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string hashed(std::string id) {
+    std::replace(id.begin(), id.end(), '\\', '#');
+    return id;
+}
+
 // "USB\ROOT_HUB20\4&1B2C&0" -> "USB#ROOT_HUB20#4&1B2C&0#{f18a0e88-...}"
 std::string interfaceName(const std::string& instanceId, const char* klass) {
-    std::string name = instanceId;
-    std::replace(name.begin(), name.end(), '\\', '#');
-    return name + "#" + klass;
+    return hashed(instanceId) + "#" + klass;
 }
 
 std::string format(const char* fmt, unsigned a, unsigned b = 0, unsigned c = 0) {
@@ -30,6 +38,8 @@ std::string format(const char* fmt, unsigned a, unsigned b = 0, unsigned c = 0) 
     std::snprintf(buf, sizeof buf, fmt, a, b, c);
     return buf;
 }
+
+std::uint64_t ms(double seconds) { return static_cast<std::uint64_t>(seconds * 1000.0 + 0.5); }
 
 const SimHub* findHubIn(const SimHub& hub, const std::string& name) {
     if (equalNoCase(hub.name, name)) return &hub;
@@ -41,7 +51,24 @@ const SimHub* findHubIn(const SimHub& hub, const std::string& name) {
 
 }  // namespace
 
-UsbWorld::UsbWorld(const Scenario& scenario) {
+DeviceSpec SimPlayer::descriptor() const {
+    DeviceSpec d;
+    if (mode == PlayerMode::Msc) {
+        d.vid = spec.corvMscVid;
+        d.pid = spec.corvMscPid;
+        d.bcdUSB = 0x0200;
+    } else {
+        d.vid = spec.corvUsbVid;
+        d.pid = spec.corvUsbPid;
+        d.bcdUSB = mode == PlayerMode::Loader ? 0x0201 : 0x0200;
+    }
+    return d;
+}
+
+UsbWorld::UsbWorld(const Scenario& scenario) : windows_(scenario.windows) {
+    drives_['C'] = Drive{false, "\\Device\\HarddiskVolume1"};
+    for (const DriveSpec& d : scenario.drives) drives_[d.letter] = Drive{d.removable, d.target};
+
     root_ = addNode(0, "HTREE\\ROOT\\0", nullptr);
     unsigned index = 0;
     for (const ControllerSpec& spec : scenario.controllers) {
@@ -59,6 +86,31 @@ UsbWorld::UsbWorld(const Scenario& scenario) {
         buildHub(c.rootHub, spec.rootHub, c.rootHub.node);
         controllers_.push_back(std::move(c));
         ++index;
+    }
+
+    for (const auto& player : players_) {
+        if (player->spec.present) {
+            arrive(*player, player->spec.mode, 0);
+            // A player present from the start has settled: its volume is already there.
+            if (player->mode == PlayerMode::Msc && player->spec.mountDelay) mount(*player);
+        }
+        for (const PlayerEvent& e : player->spec.script) {
+            std::shared_ptr<SimPlayer> p = player;
+            const std::uint64_t at = ms(e.atSeconds);
+            schedule(at, [this, p, e, at] {
+                switch (e.action) {
+                    case PlayerEvent::Action::Unplug:
+                        depart(*p);
+                        break;
+                    case PlayerEvent::Action::Plug:
+                        if (!p->onBus()) arrive(*p, e.mode.value_or(p->mode), at);
+                        break;
+                    case PlayerEvent::Action::Switch:
+                        reenumerate(*p, *e.mode, at);
+                        break;
+                }
+            });
+        }
     }
 }
 
@@ -81,6 +133,17 @@ os::DevInst UsbWorld::addNode(os::DevInst parent, const std::string& instanceId,
     nodes_[id] = node;
     if (parent != 0) nodes_[parent].children.push_back(id);
     return id;
+}
+
+void UsbWorld::removeNode(os::DevInst node) {
+    auto it = nodes_.find(node);
+    if (it == nodes_.end()) return;
+    const std::vector<os::DevInst> children = it->second.children;
+    for (os::DevInst c : children) removeNode(c);
+    const os::DevInst parent = it->second.parent;
+    nodes_.erase(node);
+    auto p = nodes_.find(parent);
+    if (p != nodes_.end()) std::erase(p->second.children, node);
 }
 
 void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode) {
@@ -106,9 +169,116 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode) {
                 d.driverKey = newDriverKey();
             }
             sp.device = std::move(d);
+        } else if (p.kind == PortSpec::Kind::Player) {
+            sp.player = std::make_shared<SimPlayer>();
+            sp.player->spec = *p.player;
+            sp.player->mode = p.player->mode;
+            sp.player->port = port;
+            sp.player->hubNode = hubNode;
+            players_.push_back(sp.player);
         }
         hub.ports.push_back(std::move(sp));
     }
+}
+
+void UsbWorld::schedule(std::uint64_t atMs, std::function<void()> run) {
+    events_.push_back(Event{atMs, nextSeq_++, std::move(run)});
+    std::push_heap(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
+        return a.atMs != b.atMs ? a.atMs > b.atMs : a.seq > b.seq;
+    });
+}
+
+void UsbWorld::schedulePlayer(SimPlayer& player, std::uint64_t atMs,
+                              std::function<void(SimPlayer&)> run) {
+    SimPlayer* p = &player;  // players live as long as the world
+    const unsigned generation = player.generation;
+    schedule(atMs, [p, generation, run = std::move(run)] {
+        if (p->generation == generation) run(*p);
+    });
+}
+
+void UsbWorld::advance(std::uint64_t nowMs) {
+    const auto later = [](const Event& a, const Event& b) {
+        return a.atMs != b.atMs ? a.atMs > b.atMs : a.seq > b.seq;
+    };
+    while (!events_.empty() && events_.front().atMs <= nowMs) {
+        std::pop_heap(events_.begin(), events_.end(), later);
+        Event e = std::move(events_.back());
+        events_.pop_back();
+        e.run();
+    }
+}
+
+void UsbWorld::arrive(SimPlayer& player, PlayerMode mode, std::uint64_t t) {
+    if (player.onBus()) depart(player);
+    player.mode = mode;
+    SimDevice d;
+    d.spec = player.descriptor();
+    const std::string id =
+        format("USB\\VID_%04X&PID_%04X\\", d.spec.vid, d.spec.pid) + uniqueSuffix(player.port);
+    d.node = addNode(player.hubNode, id, &d.driverKey);
+    if (mode == PlayerMode::Msc) {
+        const std::string diskId =
+            player.spec.diskId.empty()
+                ? "USBSTOR\\DISK&VEN_CORV&PROD_CV50_PLAYER&REV_1.00\\" + uniqueSuffix(0) + "&0"
+                : player.spec.diskId;
+        player.diskNode = addNode(d.node, diskId, nullptr);
+        if (player.spec.mountDelay)
+            schedulePlayer(player, t + ms(*player.spec.mountDelay), [this](SimPlayer& p) { mount(p); });
+    }
+    player.device = std::move(d);
+}
+
+void UsbWorld::mount(SimPlayer& player) {
+    if (!player.onBus() || player.diskNode == 0 || player.driveLetter != 0) return;
+    char letter = 'D';
+    while (letter <= 'Z' && drives_.count(letter)) ++letter;
+    if (letter > 'Z') return;  // no letter left: the volume stays without one
+    const std::string target = format("\\Device\\HarddiskVolume%u", nextVolume_++);
+    drives_[letter] = Drive{true, target};
+    player.driveLetter = letter;
+
+    const std::string diskId = *instanceId(player.diskNode);
+    const std::string volumeId = "STORAGE\\VOLUME\\1&19F7E59C&0&_??_" + hashed(diskId);
+    player.volumeNode = addNode(player.diskNode, volumeId, nullptr);
+
+    // Each Windows generation names the volume's interfaces its own way.
+    std::string path;
+    VolumeInterface iface;
+    if (windows_.major <= 5) {
+        path = "\\\\?\\" + hashed(volumeId) + "#{53f5630a-b6bf-11d0-94f2-00a0c91efb8b}";
+        iface.deviceObjectName = target;
+    } else if (windows_.major == 6 && windows_.minor == 0) {
+        path = "\\\\?\\STORAGE#VOLUME#1&19F7E59C&0&_??_" + hashed(diskId) +
+               "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}#{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}";
+        iface.deviceObjectName = target;
+    } else {
+        path = "\\\\?\\WpdBusEnumRoot#UMB#2&37c186b&0&STORAGE#VOLUME#_??_" + hashed(diskId) +
+               "##{10497b1b-ba51-44e5-8318-a65c837b6661}";
+        iface.friendlyName =
+            player.spec.friendlyName.empty() ? std::string(1, letter) + ":\\" : player.spec.friendlyName;
+    }
+    volumeInterfaces_[upper(path)] = iface;
+    player.volumeInterfaces.push_back(upper(path));
+}
+
+void UsbWorld::depart(SimPlayer& player) {
+    if (!player.onBus()) return;
+    ++player.generation;
+    for (const std::string& path : player.volumeInterfaces) volumeInterfaces_.erase(path);
+    player.volumeInterfaces.clear();
+    if (player.driveLetter) drives_.erase(player.driveLetter);
+    player.driveLetter = 0;
+    removeNode(player.device->node);
+    player.diskNode = 0;
+    player.volumeNode = 0;
+    player.device.reset();
+}
+
+void UsbWorld::reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t) {
+    depart(player);
+    schedulePlayer(player, t + ms(player.spec.enumerateDelay),
+                   [this, mode, t](SimPlayer& p) { arrive(p, mode, t + ms(p.spec.enumerateDelay)); });
 }
 
 const SimHub* UsbWorld::findHub(const std::string& name) const {
@@ -145,6 +315,38 @@ std::optional<std::string> UsbWorld::instanceId(os::DevInst node) const {
     auto it = nodes_.find(node);
     if (it == nodes_.end()) return std::nullopt;
     return it->second.instanceId;
+}
+
+std::uint32_t UsbWorld::logicalDrives() const {
+    std::uint32_t mask = 0;
+    for (const auto& [letter, drive] : drives_) mask |= 1u << (letter - 'A');
+    return mask;
+}
+
+unsigned UsbWorld::driveType(char letter) const {
+    auto it = drives_.find(letter);
+    if (it == drives_.end()) return 1;  // DRIVE_NO_ROOT_DIR
+    return it->second.removable ? os::kDriveRemovable : 3;  // DRIVE_FIXED
+}
+
+std::optional<std::string> UsbWorld::dosDeviceTarget(char letter) const {
+    auto it = drives_.find(letter);
+    if (it == drives_.end()) return std::nullopt;
+    return it->second.target;
+}
+
+os::PropertyResult UsbWorld::interfaceProperty(const std::string& path,
+                                               os::DeviceProperty p) const {
+    os::PropertyResult r;
+    auto it = volumeInterfaces_.find(upper(path));
+    if (it == volumeInterfaces_.end()) {
+        r.failedAt = os::PropertyStep::OpenInterface;
+        return r;
+    }
+    r.text = p == os::DeviceProperty::FriendlyName ? it->second.friendlyName
+                                                   : it->second.deviceObjectName;
+    if (r.text.empty()) r.failedAt = os::PropertyStep::RegistryProperty;
+    return r;
 }
 
 }  // namespace cv50::sim

@@ -1,9 +1,12 @@
-// The simulated USB world: host controllers, root hubs, hubs, ports and the devices
-// on them, with the device-tree nodes, driver keys, instance ids and hub names that
-// Windows would show. Not thread-safe by itself; SimOs serialises access.
+// The simulated USB world: host controllers, root hubs, hubs, ports and the devices and
+// players on them, with the device-tree nodes, driver keys, instance ids, hub names,
+// volumes and drive letters that Windows would show. Changes over time (players arriving,
+// leaving, mounting) are events on the simulated clock, applied by advance().
+// Not thread-safe by itself; SimOs serialises access.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,11 +24,31 @@ struct SimDevice {
     std::string driverKey;  // what the hub reports for the port
 };
 
+// A player on a port; while on the bus it has a device node and, in disk mode, a disk
+// node and (once mounted) a volume with a drive letter.
+struct SimPlayer {
+    PlayerSpec spec;
+    PlayerMode mode = PlayerMode::Loader;
+    unsigned port = 0;
+    os::DevInst hubNode = 0;
+    unsigned generation = 0;  // bumped on every departure, so stale events do nothing
+    std::optional<SimDevice> device;
+    os::DevInst diskNode = 0;
+    os::DevInst volumeNode = 0;
+    char driveLetter = 0;
+    std::vector<std::string> volumeInterfaces;  // upper-case interface paths
+
+    bool onBus() const { return device.has_value(); }
+    // The descriptor numbers the player reports in its current mode.
+    DeviceSpec descriptor() const;
+};
+
 struct SimHub;
 
 struct SimPort {
-    std::unique_ptr<SimHub> hub;       // a hub on this port
-    std::optional<SimDevice> device;   // or a device
+    std::unique_ptr<SimHub> hub;             // a hub on this port
+    std::optional<SimDevice> device;         // or a plain device
+    std::shared_ptr<SimPlayer> player;       // or a player (maybe off the bus)
 };
 
 struct SimHub {
@@ -45,9 +68,14 @@ class UsbWorld {
 public:
     explicit UsbWorld(const Scenario& scenario);
 
+    // Applies every event due at or before `nowMs` (simulated), in time order.
+    void advance(std::uint64_t nowMs);
+
     const std::vector<SimController>& controllers() const { return controllers_; }
     // The hub with this name (case-insensitive), or nullptr.
     const SimHub* findHub(const std::string& name) const;
+    // Every player of the world, in port-walk order of the scenario.
+    const std::vector<std::shared_ptr<SimPlayer>>& players() const { return players_; }
 
     os::DevInst treeRoot() const { return root_; }
     os::DevInst child(os::DevInst node) const;
@@ -56,6 +84,18 @@ public:
     std::optional<std::string> driverKey(os::DevInst node) const;
     std::optional<std::string> instanceId(os::DevInst node) const;
 
+    // Volumes.
+    std::uint32_t logicalDrives() const;
+    unsigned driveType(char letter) const;
+    std::optional<std::string> dosDeviceTarget(char letter) const;
+    os::PropertyResult interfaceProperty(const std::string& path, os::DeviceProperty p) const;
+
+    // Personality changes: the player leaves the bus now (time `t`) and comes back in
+    // `mode` after its enumeration delay.
+    void reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t);
+    void arrive(SimPlayer& player, PlayerMode mode, std::uint64_t t);
+    void depart(SimPlayer& player);
+
 private:
     struct TreeNode {
         os::DevInst parent = 0;
@@ -63,18 +103,42 @@ private:
         std::string driverKey;
         std::string instanceId;
     };
+    struct Drive {
+        bool removable = true;
+        std::string target;
+    };
+    struct VolumeInterface {
+        std::string deviceObjectName;
+        std::string friendlyName;
+    };
+    struct Event {
+        std::uint64_t atMs;
+        std::uint64_t seq;
+        std::function<void()> run;
+    };
 
     os::DevInst addNode(os::DevInst parent, const std::string& instanceId, std::string* driverKey);
+    void removeNode(os::DevInst node);
     void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode);
     std::string uniqueSuffix(unsigned port);
     std::string newDriverKey();
+    void schedule(std::uint64_t atMs, std::function<void()> run);
+    void schedulePlayer(SimPlayer& player, std::uint64_t atMs, std::function<void(SimPlayer&)> run);
+    void mount(SimPlayer& player);
 
     std::vector<SimController> controllers_;
+    std::vector<std::shared_ptr<SimPlayer>> players_;
     std::map<os::DevInst, TreeNode> nodes_;
+    std::map<char, Drive> drives_;
+    std::map<std::string, VolumeInterface> volumeInterfaces_;
+    std::vector<Event> events_;  // a min-heap on (atMs, seq)
+    os::WindowsVersion windows_;
     os::DevInst root_ = 0;
     os::DevInst nextNode_ = 1;
     unsigned nextDriverKey_ = 0;
     unsigned nextUnique_ = 0;
+    unsigned nextVolume_ = 2;  // HarddiskVolume1 is C:
+    std::uint64_t nextSeq_ = 0;
 };
 
 }  // namespace cv50::sim

@@ -23,6 +23,19 @@ struct LocalTime {
     int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
+// Registry properties of a device read through its interface path.
+enum class DeviceProperty { PhysicalDeviceObjectName, FriendlyName };
+
+// Which step of an interface-property read failed, so the caller can say so.
+enum class PropertyStep { Ok, CreateList, OpenInterface, InterfaceDetail, RegistryProperty };
+
+struct PropertyResult {
+    PropertyStep failedAt = PropertyStep::Ok;
+    std::string text;  // the property, at most 255 characters; empty on failure
+};
+
+inline constexpr unsigned kDriveRemovable = 2;  // GetDriveTypeA's DRIVE_REMOVABLE
+
 struct WindowsVersion {
     unsigned major = 0, minor = 0;
 };
@@ -72,7 +85,19 @@ public:
     virtual std::optional<std::string> deviceInstanceId(DevInst node) = 0;
 
     // --- System ---
+    // The running Windows version; {0, 0} when it cannot be read.
     virtual WindowsVersion windowsVersion() = 0;
+
+    // --- Volumes ---
+    // Bit n set = drive letter 'A' + n exists.
+    virtual std::uint32_t logicalDrives() = 0;
+    // GetDriveTypeA of drive `letter`.
+    virtual unsigned driveType(char letter) = 0;
+    // The first target of the DOS device name "X:" of drive `letter`, or nothing.
+    virtual std::optional<std::string> dosDeviceTarget(char letter) = 0;
+    // A registry property of the device behind a device-interface path.
+    virtual PropertyResult interfaceProperty(const std::string& interfacePath,
+                                             DeviceProperty property) = 0;
 
     // --- Files ---
     // Engine paths use "\" as separator; backends map them to their file system.

@@ -175,6 +175,53 @@ public:
         return {};
     }
 
+    std::uint32_t logicalDrives() override { return GetLogicalDrives(); }
+
+    unsigned driveType(char letter) override {
+        const char root[] = {letter, ':', '\\', '\0'};
+        return GetDriveTypeA(root);
+    }
+
+    std::optional<std::string> dosDeviceTarget(char letter) override {
+        const char name[] = {letter, ':', '\0'};
+        char target[1024] = {};
+        if (QueryDosDeviceA(name, target, sizeof target) == 0) return std::nullopt;
+        return std::string(target);  // the first of the NUL-separated targets
+    }
+
+    PropertyResult interfaceProperty(const std::string& interfacePath,
+                                     DeviceProperty property) override {
+        PropertyResult result;
+        HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+        if (set == INVALID_HANDLE_VALUE) {
+            result.failedAt = PropertyStep::CreateList;
+            return result;
+        }
+        SP_DEVICE_INTERFACE_DATA iface{};
+        iface.cbSize = sizeof iface;
+        SP_DEVINFO_DATA info{};
+        info.cbSize = sizeof info;
+        if (!SetupDiOpenDeviceInterfaceA(set, interfacePath.c_str(), 0, &iface)) {
+            result.failedAt = PropertyStep::OpenInterface;
+        } else if (!SetupDiGetDeviceInterfaceDetailA(set, &iface, nullptr, 0, nullptr, &info) &&
+                   GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            result.failedAt = PropertyStep::InterfaceDetail;
+        } else {
+            char buf[256] = {};
+            const DWORD which = property == DeviceProperty::FriendlyName
+                                    ? SPDRP_FRIENDLYNAME
+                                    : SPDRP_PHYSICAL_DEVICE_OBJECT_NAME;
+            if (!SetupDiGetDeviceRegistryPropertyA(set, &info, which, nullptr,
+                                                   reinterpret_cast<BYTE*>(buf), sizeof buf - 1,
+                                                   nullptr))
+                result.failedAt = PropertyStep::RegistryProperty;
+            else
+                result.text = buf;
+        }
+        SetupDiDestroyDeviceInfoList(set);
+        return result;
+    }
+
     bool pathExists(const std::string& path) override {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }

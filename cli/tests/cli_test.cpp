@@ -1,0 +1,125 @@
+// The cv50 program as a user runs it: output, JSON and exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/testing/scoped_sim.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;  // stdout and stderr together
+};
+
+Outcome cv50(const std::string& args) {
+    const std::string command = std::string(CV50_BINARY) + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return {-1, ""};
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    const int raw = pclose(pipe);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    std::string scenario(const std::string& text) {
+        const std::string path = folder.path() + "/world" + std::to_string(files++) + ".json";
+        std::ofstream(path) << text;
+        return path;
+    }
+    cv50::sim::testing::TempFolder folder;
+    int files = 0;
+};
+
+TEST_F(Cli, ListJsonHasOneObjectPerPortEntryWithKindAndLetter) {
+    const std::string world = scenario(R"({"speed": 50, "controllers": [{"ports": [
+        {"player": {"mode": "msc"}},
+        {"hub": {"ports": [null, {"player": {"mode": "maskrom"}}]}},
+        {"device": {"vid": 1, "pid": 2, "bcdUSB": 3}}]}]})");
+    const Outcome r = cv50("--sim " + world + " list --json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json.size(), 3u);
+    EXPECT_EQ(json[0]["layer"], "1");
+    EXPECT_EQ(json[0]["kind"], "Msc");
+    EXPECT_EQ(json[0]["driveLetter"], "D");
+    EXPECT_EQ(json[0]["vid"], 0x071b);
+    EXPECT_EQ(json[1]["layer"], "2-2");
+    EXPECT_EQ(json[1]["kind"], "MaskRom");
+    EXPECT_EQ(json[1]["bcdUSB"], 0x0200);
+    EXPECT_TRUE(json[1]["driveLetter"].is_null());
+    EXPECT_TRUE(json[2]["kind"].is_null());
+    EXPECT_EQ(json[2]["pid"], 2);
+    const std::string path = json[0]["devicePath"];
+    EXPECT_EQ(path.rfind("\\\\?\\USB#VID_071B&PID_3203#", 0), 0u) << path;
+}
+
+TEST_F(Cli, ListAllFindsTheUsb11Player) {
+    const std::string world = scenario(R"({"controllers": [{"usb": "1.1", "ports": [{"player": {}}]}]})");
+    EXPECT_EQ(cv50("--sim " + world + " list").out, "");
+    EXPECT_NE(cv50("--sim " + world + " list --all").out.find("Loader"), std::string::npos);
+}
+
+TEST_F(Cli, WaitExitsZeroWhenThePlayerComesAndOneOnTimeout) {
+    const std::string world = scenario(R"({"speed": 50, "controllers": [{"ports": [
+        {"player": {"mode": "msc", "script": [{"at": 1, "action": "switch", "mode": "loader"}]}}]}]})");
+    EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind Loader --timeout 5").status, 0);
+    EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind MaskRom --timeout 1").status, 1);
+    EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind Phone").status, 2);
+    EXPECT_EQ(cv50("--sim " + world + " wait --port 1-2-3-4-5-6-7-8-9-10 --kind Msc").status, 2);
+}
+
+TEST_F(Cli, BadScenarioGivesOneErrorNamingTheFileAndStatus2) {
+    struct Case {
+        const char* text;
+        const char* problem;
+    } cases[] = {
+        {"{\"controllers\": [", "not valid JSON"},
+        {R"({"controllers": [{"ports": [{"printer": {}}]}]})", "unknown port entry \"printer\""},
+        {R"({"controllers": [{"usb": 2, "ports": []}]})", "expected a string"},
+    };
+    for (const Case& c : cases) {
+        const std::string world = scenario(c.text);
+        const Outcome r = cv50("--sim " + world + " list");
+        EXPECT_EQ(r.status, 2) << c.text;
+        EXPECT_EQ(r.out.rfind("cv50: " + world + ": ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find(c.problem), std::string::npos) << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    }
+    const Outcome missing = cv50("--sim " + folder.path() + "/none.json list");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.out.find("cannot open the scenario file"), std::string::npos);
+}
+
+TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
+    const std::string world = scenario(R"({"controllers": [{"ports": [null, null, {"player": {}}]}]})");
+    const Outcome r = cv50("list --json");  // the built-in sample
+    const Outcome env = [&] {
+        setenv("CV50_SIM", world.c_str(), 1);
+        Outcome result = cv50("list --json");
+        unsetenv("CV50_SIM");
+        return result;
+    }();
+    EXPECT_NE(r.out, env.out);
+    EXPECT_EQ(nlohmann::json::parse(env.out)[0]["layer"], "3");
+}
+
+TEST_F(Cli, HelpOnEveryCommand) {
+    for (const char* args : {"--help", "list --help", "wait --help"}) {
+        const Outcome r = cv50(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_NE(r.out.find("Usage:"), std::string::npos) << args;
+    }
+}
+
+}  // namespace
