@@ -104,7 +104,7 @@ public:
     }
 
     std::pair<std::uint16_t, std::uint16_t> idPair(const json& v, const std::string& where) const {
-        if (!v.is_array() || v.size() != 2) fail(where, "expected [VID, PID]");
+        if (!v.is_array() || v.size() != 2) fail(where, "expected a pair of numbers");
         return {u16(v[0], where + "[0]"), u16(v[1], where + "[1]")};
     }
 
@@ -130,7 +130,7 @@ public:
     PlayerSpec player(const json& v, const std::string& where) const {
         object(v, where);
         checkKeys(v, where, {"mode", "present", "enumerateDelay", "mountDelay", "diskId",
-                             "friendlyName", "ids", "script"});
+                             "friendlyName", "ids", "script", "versions", "ejectVetoes"});
         PlayerSpec p;
         if (v.contains("mode")) p.mode = mode(v["mode"], where + ".mode");
         if (v.contains("present")) p.present = boolean(v["present"], where + ".present");
@@ -150,6 +150,20 @@ public:
                 std::tie(p.corvUsbVid, p.corvUsbPid) = idPair(ids["corvUsb"], where + ".ids.corvUsb");
             if (ids.contains("corvMsc"))
                 std::tie(p.corvMscVid, p.corvMscPid) = idPair(ids["corvMsc"], where + ".ids.corvMsc");
+        }
+        if (v.contains("versions")) {
+            const json& versions = object(v["versions"], where + ".versions");
+            checkKeys(versions, where + ".versions", {"loader", "system"});
+            if (versions.contains("loader"))
+                std::tie(p.loaderHigh, p.loaderLow) = idPair(versions["loader"], where + ".versions.loader");
+            if (versions.contains("system"))
+                std::tie(p.systemHigh, p.systemLow) = idPair(versions["system"], where + ".versions.system");
+        }
+        if (v.contains("ejectVetoes")) {
+            const json& n = v["ejectVetoes"];
+            if (!n.is_number_integer() || n.get<long long>() < -1 || n.get<long long>() > 1000000)
+                fail(where + ".ejectVetoes", "expected a count, or -1 for always");
+            p.ejectVetoes = n.get<int>();
         }
         if (v.contains("script")) {
             const json& script = array(v["script"], where + ".script");

@@ -51,12 +51,14 @@ struct PlayerEvent {
 // {"player": {"mode": "msc" | "loader" | "maskrom", "present": true,
 //   "enumerateDelay": 1.0, "mountDelay": 1.0 | null, "diskId": "...", "friendlyName": "...",
 //   "ids": {"corvUsb": [VID, PID], "corvMsc": [VID, PID]},
+//   "versions": {"loader": [HIGH, LOW], "system": [HIGH, LOW]}, "ejectVetoes": 0,
 //   "script": [{"at": 2.5, "action": "unplug" | "plug" | "switch", "mode": "loader"}]}}
 // A player in loader mode reports bcdUSB 0x0201, in mask ROM 0x0200, both with the CorvUsb
 // numbers; in disk mode the CorvMsc numbers, and its removable volume mounts `mountDelay`
 // seconds after it arrives (null: never) on the next free drive letter from D. Every change
 // of mode leaves the bus and comes back `enumerateDelay` seconds later with a new device
-// node, instance id and path.
+// node, instance id and path. "versions" are what the disk's version command reports;
+// "ejectVetoes" is how many eject requests the player vetoes (-1: all).
 struct PlayerSpec {
     PlayerMode mode = PlayerMode::Loader;
     bool present = true;
@@ -66,6 +68,9 @@ struct PlayerSpec {
     std::uint16_t corvMscVid = 0x071b, corvMscPid = 0x3203;
     std::string diskId;        // instance id of the disk node; empty: a USBSTOR id
     std::string friendlyName;  // friendly name of the volume; empty: "X:\"
+    std::uint16_t loaderHigh = 0x0001, loaderLow = 0x0000;
+    std::uint16_t systemHigh = 0x0001, systemLow = 0x0000;
+    int ejectVetoes = 0;
     std::vector<PlayerEvent> script;
 };
 

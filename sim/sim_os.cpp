@@ -1,6 +1,9 @@
 // The simulator's implementation of the os seam.
 #include "sim/sim_os.h"
 
+#include "engine/os/scsi_pass_through.h"
+#include "sim/msc_firmware.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -268,7 +271,19 @@ void SimOs::detachEndpoint(const std::string& devicePath) {
 
 os::Handle SimOs::openReadWrite(const std::string& path) {
     std::lock_guard lock(mutex_);
+    sync();
     const std::string key = upper(path);
+    // A disk volume: "\\.\X:".
+    if (key.size() == 6 && key.compare(0, 4, "\\\\.\\") == 0 && key[5] == ':') {
+        SimPlayer* player = world_.playerOnDrive(key[4]);
+        if (!player) return 0;
+        Target target;
+        target.volume = key[4];
+        target.volumeGeneration = player->generation;
+        const os::Handle h = nextHandle_++;
+        handles_[h] = target;
+        return h;
+    }
     constexpr std::size_t kPipeSuffix = 7;  // "\PIPE00"
     if (key.size() <= kPipeSuffix) return 0;
     const std::string suffix = key.substr(key.size() - kPipeSuffix);
@@ -311,6 +326,37 @@ long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
             return -1;
     }
     return endpoint->hostRead(std::span(static_cast<std::uint8_t*>(data), size));
+}
+
+bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
+                            void* out, std::size_t outSize, std::uint32_t* returned) {
+    std::lock_guard lock(mutex_);
+    sync();
+    if (returned) *returned = 0;
+    auto it = handles_.find(h);
+    if (it == handles_.end()) return false;
+    const Target& target = it->second;
+    if (target.volume != 0 && code == os::scsi::kIoctlScsiPassThrough) {
+        SimPlayer* player = world_.playerOnDrive(target.volume);
+        // A volume handle dies with the volume it was opened on.
+        if (!player || player->generation != target.volumeGeneration) return false;
+        if (in == nullptr || out == nullptr || inSize < os::scsi::kRequestSize ||
+            outSize < os::scsi::kRequestSize)
+            return false;
+        std::vector<std::uint8_t> request(static_cast<const std::uint8_t*>(in),
+                                          static_cast<const std::uint8_t*>(in) + inSize);
+        if (!answerScsiRequest(world_, *player, request, clock_.tickMs())) return false;
+        std::copy_n(request.begin(), os::scsi::kRequestSize, static_cast<std::uint8_t*>(out));
+        if (returned) *returned = static_cast<std::uint32_t>(os::scsi::kRequestSize);
+        return true;
+    }
+    return false;
+}
+
+bool SimOs::requestEject(os::DevInst node) {
+    std::lock_guard lock(mutex_);
+    sync();
+    return world_.requestEject(node);
 }
 
 os::Handle SimOs::loadLibrary(const std::string& name) {

@@ -59,6 +59,10 @@ public:
     long long writeHandle(os::Handle h, const void* data, std::size_t size) override;
     long long readHandle(os::Handle h, void* data, std::size_t size) override;
 
+    bool deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
+                         void* out, std::size_t outSize, std::uint32_t* returned) override;
+    bool requestEject(os::DevInst node) override;
+
     os::Handle loadLibrary(const std::string& name) override;
     void* libraryFunction(os::Handle library, const std::string& name) override;
     void freeLibrary(os::Handle library) override;
@@ -87,6 +91,8 @@ private:
         std::string hubName;
         std::weak_ptr<CorvUsbEndpoint> endpoint;  // a pipe of a CorvUsb device
         bool writePipe = false;
+        char volume = 0;               // the volume "\\.\X:" of a player's disk
+        unsigned volumeGeneration = 0;  // the player's generation when it was opened
     };
 
     // Applies the world's events that are due; called under the lock by every operation.

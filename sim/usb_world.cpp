@@ -262,17 +262,44 @@ void UsbWorld::mount(SimPlayer& player) {
     player.volumeInterfaces.push_back(upper(path));
 }
 
-void UsbWorld::depart(SimPlayer& player) {
-    if (!player.onBus()) return;
-    ++player.generation;
+void UsbWorld::dismount(SimPlayer& player) {
     for (const std::string& path : player.volumeInterfaces) volumeInterfaces_.erase(path);
     player.volumeInterfaces.clear();
     if (player.driveLetter) drives_.erase(player.driveLetter);
     player.driveLetter = 0;
+    if (player.volumeNode) removeNode(player.volumeNode);
+    player.volumeNode = 0;
+}
+
+void UsbWorld::depart(SimPlayer& player) {
+    if (!player.onBus()) return;
+    ++player.generation;
+    dismount(player);
     removeNode(player.device->node);
     player.diskNode = 0;
-    player.volumeNode = 0;
+    player.systemDiskShown = false;
     player.device.reset();
+}
+
+SimPlayer* UsbWorld::playerOnDrive(char letter) const {
+    for (const auto& p : players_)
+        if (p->onBus() && p->driveLetter == letter && letter != 0) return p.get();
+    return nullptr;
+}
+
+bool UsbWorld::requestEject(os::DevInst node) {
+    for (const auto& p : players_) {
+        if (!p->onBus() || p->device->node != node) continue;
+        const int n = p->ejectRequests++;
+        if (p->spec.ejectVetoes < 0 || n < p->spec.ejectVetoes) return false;
+        // Safely removed: the disk stops, the USB device stays until it is pulled.
+        ++p->generation;
+        dismount(*p);
+        if (p->diskNode) removeNode(p->diskNode);
+        p->diskNode = 0;
+        return true;
+    }
+    return false;
 }
 
 void UsbWorld::reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t) {

@@ -37,6 +37,8 @@ struct SimPlayer {
     os::DevInst volumeNode = 0;
     char driveLetter = 0;
     std::vector<std::string> volumeInterfaces;  // upper-case interface paths
+    bool systemDiskShown = false;
+    int ejectRequests = 0;
 
     bool onBus() const { return device.has_value(); }
     // The descriptor numbers the player reports in its current mode.
@@ -90,6 +92,12 @@ public:
     std::optional<std::string> dosDeviceTarget(char letter) const;
     os::PropertyResult interfaceProperty(const std::string& path, os::DeviceProperty p) const;
 
+    // The player whose volume has drive letter `letter`, or nullptr.
+    SimPlayer* playerOnDrive(char letter) const;
+    // An eject request for the device node `node`: true when done without a veto; the
+    // player's volume is then gone while the player stays on the bus.
+    bool requestEject(os::DevInst node);
+
     // Personality changes: the player leaves the bus now (time `t`) and comes back in
     // `mode` after its enumeration delay.
     void reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t);
@@ -125,6 +133,7 @@ private:
     void schedule(std::uint64_t atMs, std::function<void()> run);
     void schedulePlayer(SimPlayer& player, std::uint64_t atMs, std::function<void(SimPlayer&)> run);
     void mount(SimPlayer& player);
+    void dismount(SimPlayer& player);
 
     std::vector<SimController> controllers_;
     std::vector<std::shared_ptr<SimPlayer>> players_;

@@ -113,6 +113,14 @@ public:
     virtual long long writeHandle(Handle h, const void* data, std::size_t size) = 0;
     virtual long long readHandle(Handle h, void* data, std::size_t size) = 0;
 
+    // A buffered I/O control request on an open handle (a volume's SCSI pass-through,
+    // the download requests of a mask-ROM device). False when the request fails;
+    // `returned` gets the byte count the driver reports.
+    virtual bool deviceIoControl(Handle h, std::uint32_t code, const void* in, std::size_t inSize,
+                                 void* out, std::size_t outSize, std::uint32_t* returned) = 0;
+    // Asks the system to eject the device; true when it was done without a veto.
+    virtual bool requestEject(DevInst node) = 0;
+
     // --- Libraries loaded at run time ---
     // Loads a library by file name ("CV60FSDLL.dll") or path; 0 when it cannot be loaded.
     virtual Handle loadLibrary(const std::string& name) = 0;

@@ -263,6 +263,23 @@ public:
         return done;
     }
 
+    bool deviceIoControl(Handle h, std::uint32_t code, const void* in, std::size_t inSize,
+                         void* out, std::size_t outSize, std::uint32_t* returned) override {
+        DWORD got = 0;
+        const BOOL ok = DeviceIoControl(toWin(h), code, const_cast<void*>(in),
+                                        static_cast<DWORD>(inSize), out,
+                                        static_cast<DWORD>(outSize), &got, nullptr);
+        if (returned) *returned = got;
+        return ok != FALSE;
+    }
+
+    bool requestEject(DevInst node) override {
+        PNP_VETO_TYPE veto = PNP_VetoTypeUnknown;
+        wchar_t vetoName[260] = {};
+        const CONFIGRET r = CM_Request_Device_EjectW(node, &veto, vetoName, 260, 0);
+        return r == CR_SUCCESS && veto == PNP_VetoTypeUnknown;
+    }
+
     Handle loadLibrary(const std::string& name) override {
         return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
     }

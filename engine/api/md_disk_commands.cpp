@@ -1,0 +1,97 @@
+// The MD_ operations that act on listed devices one by one: vendor commands to disks,
+// ejecting disks.
+#include <cstring>
+#include <functional>
+
+#include "engine/api/error_list.h"
+#include "engine/api/md_exports.h"
+#include "engine/device/disk_commands.h"
+#include "engine/device/search.h"
+
+namespace cv50::api {
+namespace {
+
+// Carries out `step` for every record in list order; a step returns nullptr on success or
+// the message that goes into the error list.
+int forEachDevice(SEARCH_RESULT* devices, ERROR_LIST* errors,
+                  const std::function<const char*(DEVICE_INFO&, int index)>& step) {
+    ErrorListWriter writer(errors, errorTable());
+    if (devices == nullptr || devices->count < 1 || devices->devices == nullptr) return 1;
+    int result = 1;
+    for (int i = 0; i < devices->count; ++i) {
+        DEVICE_INFO& d = devices->devices[i];
+        d.status = StatusBusy;
+        if (const char* failure = step(d, i)) {
+            d.status = StatusFailed;
+            writer.add(static_cast<unsigned>(i), failure);
+            result = 0;
+        } else {
+            d.status = StatusOk;
+        }
+    }
+    return result;
+}
+
+// The letter of a disk record: its own, or looked up (the record is not changed).
+char driveOf(const DEVICE_INFO& d) {
+    if (d.driveLetter) return d.driveLetter;
+    return device::findDriveLetter(d.devicePath, d.devInst);
+}
+
+// A vendor command to every disk of the list.
+int diskCommand(SEARCH_RESULT* devices, ERROR_LIST* errors, const char* failure,
+                const std::function<int(char letter, int index)>& send) {
+    return forEachDevice(devices, errors, [&](DEVICE_INFO& d, int i) -> const char* {
+        if (d.type != Msc) return "Error:Device is not MSC";
+        const char letter = driveOf(d);
+        if (letter == 0) return "Error:Get drive failed";
+        return send(letter, i) ? nullptr : failure;
+    });
+}
+
+}  // namespace
+}  // namespace cv50::api
+
+using namespace cv50;
+
+extern "C" {
+
+int MD_SwitchToCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors) {
+    return api::diskCommand(devices, errors, "Error:Switch device failed", [](char letter, int) {
+        return device::ScsiVendorCommand(letter, device::kCommandSwitchToCorvUsb, nullptr, 0);
+    });
+}
+
+int MD_ShowSystemDisk(SEARCH_RESULT* devices, ERROR_LIST* errors) {
+    return api::diskCommand(devices, errors, "Error:Show system disk failed", [](char letter, int) {
+        return device::ScsiVendorCommand(letter, device::kCommandShowSystemDisk, nullptr, 0);
+    });
+}
+
+int MD_GetDeviceVersion(SEARCH_RESULT* devices, _CORV_VERSION* versions, ERROR_LIST* errors) {
+    return api::diskCommand(devices, errors, "Error:Get version failed", [&](char letter, int i) {
+        _CORV_VERSION v{};
+        if (!device::ScsiVendorCommand(letter, device::kCommandReadVersion, &v, sizeof v)) return 0;
+        if (versions) versions[i] = v;
+        return 1;
+    });
+}
+
+int MD_SendExCommand(SEARCH_RESULT* devices, ERROR_LIST* errors, unsigned int command,
+                     unsigned char* buffer, unsigned int length) {
+    return api::diskCommand(devices, errors, "Error:Send Extended Command failed",
+                            [&](char letter, int i) {
+                                unsigned char* slice =
+                                    buffer ? buffer + static_cast<std::size_t>(i) * length : nullptr;
+                                return device::ScsiVendorCommand(letter, command, slice, length);
+                            });
+}
+
+int MD_RemoveCorvMsc(SEARCH_RESULT* devices, ERROR_LIST* errors) {
+    return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
+        if (d.type != Msc) return "Error:Device is not MSC";
+        return device::EjectDevice(d.devInst) ? nullptr : "Error:Remove usb failed";
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,150 @@
+// The MD_ disk commands against simulated players.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/api/md_exports.h"
+#include "engine/device/search.h"
+#include "engine/device/tests/log_capture.h"
+#include "sim/testing/scoped_sim.h"
+
+namespace cv50 {
+namespace {
+
+using sim::testing::ScopedSim;
+
+std::string ports(const std::string& entries) {
+    return R"({"speed": 100, "controllers": [{"ports": [)" + entries + "]}]}";
+}
+
+// Disks first, then loaders, as scans list them; a caller list in port order.
+std::vector<DEVICE_INFO> scanAll() {
+    std::vector<DEVICE_INFO> all;
+    SEARCH_RESULT r{};
+    ScanCorvMsc(&r);
+    all.insert(all.end(), r.devices, r.devices + r.count);
+    ScanCorvUsb(&r);
+    all.insert(all.end(), r.devices, r.devices + r.count);
+    std::sort(all.begin(), all.end(),
+              [](const DEVICE_INFO& a, const DEVICE_INFO& b) { return std::strcmp(a.layer, b.layer) < 0; });
+    return all;
+}
+
+TEST(MdDiskCommands, SwitchTurnsTheDiskIntoALoaderAndRefusesALoaderAtItsOwnIndex) {
+    ScopedSim sim(ports(R"({"player": {"mode": "loader"}}, {"player": {"mode": "msc"}})"));
+    std::vector<DEVICE_INFO> list = scanAll();
+    ASSERT_EQ(list.size(), 2u);
+    SEARCH_RESULT devices{2, list.data()};
+    ERROR_LIST errors{-1, nullptr};
+    EXPECT_EQ(MD_SwitchToCorvUsb(&devices, &errors), 0);
+    ASSERT_EQ(errors.count, 1);
+    EXPECT_EQ(errors.errors[0].index, 0u);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Device is not MSC");
+    EXPECT_EQ(list[0].status, StatusFailed);
+    EXPECT_EQ(list[1].status, StatusOk);
+
+    SEARCH_RESULT wanted{1, &list[1]};
+    EXPECT_EQ(WaitCVDevice(&wanted, Loader, 5), 1);
+    EXPECT_EQ(list[1].type, Loader);
+}
+
+TEST(MdDiskCommands, VersionsLandInTheCallersArrayInListOrder) {
+    ScopedSim sim(ports(R"({"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
+                           {"player": {"mode": "msc", "versions": {"loader": [4, 5], "system": [6, 7]}}})"));
+    std::vector<DEVICE_INFO> list = scanAll();
+    SEARCH_RESULT devices{2, list.data()};
+    _CORV_VERSION versions[2] = {};
+    ERROR_LIST errors{};
+    ASSERT_EQ(MD_GetDeviceVersion(&devices, versions, &errors), 1);
+    EXPECT_EQ(errors.count, 0);
+    EXPECT_EQ(versions[0].loaderHigh, 2);
+    EXPECT_EQ(versions[0].loaderLow, 16);
+    EXPECT_EQ(versions[0].systemHigh, 3);
+    EXPECT_EQ(versions[0].systemLow, 1);
+    EXPECT_EQ(versions[1].loaderHigh, 4);
+    EXPECT_EQ(versions[1].systemLow, 7);
+}
+
+TEST(MdDiskCommands, ExtendedCommandFillsOneSlicePerDeviceAndLeavesAFailedOnesSliceAlone) {
+    ScopedSim sim(ports(R"({"player": {"mode": "msc", "versions": {"loader": [1, 1]}}},
+                           {"player": {"mode": "loader"}},
+                           {"player": {"mode": "msc", "versions": {"loader": [3, 3]}}})"));
+    std::vector<DEVICE_INFO> list = scanAll();
+    ASSERT_EQ(list.size(), 3u);
+    SEARCH_RESULT devices{3, list.data()};
+    unsigned char buffer[36];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    ERROR_LIST errors{};
+    EXPECT_EQ(MD_SendExCommand(&devices, &errors, 0xFFFFFFFF, buffer, 12), 0);
+    EXPECT_EQ(buffer[0], 1);   // loaderLow of device 0
+    EXPECT_EQ(buffer[2], 1);   // loaderHigh
+    for (int i = 12; i < 24; ++i) EXPECT_EQ(buffer[i], 0xEE) << i;
+    EXPECT_EQ(buffer[24], 3);
+    ASSERT_EQ(errors.count, 1);
+    EXPECT_EQ(errors.errors[0].index, 1u);
+
+    // Without a buffer the command still goes out.
+    SEARCH_RESULT first{1, list.data()};
+    EXPECT_EQ(MD_SendExCommand(&first, &errors, 0x12345678, nullptr, 12), 1);
+    EXPECT_EQ(errors.count, 0);
+    EXPECT_EQ(MD_SendExCommand(&first, &errors, 0x12345678, buffer, 513), 0);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Send Extended Command failed");
+}
+
+TEST(MdDiskCommands, DiskWithoutVolumeIsRetriedAbout3SecondsThenGetDriveFailed) {
+    ScopedSim sim(ports(R"({"player": {"mode": "msc", "mountDelay": null}})"));
+    std::vector<DEVICE_INFO> list = scanAll();
+    ASSERT_EQ(list.size(), 1u);
+    ASSERT_EQ(list[0].driveLetter, 0);
+    SEARCH_RESULT devices{1, list.data()};
+    ERROR_LIST errors{};
+    const std::uint64_t start = sim.sim().tickMs();
+    EXPECT_EQ(MD_ShowSystemDisk(&devices, &errors), 0);
+    EXPECT_GE(sim.sim().tickMs() - start, 3000u);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Get drive failed");
+}
+
+TEST(MdDiskCommands, ShowSystemDiskUsesALetterFoundNowWithoutChangingTheRecord) {
+    ScopedSim sim(ports(R"({"player": {"mode": "msc"}})"));
+    std::vector<DEVICE_INFO> list = scanAll();
+    list[0].driveLetter = 0;
+    SEARCH_RESULT devices{1, list.data()};
+    ERROR_LIST errors{};
+    EXPECT_EQ(MD_ShowSystemDisk(&devices, &errors), 1);
+    EXPECT_EQ(list[0].driveLetter, 0);
+    EXPECT_TRUE(sim.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->systemDiskShown; }));
+}
+
+TEST(MdDiskCommands, EjectVetoedTwentyTimesFailsAfterAbout2Seconds) {
+    ScopedSim sim(ports(R"({"player": {"mode": "msc", "ejectVetoes": -1}},
+                           {"player": {"mode": "msc", "ejectVetoes": 3}})"));
+    testing::LogCapture log;
+    std::vector<DEVICE_INFO> list = scanAll();
+    SEARCH_RESULT devices{2, list.data()};
+    ERROR_LIST errors{};
+    const std::uint64_t start = sim.sim().tickMs();
+    EXPECT_EQ(MD_RemoveCorvMsc(&devices, &errors), 0);
+    EXPECT_GE(sim.sim().tickMs() - start, 2000u);
+    ASSERT_EQ(errors.count, 1);
+    EXPECT_EQ(errors.errors[0].index, 0u);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Remove usb failed");
+    EXPECT_EQ(list[1].status, StatusOk);
+    // The ejected disk's volume is gone; the vetoing one keeps its letter.
+    SEARCH_RESULT after{};
+    ASSERT_EQ(ScanCorvMsc(&after), 2);
+    EXPECT_NE(after.devices[0].driveLetter, 0);
+    EXPECT_EQ(after.devices[1].driveLetter, 0);
+    EXPECT_EQ(log.text().find("Remove usb"), std::string::npos);  // these calls do not log
+}
+
+TEST(MdDiskCommands, EmptyListSucceedsWithNoErrors) {
+    ScopedSim sim(ports("null"));
+    SEARCH_RESULT none{0, nullptr};
+    ERROR_LIST errors{5, nullptr};
+    EXPECT_EQ(MD_SwitchToCorvUsb(&none, &errors), 1);
+    EXPECT_EQ(errors.count, 0);
+    EXPECT_NE(errors.errors, nullptr);
+}
+
+}  // namespace
+}  // namespace cv50

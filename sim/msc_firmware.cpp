@@ -1,0 +1,53 @@
+// Vendor commands of the disk firmware.
+#include "sim/msc_firmware.h"
+
+#include <algorithm>
+
+#include "engine/os/scsi_pass_through.h"
+
+namespace cv50::sim {
+namespace {
+
+constexpr std::uint32_t kReadVersion = 0xFFFFFFFF;
+constexpr std::uint32_t kSwitchToCorvUsb = 0xFFFFFFFE;
+constexpr std::uint32_t kShowSystemDisk = 0xFFFFFFFC;
+
+void put16(std::span<std::uint8_t> b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+bool answerScsiRequest(UsbWorld& world, SimPlayer& player, std::span<std::uint8_t> request,
+                       std::uint64_t t) {
+    namespace scsi = os::scsi;
+    if (player.mode != PlayerMode::Msc || !player.onBus()) return false;
+    const auto parsed = scsi::parseRequest(request);
+    if (!parsed) return false;
+    const auto vendor = scsi::parseVendorCdb(parsed->cdb);
+    if (!vendor) return false;  // the firmware answers only its own command block
+    std::span<std::uint8_t> data = request.subspan(scsi::kDataOffset, scsi::kMaxData);
+    std::fill(data.begin(), data.end(), 0);
+    switch (vendor->command) {
+        case kReadVersion: {
+            std::uint8_t version[12] = {};
+            put16(version, 0, player.spec.loaderLow);
+            put16(version, 2, player.spec.loaderHigh);
+            put16(version, 8, player.spec.systemLow);
+            put16(version, 10, player.spec.systemHigh);
+            std::copy_n(version, std::min<std::size_t>(12, parsed->dataLength), data.begin());
+            return true;
+        }
+        case kSwitchToCorvUsb:
+            world.reenumerate(player, PlayerMode::Loader, t);
+            return true;
+        case kShowSystemDisk:
+            player.systemDiskShown = true;
+            return true;
+        default:
+            return true;  // other numbers are acknowledged
+    }
+}
+
+}  // namespace cv50::sim
