@@ -27,6 +27,8 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $(DEB_PACKAGES); \
 	fi
 
+# Kept between runs: make would otherwise delete it as an intermediate file.
+.PRECIOUS: build/%/build.ninja
 build/%/build.ninja: | deps
 	cmake --preset $* >/dev/null
 
