@@ -279,7 +279,7 @@ os::Handle SimOs::openReadWrite(const std::string& path) {
         if (!player) return 0;
         Target target;
         target.volume = key[4];
-        target.volumeGeneration = player->generation;
+        target.generation = player->generation;
         const os::Handle h = nextHandle_++;
         handles_[h] = target;
         return h;
@@ -339,7 +339,7 @@ bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, st
     if (target.volume != 0 && code == os::scsi::kIoctlScsiPassThrough) {
         SimPlayer* player = world_.playerOnDrive(target.volume);
         // A volume handle dies with the volume it was opened on.
-        if (!player || player->generation != target.volumeGeneration) return false;
+        if (!player || player->generation != target.generation) return false;
         if (in == nullptr || out == nullptr || inSize < os::scsi::kRequestSize ||
             outSize < os::scsi::kRequestSize)
             return false;
@@ -348,6 +348,17 @@ bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, st
         if (!answerScsiRequest(world_, *player, request, clock_.tickMs())) return false;
         std::copy_n(request.begin(), os::scsi::kRequestSize, static_cast<std::uint8_t*>(out));
         if (returned) *returned = static_cast<std::uint32_t>(os::scsi::kRequestSize);
+        return true;
+    }
+    if (target.player != nullptr) {
+        SimPlayer& player = *target.player;
+        // A handle dies with the enumeration it was opened on.
+        if (!player.onBus() || player.generation != target.generation) return false;
+        if (player.mode != PlayerMode::MaskRom || (in == nullptr && inSize > 0)) return false;
+        const long long taken =
+            player.maskRom.request(code, std::span(static_cast<const std::uint8_t*>(in), inSize));
+        if (taken < 0) return false;
+        if (returned) *returned = static_cast<std::uint32_t>(taken);
         return true;
     }
     return false;

@@ -1,6 +1,7 @@
 // The os seam answered by the simulator: a USB world, a clock and the host's files.
 #pragma once
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -76,6 +77,8 @@ public:
     void attachEndpoint(const std::string& devicePath, std::shared_ptr<CorvUsbEndpoint> endpoint);
     void detachEndpoint(const std::string& devicePath);
 
+    std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
+
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
     void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
@@ -84,15 +87,17 @@ public:
     static std::string hostPath(const std::string& enginePath);
 
 private:
-    // What an open handle refers to: a controller (by index) or a hub (by name,
-    // looked up on every request so a hub that left the bus fails cleanly).
+    // What an open handle refers to: a controller (by index), a hub (by name, looked up
+    // on every request so a hub that left the bus fails cleanly), a pipe, a volume or a
+    // player's device.
     struct Target {
         int controller = -1;
         std::string hubName;
         std::weak_ptr<CorvUsbEndpoint> endpoint;  // a pipe of a CorvUsb device
         bool writePipe = false;
-        char volume = 0;               // the volume "\\.\X:" of a player's disk
-        unsigned volumeGeneration = 0;  // the player's generation when it was opened
+        char volume = 0;              // the volume "\\.\X:" of a player's disk
+        SimPlayer* player = nullptr;  // a player's device, opened by its device path
+        unsigned generation = 0;      // the player's generation when it was opened
     };
 
     // Applies the world's events that are due; called under the lock by every operation.

@@ -217,6 +217,8 @@ void UsbWorld::arrive(SimPlayer& player, PlayerMode mode, std::uint64_t t) {
     const std::string id =
         format("USB\\VID_%04X&PID_%04X\\", d.spec.vid, d.spec.pid) + uniqueSuffix(player.port);
     d.node = addNode(player.hubNode, id, &d.driverKey);
+    player.devicePath = "\\\\?\\" + hashed(id) + "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    player.maskRom = MaskRom{};
     if (mode == PlayerMode::Msc) {
         const std::string diskId =
             player.spec.diskId.empty()
@@ -278,7 +280,14 @@ void UsbWorld::depart(SimPlayer& player) {
     removeNode(player.device->node);
     player.diskNode = 0;
     player.systemDiskShown = false;
+    player.devicePath.clear();
     player.device.reset();
+}
+
+SimPlayer* UsbWorld::playerWithPath(const std::string& path) const {
+    for (const auto& p : players_)
+        if (p->onBus() && equalNoCase(p->devicePath, path)) return p.get();
+    return nullptr;
 }
 
 SimPlayer* UsbWorld::playerOnDrive(char letter) const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/os/os.h"
+#include "sim/mask_rom.h"
 #include "sim/scenario.h"
 
 namespace cv50::sim {
@@ -38,6 +39,8 @@ struct SimPlayer {
     char driveLetter = 0;
     std::vector<std::string> volumeInterfaces;  // upper-case interface paths
     bool systemDiskShown = false;
+    MaskRom maskRom;          // the download state while in mask ROM
+    std::string devicePath;   // "\\?\USB#..." while on the bus
     int ejectRequests = 0;
 
     bool onBus() const { return device.has_value(); }
@@ -92,6 +95,8 @@ public:
     std::optional<std::string> dosDeviceTarget(char letter) const;
     os::PropertyResult interfaceProperty(const std::string& path, os::DeviceProperty p) const;
 
+    // The player on the bus whose device path is `path` (case-insensitive), or nullptr.
+    SimPlayer* playerWithPath(const std::string& path) const;
     // The player whose volume has drive letter `letter`, or nullptr.
     SimPlayer* playerOnDrive(char letter) const;
     // An eject request for the device node `node`: true when done without a veto; the

@@ -3,8 +3,7 @@
 
 namespace cv50::flash {
 
-std::uint16_t Crc16CcittFalse(std::span<const std::uint8_t> data) {
-    std::uint16_t crc = 0xFFFF;
+std::uint16_t Crc16CcittFalse(std::span<const std::uint8_t> data, std::uint16_t crc) {
     for (std::uint8_t byte : data) {
         crc ^= static_cast<std::uint16_t>(byte << 8);
         for (int bit = 0; bit < 8; ++bit) {

@@ -7,6 +7,11 @@
 
 namespace cv50::flash {
 
-[[nodiscard]] std::uint16_t Crc16CcittFalse(std::span<const std::uint8_t> data);
+inline constexpr std::uint16_t kCrc16Initial = 0xFFFF;
+
+// The checksum of `data`; pass the result of a previous piece as `crc` to go on with the
+// next one, so a file can be summed without holding it whole.
+[[nodiscard]] std::uint16_t Crc16CcittFalse(std::span<const std::uint8_t> data,
+                                            std::uint16_t crc = kCrc16Initial);
 
 }  // namespace cv50::flash

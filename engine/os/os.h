@@ -134,6 +134,9 @@ public:
     // The folder of the running program, ending in "\".
     virtual std::string programFolder() = 0;
 
+    // The error code of the calling thread's last failed call (GetLastError on Windows).
+    virtual std::uint32_t lastError() = 0;
+
     // --- Time ---
     virtual LocalTime localTime() = 0;
     // Milliseconds of a monotonic clock; only differences mean anything.

@@ -313,6 +313,8 @@ public:
         return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
     }
 
+    std::uint32_t lastError() override { return GetLastError(); }
+
     std::uint64_t tickMs() override { return GetTickCount64(); }
 
     void sleepMs(std::uint32_t ms) override { Sleep(ms); }
