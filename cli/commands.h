@@ -17,5 +17,7 @@ using Action = std::function<int()>;
 
 void addListCommand(CLI::App& app, Action& action);
 void addWaitCommand(CLI::App& app, Action& action);
+void addLoaderCommand(CLI::App& app, Action& action);
+void addImageCommand(CLI::App& app, Action& action);
 
 }  // namespace cv50::cli

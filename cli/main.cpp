@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     cv50::cli::Action action;
     cv50::cli::addListCommand(app, action);
     cv50::cli::addWaitCommand(app, action);
+    cv50::cli::addLoaderCommand(app, action);
+    cv50::cli::addImageCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -243,6 +243,26 @@ std::FILE* SimOs::openExclusiveReadWrite(const std::string& path) {
     return f;
 }
 
+std::FILE* SimOs::openFile(const std::string& path, const char* mode) {
+    if (path.empty() || mode == nullptr) return nullptr;
+    return std::fopen(hostPath(path).c_str(), mode);
+}
+
+bool SimOs::deleteFile(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path host = hostPath(path);
+    if (path.empty() || !std::filesystem::is_regular_file(host, ec)) return false;
+    return std::filesystem::remove(host, ec);
+}
+
+std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
+    std::error_code ec;
+    if (path.empty()) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(hostPath(path), ec);
+    if (ec) return std::nullopt;
+    return static_cast<std::uint64_t>(size);
+}
+
 namespace {
 
 std::string upper(std::string s) {

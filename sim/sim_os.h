@@ -55,6 +55,9 @@ public:
 
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
+    std::FILE* openFile(const std::string& path, const char* mode) override;
+    bool deleteFile(const std::string& path) override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) override;
 
     os::Handle openReadWrite(const std::string& path) override;
     long long writeHandle(os::Handle h, const void* data, std::size_t size) override;

@@ -10,4 +10,14 @@ void DllDeInitialize();
 void SetVidPid(unsigned short corvUsbVid, unsigned short corvUsbPid, unsigned short corvMscVid,
                unsigned short corvMscPid);
 int SetLogPath(char* folder);
+
+int ExtractLoaderFile(char* imagePath, char* outFile);
+int CVCheckImage(char* imagePath);
+int CVGetVersionFromImage(char* imagePath, char* loaderFile, _CORV_VERSION* out);
 }
+
+// Exported under their C++ (decorated) names: they take references.
+int CV_GetLoaderVersion(char* imagePath, unsigned short& high, unsigned short& low);
+int CV_GetSystemVersion(char* imagePath, unsigned short& high, unsigned short& low);
+int CV_GetDiskSize(char* imagePath, unsigned int& systemDiskMB, unsigned int& configDiskMB);
+int CV_GetImageSize(char* imagePath, unsigned int& sizeMB);

@@ -105,6 +105,13 @@ public:
     // Opens a file for reading and writing without sharing, creating it when missing;
     // positioned at the start. Returns nullptr on failure; the caller closes it.
     virtual std::FILE* openExclusiveReadWrite(const std::string& path) = 0;
+    // std::fopen with `mode` ("rb", "wb", ...). Returns nullptr on failure; the caller
+    // closes it (UniqueFile).
+    virtual std::FILE* openFile(const std::string& path, const char* mode) = 0;
+    // Removes a file. False when it could not be removed (missing, in use, a folder).
+    virtual bool deleteFile(const std::string& path) = 0;
+    // The size of a file in bytes, or nothing when it cannot be asked.
+    virtual std::optional<std::uint64_t> fileSize(const std::string& path) = 0;
 
     // --- Device I/O: the CorvUsb pipes "<device path>\PIPE00" (write) and "\PIPE01" (read) ---
     // Opens a device or pipe for reading and writing. Returns 0 on failure.
@@ -152,6 +159,14 @@ Os& current();
 // Replaces the backend (the command line's --sim, tests). Returns the previous one;
 // not to be called while another thread uses the seam.
 std::unique_ptr<Os> install(std::unique_ptr<Os> backend);
+
+// Closes a stdio file when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f != nullptr) std::fclose(f);
+    }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Closes a handle of the current backend when it goes out of scope.
 class UniqueHandle {

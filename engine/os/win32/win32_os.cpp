@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "engine/os/usb_requests.h"
@@ -238,6 +239,23 @@ public:
         std::FILE* f = _fdopen(fd, "r+b");
         if (!f) _close(fd);
         return f;
+    }
+
+    std::FILE* openFile(const std::string& path, const char* mode) override {
+        if (path.empty() || mode == nullptr) return nullptr;
+        return std::fopen(path.c_str(), mode);
+    }
+
+    bool deleteFile(const std::string& path) override {
+        return !path.empty() && DeleteFileA(path.c_str()) != FALSE;
+    }
+
+    std::optional<std::uint64_t> fileSize(const std::string& path) override {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return std::nullopt;
+        return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
 
     Handle openReadWrite(const std::string& path) override {

@@ -1,0 +1,146 @@
+// Extracting the loader file through CV60FSDLL and unpacking its pieces.
+#include "engine/flash/loader_file.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/device/log.h"
+#include "engine/os/os.h"
+
+namespace cv50::flash {
+namespace {
+
+using FsInitializeFn = int (*)(const char* imagePath, int reserved1, int reserved2);
+using FsWriteFileToPcFn = int (*)(const char* source, const char* destination);
+using FsGetLoaderPathFn = int (*)(char* buffer);
+using FsDeInitializeFn = int (*)();
+
+constexpr std::size_t kLoaderPathBuffer = 260;
+
+// Frees the package library on every path.
+class LoadedLibrary {
+public:
+    explicit LoadedLibrary(const std::string& name) : handle_(os::current().loadLibrary(name)) {}
+    ~LoadedLibrary() {
+        if (handle_ != 0) os::current().freeLibrary(handle_);
+    }
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+    explicit operator bool() const { return handle_ != 0; }
+    template <typename Fn>
+    Fn function(const char* name) const {
+        return reinterpret_cast<Fn>(os::current().libraryFunction(handle_, name));
+    }
+
+private:
+    os::Handle handle_;
+};
+
+// The ordered cut of one piece: open the piece file, seek, read exactly, write.
+bool cutPiece(std::FILE* loader, const PieceExtent& extent, const std::string& piecePath) {
+    if (extent.size > kMaxPieceSize) return false;
+    os::UniqueFile out(os::current().openFile(piecePath, "wb"));
+    if (!out) return false;
+    std::vector<std::uint8_t> buffer(kMaxPieceSize);
+    if (std::fseek(loader, static_cast<long>(extent.offset), SEEK_SET) != 0) return false;
+    if (std::fread(buffer.data(), 1, extent.size, loader) != extent.size) return false;
+    if (std::fwrite(buffer.data(), 1, extent.size, out.get()) != extent.size) return false;
+    return std::fclose(out.release()) == 0;
+}
+
+}  // namespace
+
+bool extractLoaderFile(const std::string& imagePath, const std::string& outFile,
+                       const std::string& library) {
+    LoadedLibrary lib(library);
+    if (!lib) {
+        Log("ERROR:Loading CV60FSDLL failed");
+        return false;
+    }
+    const auto initialize = lib.function<FsInitializeFn>("FS_Initialize");
+    if (!initialize) {
+        Log("ERROR:Getting FS_Initialize failed");
+        return false;
+    }
+    const auto writeFileToPc = lib.function<FsWriteFileToPcFn>("FS_WriteFileToPC");
+    if (!writeFileToPc) {
+        Log("ERROR:Getting FS_WriteFileToPC failed");
+        return false;
+    }
+    const auto getLoaderPath = lib.function<FsGetLoaderPathFn>("FS_GetLoaderPath");
+    if (!getLoaderPath) {
+        Log("ERROR:Getting FS_GetLoaderPath failed");
+        return false;
+    }
+    const auto deInitialize = lib.function<FsDeInitializeFn>("FS_DeInitialize");
+    if (!deInitialize) {
+        Log("ERROR:Getting FS_DeInitialize failed");
+        return false;
+    }
+
+    (void)initialize(imagePath.c_str(), 0, 0);
+    // One byte more than the library may fill, so the path always ends in a NUL.
+    char buffer[kLoaderPathBuffer + 1] = {};
+    if (getLoaderPath(buffer) == 0) {
+        Log("ERROR:FS_GetLoaderPath failed");
+        (void)deInitialize();
+        return false;
+    }
+    const std::string source = std::string("C:\\") + buffer;
+    const int result = writeFileToPc(source.c_str(), outFile.c_str());
+    if (result != 0) Log("ERROR:FS_WriteFileToPC failed,ErrCode(%d)", result);
+    (void)deInitialize();
+    return result == 0;
+}
+
+std::string bootTempFolder() {
+    std::string folder = os::current().tempFolder();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+bool readBootHead(const std::string& loaderPath, BootHead& head) {
+    head = BootHead{};
+    os::UniqueFile file(os::current().openFile(loaderPath, "rb"));
+    if (!file) return false;
+    (void)std::fread(head.bytes.data(), 1, head.bytes.size(), file.get());
+    return head.signatureValid();
+}
+
+const std::string& PiecePaths::of(Piece piece) const {
+    switch (piece) {
+        case Piece::Data: return data;
+        case Piece::Prog: return prog;
+        case Piece::Prog2nd: return prog2nd;
+        case Piece::FlashBoot: return flashBoot;
+    }
+    return data;
+}
+
+bool unpackBoot(const std::string& loaderPath, PiecePaths& paths, BootHead& head) {
+    if (!readBootHead(loaderPath, head)) {
+        Log("Error:Getting the info of boot head failed");
+        return false;
+    }
+    const std::string folder = bootTempFolder();
+    const auto pathOf = [&folder](Piece piece) { return folder + pieceFileName(piece); };
+    paths = {pathOf(Piece::Data), pathOf(Piece::Prog), pathOf(Piece::Prog2nd),
+             pathOf(Piece::FlashBoot)};
+    bool ok = !folder.empty();
+    for (Piece piece : {Piece::Data, Piece::Prog, Piece::Prog2nd, Piece::FlashBoot})
+        ok = ok && paths.of(piece).size() < kPiecePathCapacity;
+
+    os::UniqueFile loader(ok ? os::current().openFile(loaderPath, "rb") : nullptr);
+    ok = ok && loader != nullptr;
+    for (Piece piece : {Piece::Data, Piece::Prog, Piece::Prog2nd, Piece::FlashBoot}) {
+        if (!ok) break;
+        ok = cutPiece(loader.get(), head.extent(piece), paths.of(piece));
+    }
+    if (!ok) {
+        Log("Error:Unpack the boot file failed");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cv50::flash
