@@ -11,7 +11,7 @@ DEB_PACKAGES := cmake ninja-build g++ googletest nlohmann-json3-dev libcli11-dev
 # One command per package that tells whether it is there.
 DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix wine mkfs.fat mcopy
 
-.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-win64 clean
+.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-win64 fuzz clean
 
 all: build-linux
 
@@ -54,9 +54,42 @@ test: deps
 windows: build-win64
 	@echo "Windows binaries are in build/win64/bin/"
 
+DEMO := build/demo
+CV50 := ./build/linux/bin/cv50
+
 demo: build-linux
-	./build/linux/bin/cv50 list
-	./build/linux/bin/cv50 wait --port 4-2 --kind Loader --timeout 10
+	$(CV50) list
+	$(CV50) wait --port 4-2 --kind Loader --timeout 10
+	@rm -rf $(DEMO) && mkdir -p $(DEMO)/firmware/Music
+	$(CV50) loader sample $(DEMO)/pieces
+	$(CV50) loader pack --pieces $(DEMO)/pieces --version 1.23 --date 2026-03-07 -o $(DEMO)/CVBOOT.BIN
+	@cp README.md "$(DEMO)/firmware/Read Me.txt" && printf 'demo track\n' > $(DEMO)/firmware/Music/track01.mp3
+	$(CV50) image pack --loader $(DEMO)/CVBOOT.BIN --folder $(DEMO)/firmware \
+	  --system-version 1.2 --system-disk 64 --config-disk 16 -o $(DEMO)/firmware.img
+	$(CV50) image info $(DEMO)/firmware.img
+
+# The fuzz target of the image parsers (libFuzzer, clang), run for FUZZ_SECONDS. Not part
+# of `make test`; it installs clang and its fuzzer runtime when they are missing.
+FUZZ_SECONDS ?= 60
+FUZZ := build/fuzz
+fuzz: build-linux
+	@if ! command -v clang++-14 >/dev/null || \
+	    ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then \
+	  echo "Installing clang and libFuzzer..."; \
+	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends clang-14 libclang-rt-14-dev; \
+	fi
+	cmake --preset fuzz >/dev/null
+	cmake --build $(FUZZ) --target fuzz_image -j $(JOBS)
+	@rm -rf $(FUZZ)/seeds && mkdir -p $(FUZZ)/seeds/pieces $(FUZZ)/corpus
+	@for p in data prog prog2nd FlashBoot; do printf '%s piece' $$p > $(FUZZ)/seeds/pieces/$$p.bin; done
+	@$(CV50) loader pack --pieces $(FUZZ)/seeds/pieces -o $(FUZZ)/seeds/CVBOOT.BIN >/dev/null
+	@$(CV50) image pack --loader $(FUZZ)/seeds/CVBOOT.BIN --system-disk 8 -o $(FUZZ)/seeds/fat12.img >/dev/null
+	@mkfs.fat -C $(FUZZ)/seeds/mkfs12.img 64 >/dev/null
+	@rm -rf $(FUZZ)/seeds/pieces
+	$(FUZZ)/bin/fuzz_image -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -timeout=10 \
+	  -print_final_stats=1 $(FUZZ)/corpus $(FUZZ)/seeds
 
 clean:
 	rm -rf build

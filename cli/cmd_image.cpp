@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/numbers.h"
 #include "engine/flash/image_check.h"
+#include "engine/os/os.h"
 #include "fwpkg/packer.h"
 
 namespace cv50::cli {
@@ -75,6 +76,8 @@ nlohmann::json versionJson(const std::optional<Version>& v) {
 }
 
 int runInfo(const std::string& image, bool json) {
+    if (!os::UniqueFile(os::current().openFile(image, "rb")))
+        throw std::runtime_error("cannot open " + image);
     const bool checkOk = flash::checkImage(image);
     std::optional<Version> loader, system;
     if (Version v; flash::loaderVersionOfImage(image, v.high, v.low)) loader = v;

@@ -274,6 +274,7 @@ std::uint64_t writeFatImage(const FatNode& rootNode, const FatWriteOptions& opti
 
     std::uint64_t written = 0;
     const auto emit = [&](std::span<const std::uint8_t> bytes) {
+        if (bytes.empty()) return;
         if (!sink(bytes)) throw std::runtime_error("writing the image failed");
         written += bytes.size();
     };

@@ -97,6 +97,7 @@ PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& 
     try {
         flash::Md5 md5;
         const ByteSink sink = [&](std::span<const std::uint8_t> bytes) {
+            if (bytes.empty()) return true;
             md5.update(bytes);
             return std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
         };

@@ -62,6 +62,7 @@ void Md5::block(const std::uint8_t* p) {
 }
 
 void Md5::update(std::span<const std::uint8_t> data) {
+    if (data.empty()) return;
     length_ += data.size();
     std::size_t i = 0;
     if (buffered_ > 0) {

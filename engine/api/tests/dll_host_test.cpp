@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "fwpkg/packer.h"
+
 namespace {
 
 class Library {
@@ -77,6 +79,64 @@ TEST(DllHost, LoadsByNameResolvesExportsAndLogsToTheDatedFile) {
     }
     EXPECT_NE(text.find("\tINFO:host says 42\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\tERROR:second line\r\n"), std::string::npos) << text;
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+// The image exports, the C++ ones by their decorated names, with CV60FSDLL.dll found by
+// the standard search order beside the program.
+TEST(DllHost, ImageExportsReadAPackedImage) {
+    Library dll("CV50DLL.dll");
+    ASSERT_TRUE(dll) << "LoadLibrary failed: " << GetLastError();
+    using ExtractFn = int (*)(char*, char*);
+    using CheckFn = int (*)(char*);
+    using VersionFn = int (*)(char*, unsigned short&, unsigned short&);
+    using DiskSizeFn = int (*)(char*, unsigned int&, unsigned int&);
+    using ImageSizeFn = int (*)(char*, unsigned int&);
+    auto extract = dll.get<ExtractFn>("ExtractLoaderFile");
+    auto check = dll.get<CheckFn>("CVCheckImage");
+    auto loaderVersion = dll.get<VersionFn>("_Z19CV_GetLoaderVersionPcRtS0_");
+    auto systemVersion = dll.get<VersionFn>("_Z19CV_GetSystemVersionPcRtS0_");
+    auto diskSize = dll.get<DiskSizeFn>("_Z14CV_GetDiskSizePcRjS0_");
+    auto imageSize = dll.get<ImageSizeFn>("_Z15CV_GetImageSizePcRj");
+    ASSERT_TRUE(extract && check && loaderVersion && systemVersion && diskSize && imageSize);
+    ASSERT_TRUE(dll.get<void*>("CVGetVersionFromImage"));
+
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::filesystem::path folder =
+        std::string(temp) + "cv50-dll-image-" + std::to_string(GetCurrentProcessId());
+    std::filesystem::create_directories(folder);
+    cv50::flash::LoaderSpec spec;
+    spec.versionHigh = 3;
+    spec.versionLow = 45;
+    for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = cv50::fwpkg::samplePiece(cv50::flash::kHeadPieceOrder[i]);
+    const auto loader = *cv50::flash::buildLoaderFile(spec);
+    std::ofstream(folder / "CVBOOT.BIN", std::ios::binary)
+        .write(reinterpret_cast<const char*>(loader.data()), static_cast<std::streamsize>(loader.size()));
+    cv50::fwpkg::ImagePackInput input;
+    input.loaderFile = folder / "CVBOOT.BIN";
+    input.tail = {0x00070008, 96, 32};
+    cv50::fwpkg::packImage(input, folder / "fw.img");
+
+    std::string image = (folder / "fw.img").string();
+    std::string out = (folder / "out.bin").string();
+    EXPECT_EQ(check(image.data()), 1);
+    ASSERT_EQ(extract(image.data(), out.data()), 1);
+    EXPECT_EQ(std::filesystem::file_size(out), loader.size());
+    unsigned short high = 0, low = 0;
+    EXPECT_EQ(loaderVersion(image.data(), high, low), 1);
+    EXPECT_EQ(high, 0x0003);
+    EXPECT_EQ(low, 0x0045);
+    EXPECT_EQ(systemVersion(image.data(), high, low), 1);
+    EXPECT_EQ(high, 7);
+    EXPECT_EQ(low, 8);
+    unsigned int systemMB = 0, configMB = 0, sizeMB = 9;
+    EXPECT_EQ(diskSize(image.data(), systemMB, configMB), 0);
+    EXPECT_EQ(systemMB, 96u);
+    EXPECT_EQ(configMB, 32u);
+    EXPECT_EQ(imageSize(image.data(), sizeMB), 1);
+    EXPECT_EQ(sizeMB, 0u);
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
 }
