@@ -255,8 +255,7 @@ std::uint64_t FatVolume::clusterOffset(std::uint32_t cluster) const {
 }
 
 FatEntry FatVolume::root() const {
-    FatEntry e;
-    e.name = "\\";
+    FatEntry e;  // no name: `root` tells it apart
     e.directory = true;
     e.root = true;
     e.firstCluster = geometry_.type == FatType::Fat32 ? geometry_.rootCluster : 0;

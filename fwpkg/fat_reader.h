@@ -52,7 +52,7 @@ struct FatEntry {
     std::string name;       // the long name (UTF-8) when there is one, else the short name
     std::string shortName;  // "NAME.EXT"
     bool directory = false;
-    bool root = false;
+    bool root = false;      // the root folder, which has no name
     std::uint32_t firstCluster = 0;
     std::uint32_t size = 0;
 };

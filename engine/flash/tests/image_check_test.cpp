@@ -34,8 +34,8 @@ protected:
     }
     // An image whose tail block is `block` and whose check value is right.
     std::string imageWithTail(const TailBlock& block) {
-        std::vector<std::uint8_t> bytes(1536, 0xA5);
-        bytes.insert(bytes.end(), block.bytes.begin(), block.bytes.end());
+        std::vector<std::uint8_t> bytes(1536 + block.bytes.size(), 0xA5);
+        std::copy(block.bytes.begin(), block.bytes.end(), bytes.begin() + 1536);
         Md5 md5;
         md5.update(bytes);
         const std::string check = Md5::hex(md5.finish());

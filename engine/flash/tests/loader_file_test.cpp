@@ -77,7 +77,7 @@ TEST_F(BootHeadTest, TemporaryFolderWithoutTrailingBackslashStillGivesOne) {
 std::vector<std::uint8_t> loaderWithProg2nd(std::size_t size) {
     LoaderSpec spec;
     spec.pieces = {std::vector<std::uint8_t>(10, 1), std::vector<std::uint8_t>(20, 2),
-                   std::vector<std::uint8_t>(30, 3), std::vector<std::uint8_t>(std::min(size, kMaxPieceSize + 0ul), 4)};
+                   std::vector<std::uint8_t>(30, 3), std::vector<std::uint8_t>(std::min<std::size_t>(size, kMaxPieceSize), 4)};
     std::vector<std::uint8_t> file = *buildLoaderFile(spec);
     if (size > kMaxPieceSize) {
         file.resize(file.size() + size, 4);
