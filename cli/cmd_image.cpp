@@ -51,10 +51,14 @@ int runPack(const ImagePackOptions& o) {
 
 const char* tailText(flash::TailCheck check) {
     switch (check) {
-        case flash::TailCheck::SizesValid: return "valid";
-        case flash::TailCheck::Refused: return "refused";
-        case flash::TailCheck::NoSizeInfo: return "none";
-        case flash::TailCheck::Unreadable: return "unreadable";
+        case flash::TailCheck::SizesValid:
+            return "valid";
+        case flash::TailCheck::Refused:
+            return "refused";
+        case flash::TailCheck::NoSizeInfo:
+            return "none";
+        case flash::TailCheck::Unreadable:
+            return "unreadable";
     }
     return "unreadable";
 }
@@ -96,8 +100,9 @@ int runInfo(const std::string& image, bool json) {
                               {"systemVersion", versionJson(system)},
                               {"tailBlock", tailText(tail)},
                               {"sizeMB", sized ? nlohmann::json(sizeMB) : nlohmann::json(nullptr)}};
-        out["diskSizes"] = sizesResult == 0 ? nlohmann::json{{"systemMB", systemDisk}, {"configMB", configDisk}}
-                                            : nlohmann::json(nullptr);
+        out["diskSizes"] = sizesResult == 0
+                               ? nlohmann::json{{"systemMB", systemDisk}, {"configMB", configDisk}}
+                               : nlohmann::json(nullptr);
         std::cout << out.dump(2) << "\n";
     } else {
         std::printf("image:          %s\n", image.c_str());
@@ -105,12 +110,13 @@ int runInfo(const std::string& image, bool json) {
         std::printf("loader version: %s\n", versionText(loader).c_str());
         std::printf("system version: %s\n", versionText(system).c_str());
         if (sizesResult == 0)
-            std::printf("disk sizes:     system %u MB, configuration %u MB\n", systemDisk, configDisk);
+            std::printf("disk sizes:     system %u MB, configuration %u MB\n", systemDisk,
+                        configDisk);
         else
             std::printf("disk sizes:     none\n");
         std::printf("tail block:     %s\n",
                     tail == flash::TailCheck::SizesValid ? "valid"
-                    : tail == flash::TailCheck::Refused  ? "CRC wrong: an upgrade refuses this image"
+                    : tail == flash::TailCheck::Refused ? "CRC wrong: an upgrade refuses this image"
                     : tail == flash::TailCheck::NoSizeInfo ? "no TOOLVER tag: no version or sizes"
                                                            : "unreadable");
         if (sized)
@@ -145,8 +151,9 @@ void addImageCommand(CLI::App& app, Action& action) {
         ->capture_default_str();
     pack->add_option("--config-disk", o->configDisk, "Tail: configuration-disk size in MB")
         ->capture_default_str();
-    pack->add_option("--tag", o->tag, "Tail: tag (7 characters; another one makes an image "
-                                      "without version information)")
+    pack->add_option("--tag", o->tag,
+                     "Tail: tag (7 characters; another one makes an image "
+                     "without version information)")
         ->capture_default_str();
     pack->add_option("--crc", o->crc, "Tail: CRC to store instead of the right one");
     pack->callback([o, &action] { action = [o] { return guarded([&] { return runPack(*o); }); }; });

@@ -22,7 +22,8 @@ int runPack(const LoaderPackOptions& o) {
     const auto pick = [&o](const std::string& given, const char* name) {
         if (!given.empty()) return std::filesystem::path(given);
         if (o.pieces.empty())
-            throw std::runtime_error(std::string("no file for ") + name + ": give --pieces or its own option");
+            throw std::runtime_error(std::string("no file for ") + name +
+                                     ": give --pieces or its own option");
         return std::filesystem::path(o.pieces) / name;
     };
     input.data = pick(o.data, "data.bin");

@@ -1,7 +1,6 @@
 // Parsing the number options of the packer commands.
 #include "cli/numbers.h"
 
-
 namespace cv50::cli {
 
 std::uint32_t parseNumber(const std::string& text, std::uint32_t max, const std::string& what) {
@@ -26,7 +25,8 @@ std::vector<std::uint32_t> splitNumbers(const std::string& text, char separator,
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find(separator, start);
-        const std::string part = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string part =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         // Decimal only, so "08" is eight and not an octal mistake.
         std::size_t digits = 0;
         while (digits < part.size() && part[digits] >= '0' && part[digits] <= '9') ++digits;

@@ -9,7 +9,8 @@
 
 namespace cv50::cli {
 
-// "12" (decimal), "0x1F" (hexadecimal): a whole number no larger than `max`; throws with `what` in the message.
+// "12" (decimal), "0x1F" (hexadecimal): a whole number no larger than `max`; throws with `what` in
+// the message.
 std::uint32_t parseNumber(const std::string& text, std::uint32_t max, const std::string& what);
 
 // "1.23", "2008-12-20": exactly `count` numbers separated by `separator`.

@@ -68,11 +68,15 @@ std::string findLoader(FatVolume& volume) {
 
 int errorOf(FatError e) {
     switch (e) {
-        case FatError::Ok: return FsOk;
+        case FatError::Ok:
+            return FsOk;
         case FatError::NotFound:
-        case FatError::NotADirectory: return FsNotFound;
-        case FatError::NotAFile: return FsNotAFile;
-        default: return FsDamaged;
+        case FatError::NotADirectory:
+            return FsNotFound;
+        case FatError::NotAFile:
+            return FsNotAFile;
+        default:
+            return FsDamaged;
     }
 }
 

@@ -16,7 +16,7 @@ bool shortNameChar(unsigned char c) {
 char32_t decodeUtf8(const std::string& s, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
-    const int extra = c < 0x80 ? 0
+    const int extra = c < 0x80             ? 0
                       : (c & 0xE0) == 0xC0 ? 1
                       : (c & 0xF0) == 0xE0 ? 2
                       : (c & 0xF8) == 0xF0 ? 3
@@ -107,7 +107,7 @@ std::uint8_t shortNameChecksum(const ShortName& name) {
 }
 
 std::vector<std::array<std::uint8_t, 32>> longNameEntries(const std::u16string& name,
-                                                           const ShortName& shortName) {
+                                                          const ShortName& shortName) {
     static constexpr int kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
     const std::size_t parts = (name.size() + 12) / 13;
     const std::uint8_t checksum = shortNameChecksum(shortName);

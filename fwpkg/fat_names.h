@@ -27,6 +27,6 @@ std::uint8_t shortNameChecksum(const ShortName& name);
 // The long-name entries (32 bytes each) in the order they are stored, before the short
 // entry.
 std::vector<std::array<std::uint8_t, 32>> longNameEntries(const std::u16string& name,
-                                                           const ShortName& shortName);
+                                                          const ShortName& shortName);
 
 }  // namespace cv50::fwpkg

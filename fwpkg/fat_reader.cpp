@@ -42,7 +42,8 @@ std::string shortNamePart(const std::uint8_t* p, std::size_t n, bool lower) {
 
 std::uint8_t shortNameChecksum(const std::uint8_t* name11) {
     std::uint8_t sum = 0;
-    for (int i = 0; i < 11; ++i) sum = static_cast<std::uint8_t>(((sum & 1) << 7) + (sum >> 1) + name11[i]);
+    for (int i = 0; i < 11; ++i)
+        sum = static_cast<std::uint8_t>(((sum & 1) << 7) + (sum >> 1) + name11[i]);
     return sum;
 }
 
@@ -103,7 +104,8 @@ public:
         } else if (expected_ <= 0 || seq != expected_ || e[13] != checksum_) {
             return reset();
         }
-        static constexpr std::array<int, 13> kOffsets = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+        static constexpr std::array<int, 13> kOffsets = {1,  3,  5,  7,  9,  14, 16,
+                                                         18, 20, 22, 24, 28, 30};
         for (int i = 0; i < kLongNameChars; ++i)
             units_[static_cast<std::size_t>(seq - 1) * kLongNameChars + i] = le16(e + kOffsets[i]);
         --expected_;
@@ -111,7 +113,8 @@ public:
     // The name when every part was seen and they belong to this short entry.
     std::string take(const std::uint8_t* shortEntry) {
         std::string name;
-        if (expected_ == 0 && checksum_ == shortNameChecksum(shortEntry)) name = utf8FromUtf16(units_);
+        if (expected_ == 0 && checksum_ == shortNameChecksum(shortEntry))
+            name = utf8FromUtf16(units_);
         reset();
         return name;
     }
@@ -126,16 +129,26 @@ private:
 
 const char* describe(FatError error) {
     switch (error) {
-        case FatError::Ok: return "ok";
-        case FatError::Truncated: return "the image is shorter than its file system";
-        case FatError::BadBootSector: return "the boot sector is not that of a FAT volume";
-        case FatError::BadChain: return "a cluster chain is broken";
-        case FatError::CyclicChain: return "a cluster chain runs in a circle";
-        case FatError::BadDirectory: return "a directory is damaged";
-        case FatError::NotFound: return "no such file";
-        case FatError::NotAFile: return "not a file";
-        case FatError::NotADirectory: return "not a directory";
-        case FatError::ReadFailed: return "the image could not be read";
+        case FatError::Ok:
+            return "ok";
+        case FatError::Truncated:
+            return "the image is shorter than its file system";
+        case FatError::BadBootSector:
+            return "the boot sector is not that of a FAT volume";
+        case FatError::BadChain:
+            return "a cluster chain is broken";
+        case FatError::CyclicChain:
+            return "a cluster chain runs in a circle";
+        case FatError::BadDirectory:
+            return "a directory is damaged";
+        case FatError::NotFound:
+            return "no such file";
+        case FatError::NotAFile:
+            return "not a file";
+        case FatError::NotADirectory:
+            return "not a directory";
+        case FatError::ReadFailed:
+            return "the image could not be read";
     }
     return "unknown error";
 }
@@ -275,7 +288,8 @@ FatError FatVolume::directoryBytes(const FatEntry& directory, std::vector<std::u
     std::vector<std::uint32_t> clusters;
     bool complete = false;
     const std::uint64_t limit = (kMaxDirectoryBytes + clusterBytes - 1) / clusterBytes;
-    if (const FatError e = chain(directory.firstCluster, limit, clusters, complete); e != FatError::Ok)
+    if (const FatError e = chain(directory.firstCluster, limit, clusters, complete);
+        e != FatError::Ok)
         return e;
     if (!complete) return FatError::BadDirectory;
     out.resize(clusters.size() * std::size_t(clusterBytes));
@@ -291,7 +305,8 @@ FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) 
     out.clear();
     std::vector<std::uint8_t> bytes;
     if (const FatError e = directoryBytes(directory, bytes); e != FatError::Ok) return e;
-    const std::uint64_t volumeBytes = std::uint64_t(geometry_.clusterCount) * geometry_.clusterBytes();
+    const std::uint64_t volumeBytes =
+        std::uint64_t(geometry_.clusterCount) * geometry_.clusterBytes();
     LongNameParts longName;
     for (std::size_t at = 0; at + kEntrySize <= bytes.size(); at += kEntrySize) {
         const std::uint8_t* e = bytes.data() + at;
@@ -324,7 +339,8 @@ FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) 
         if (entry.name.empty()) entry.name = entry.shortName;
         entry.directory = (attr & kAttrDirectory) != 0;
         entry.firstCluster = le16(e + 26);
-        if (geometry_.type == FatType::Fat32) entry.firstCluster |= std::uint32_t(le16(e + 20)) << 16;
+        if (geometry_.type == FatType::Fat32)
+            entry.firstCluster |= std::uint32_t(le16(e + 20)) << 16;
         entry.size = le32(e + 28);
         if (entry.shortName.empty() || (entry.directory && entry.firstCluster < 2) ||
             (!entry.directory && entry.size > volumeBytes))
@@ -371,7 +387,8 @@ FatError FatVolume::readFile(const FatEntry& file,
     std::uint64_t left = file.size;
     for (std::uint32_t cluster : clusters) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, clusterBytes));
-        if (!source_.read(clusterOffset(cluster), std::span(buffer.data(), n))) return FatError::ReadFailed;
+        if (!source_.read(clusterOffset(cluster), std::span(buffer.data(), n)))
+            return FatError::ReadFailed;
         if (!sink(std::span<const std::uint8_t>(buffer.data(), n))) return FatError::ReadFailed;
         left -= n;
     }

@@ -27,7 +27,7 @@ enum class FatError {
     NotFound,
     NotAFile,
     NotADirectory,
-    ReadFailed,     // the image could not be read, or the consumer stopped
+    ReadFailed,  // the image could not be read, or the consumer stopped
 };
 const char* describe(FatError error);
 
@@ -37,13 +37,13 @@ struct FatGeometry {
     std::uint32_t sectorsPerCluster = 0;
     std::uint32_t reservedSectors = 0;
     std::uint32_t fatCount = 0;
-    std::uint32_t rootEntries = 0;     // FAT12/16 only
+    std::uint32_t rootEntries = 0;  // FAT12/16 only
     std::uint64_t totalSectors = 0;
-    std::uint64_t fatSectors = 0;      // of one FAT
+    std::uint64_t fatSectors = 0;  // of one FAT
     std::uint64_t dataStartSector = 0;
-    std::uint32_t clusterCount = 0;    // data clusters, numbered 2 .. clusterCount + 1
-    std::uint32_t rootCluster = 0;     // FAT32 only
-    std::string label;                 // from the boot sector, trailing spaces removed
+    std::uint32_t clusterCount = 0;  // data clusters, numbered 2 .. clusterCount + 1
+    std::uint32_t rootCluster = 0;   // FAT32 only
+    std::string label;               // from the boot sector, trailing spaces removed
 
     std::uint32_t clusterBytes() const { return bytesPerSector * sectorsPerCluster; }
 };
@@ -52,7 +52,7 @@ struct FatEntry {
     std::string name;       // the long name (UTF-8) when there is one, else the short name
     std::string shortName;  // "NAME.EXT"
     bool directory = false;
-    bool root = false;      // the root folder, which has no name
+    bool root = false;  // the root folder, which has no name
     std::uint32_t firstCluster = 0;
     std::uint32_t size = 0;
 };
@@ -77,7 +77,8 @@ public:
                       const std::function<bool(std::span<const std::uint8_t>)>& sink);
 
 private:
-    FatVolume(ByteSource& source, const FatGeometry& geometry) : source_(source), geometry_(geometry) {}
+    FatVolume(ByteSource& source, const FatGeometry& geometry)
+        : source_(source), geometry_(geometry) {}
     FatError loadFat();
     std::uint32_t fatEntry(std::uint32_t cluster) const;
     // Up to `limit` clusters of the chain starting at `first`; `complete` tells whether

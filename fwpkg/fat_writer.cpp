@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::uint32_t kSectorSize = 512;
 constexpr std::uint16_t kDosDate = ((2008 - 1980) << 9) | (12 << 5) | 20;  // fixed: same input,
-constexpr std::uint16_t kDosTime = (12 << 11);                              // same image
+constexpr std::uint16_t kDosTime = (12 << 11);                             // same image
 constexpr std::uint32_t kFat32Reserved = 32;
 
 void put16(std::uint8_t* p, std::uint32_t v) {
@@ -68,8 +68,10 @@ void plan(Planned& dir) {
             throw std::runtime_error("two entries named \"" + c->name + "\" in one folder");
         folded.push_back(key);
         exact.push_back(exactShortName(c->name, p->shortName));
-        if (exact.back()) taken.push_back(p->shortName);
-        else p->longName = longName;
+        if (exact.back())
+            taken.push_back(p->shortName);
+        else
+            p->longName = longName;
         if (!c->directory) {
             p->size = c->hostFile.empty() ? c->bytes.size() : c->size;
             if (p->size > 0xFFFFFFFFull)
@@ -94,7 +96,8 @@ void sizeDirectories(Planned& dir, bool root) {
 }
 
 std::uint64_t clustersNeeded(const Planned& dir, std::uint32_t clusterBytes, bool countSelf) {
-    std::uint64_t n = countSelf ? std::max<std::uint64_t>(1, (dir.size + clusterBytes - 1) / clusterBytes) : 0;
+    std::uint64_t n =
+        countSelf ? std::max<std::uint64_t>(1, (dir.size + clusterBytes - 1) / clusterBytes) : 0;
     for (const auto& c : dir.children) {
         if (c->node->directory)
             n += clustersNeeded(*c, clusterBytes, true);
@@ -130,7 +133,9 @@ bool fitGeometry(int type, std::uint32_t maxSpc, const Planned& root, Geometry& 
         g.clusterCount = static_cast<std::uint32_t>(count);
         g.reserved = type == 32 ? kFat32Reserved : 1;
         const std::uint64_t rootNeeded = type == 32 ? 0 : root.size / 32;
-        g.rootEntries = type == 32 ? 0 : static_cast<std::uint32_t>(std::max<std::uint64_t>(512, (rootNeeded + 15) / 16 * 16));
+        g.rootEntries = type == 32 ? 0
+                                   : static_cast<std::uint32_t>(
+                                         std::max<std::uint64_t>(512, (rootNeeded + 15) / 16 * 16));
         if (g.rootEntries > 65520) return false;
         const std::uint64_t fatBytes = ((count + 2) * static_cast<unsigned>(type) + 7) / 8;
         g.fatSectors = static_cast<std::uint32_t>((fatBytes + kSectorSize - 1) / kSectorSize);
@@ -145,7 +150,8 @@ Geometry chooseGeometry(int fatType, const Planned& root) {
     Geometry g;
     if (fatType == 12 || fatType == 16 || fatType == 32) {
         if (fitGeometry(fatType, 64, root, g)) return g;
-        throw std::runtime_error("the files do not fit a FAT" + std::to_string(fatType) + " volume");
+        throw std::runtime_error("the files do not fit a FAT" + std::to_string(fatType) +
+                                 " volume");
     }
     if (fatType != 0) throw std::runtime_error("the FAT type must be 12, 16 or 32");
     if (fitGeometry(12, 8, root, g) || fitGeometry(16, 64, root, g) || fitGeometry(32, 64, root, g))
@@ -196,7 +202,9 @@ ShortName labelName(const std::string& label) {
         const unsigned char c = static_cast<unsigned char>(label[i]);
         const bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
                         std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
-        if (!ok) throw std::runtime_error("the volume label may hold only A-Z, 0-9, spaces and !#$%&'()-@^_`{}~");
+        if (!ok)
+            throw std::runtime_error(
+                "the volume label may hold only A-Z, 0-9, spaces and !#$%&'()-@^_`{}~");
         out[i] = c;
     }
     return out;
@@ -206,7 +214,9 @@ std::vector<std::uint8_t> directoryContent(const Planned& dir, const Planned* pa
                                            const ShortName& label, int fatType,
                                            std::size_t capacity) {
     std::vector<std::uint8_t> out;
-    const auto add = [&out](const std::array<std::uint8_t, 32>& e) { out.insert(out.end(), e.begin(), e.end()); };
+    const auto add = [&out](const std::array<std::uint8_t, 32>& e) {
+        out.insert(out.end(), e.begin(), e.end());
+    };
     if (root) {
         if (label != ShortName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '})
             add(shortEntry(label, 0x08, 0, 0, fatType));
@@ -216,7 +226,9 @@ std::vector<std::uint8_t> directoryContent(const Planned& dir, const Planned* pa
         dot[0] = '.';
         add(shortEntry(dot, 0x10, dir.firstCluster, 0, fatType));
         dot[1] = '.';
-        add(shortEntry(dot, 0x10, parent != nullptr && parent->parent != nullptr ? parent->firstCluster : 0, 0, fatType));
+        add(shortEntry(dot, 0x10,
+                       parent != nullptr && parent->parent != nullptr ? parent->firstCluster : 0, 0,
+                       fatType));
     }
     for (const auto& c : dir.children) {
         if (!c->longName.empty())
@@ -236,9 +248,12 @@ FatNode treeFromFolder(const std::filesystem::path& folder) {
     node.directory = true;
     std::error_code ec;
     fs::directory_iterator it(folder, ec), end;
-    if (ec) throw std::runtime_error("cannot read the folder " + folder.string() + ": " + ec.message());
+    if (ec)
+        throw std::runtime_error("cannot read the folder " + folder.string() + ": " + ec.message());
     for (; it != end; it.increment(ec)) {
-        if (ec) throw std::runtime_error("cannot read the folder " + folder.string() + ": " + ec.message());
+        if (ec)
+            throw std::runtime_error("cannot read the folder " + folder.string() + ": " +
+                                     ec.message());
         FatNode child;
         const auto u8 = it->path().filename().u8string();
         child.name.assign(u8.begin(), u8.end());
@@ -248,7 +263,9 @@ FatNode treeFromFolder(const std::filesystem::path& folder) {
         } else if (it->is_regular_file(ec)) {
             child.hostFile = it->path();
             child.size = it->file_size(ec);
-            if (ec) throw std::runtime_error("cannot read " + it->path().string() + ": " + ec.message());
+            if (ec)
+                throw std::runtime_error("cannot read " + it->path().string() + ": " +
+                                         ec.message());
         } else {
             throw std::runtime_error(it->path().string() + " is neither a file nor a folder");
         }
@@ -281,7 +298,8 @@ std::uint64_t writeFatImage(const FatNode& rootNode, const FatWriteOptions& opti
     const auto emitZeros = [&](std::uint64_t n) {
         static const std::vector<std::uint8_t> zeros(65536, 0);
         while (n > 0) {
-            const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, zeros.size()));
+            const std::size_t k =
+                static_cast<std::size_t>(std::min<std::uint64_t>(n, zeros.size()));
             emit(std::span(zeros.data(), k));
             n -= k;
         }
@@ -338,8 +356,9 @@ std::uint64_t writeFatImage(const FatNode& rootNode, const FatWriteOptions& opti
         if (g.type == 12) {
             const std::size_t at = n + n / 2;
             const std::uint16_t old = static_cast<std::uint16_t>(fat[at] | fat[at + 1] << 8);
-            const std::uint16_t val = (n & 1) ? static_cast<std::uint16_t>((old & 0x000F) | (v << 4))
-                                              : static_cast<std::uint16_t>((old & 0xF000) | (v & 0x0FFF));
+            const std::uint16_t val =
+                (n & 1) ? static_cast<std::uint16_t>((old & 0x000F) | (v << 4))
+                        : static_cast<std::uint16_t>((old & 0xF000) | (v & 0x0FFF));
             put16(&fat[at], val);
         } else if (g.type == 16) {
             put16(&fat[std::size_t(n) * 2], v);
@@ -376,14 +395,17 @@ std::uint64_t writeFatImage(const FatNode& rootNode, const FatWriteOptions& opti
                 std::fopen(p->node->hostFile.string().c_str(), "rb"), &std::fclose);
             if (!in) throw std::runtime_error("cannot open " + p->node->hostFile.string());
             while (left > 0) {
-                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+                const std::size_t want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
                 if (std::fread(buffer.data(), 1, want, in.get()) != want)
-                    throw std::runtime_error(p->node->hostFile.string() + " changed while it was packed");
+                    throw std::runtime_error(p->node->hostFile.string() +
+                                             " changed while it was packed");
                 emit(std::span(buffer.data(), want));
                 left -= want;
             }
             if (std::fgetc(in.get()) != EOF)
-                throw std::runtime_error(p->node->hostFile.string() + " changed while it was packed");
+                throw std::runtime_error(p->node->hostFile.string() +
+                                         " changed while it was packed");
         }
         emitZeros(capacity - p->size);
     }

@@ -28,8 +28,8 @@ struct FatNode {
 FatNode treeFromFolder(const std::filesystem::path& folder);
 
 struct FatWriteOptions {
-    int fatType = 0;                    // 12, 16, 32, or 0 to choose by size
-    std::string label = "CV50SYSTEM";   // at most 11 characters
+    int fatType = 0;                   // 12, 16, 32, or 0 to choose by size
+    std::string label = "CV50SYSTEM";  // at most 11 characters
     std::uint32_t volumeId = 0x0C500001;
 };
 

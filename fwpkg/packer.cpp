@@ -26,7 +26,8 @@ void checkDecimal(std::uint32_t value, const char* what) {
 bool sameNameNoCase(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -38,7 +39,8 @@ std::vector<std::uint8_t> readHostFile(const std::filesystem::path& path, std::u
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec) throw std::runtime_error("cannot read " + path.string() + ": " + ec.message());
     if (size > limit)
-        throw std::runtime_error(path.string() + " is larger than " + std::to_string(limit) + " bytes");
+        throw std::runtime_error(path.string() + " is larger than " + std::to_string(limit) +
+                                 " bytes");
     File f(std::fopen(path.string().c_str(), "rb"), &std::fclose);
     if (!f) throw std::runtime_error("cannot open " + path.string());
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -84,7 +86,8 @@ PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& 
     if (!input.folder.empty()) root = treeFromFolder(input.folder);
     for (const FatNode& c : root.children)
         if (sameNameNoCase(c.name, "CVBOOT.BIN"))
-            throw std::runtime_error("the folder has a CVBOOT.BIN of its own; give it as the loader file");
+            throw std::runtime_error(
+                "the folder has a CVBOOT.BIN of its own; give it as the loader file");
     FatNode loader;
     loader.name = "CVBOOT.BIN";
     loader.bytes = readHostFile(input.loaderFile, 64u * 1024 * 1024);
@@ -127,10 +130,18 @@ std::vector<std::uint8_t> samplePiece(flash::Piece piece) {
     std::size_t size = 0;
     std::uint32_t seed = 0;
     switch (piece) {
-        case flash::Piece::Data: size = 2048, seed = 0x1001; break;
-        case flash::Piece::Prog: size = 6144, seed = 0x2002; break;
-        case flash::Piece::Prog2nd: size = 24576, seed = 0x3003; break;
-        case flash::Piece::FlashBoot: size = 16384, seed = 0x4004; break;
+        case flash::Piece::Data:
+            size = 2048, seed = 0x1001;
+            break;
+        case flash::Piece::Prog:
+            size = 6144, seed = 0x2002;
+            break;
+        case flash::Piece::Prog2nd:
+            size = 24576, seed = 0x3003;
+            break;
+        case flash::Piece::FlashBoot:
+            size = 16384, seed = 0x4004;
+            break;
     }
     std::vector<std::uint8_t> bytes(size);
     std::uint32_t x = seed;

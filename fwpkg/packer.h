@@ -31,8 +31,8 @@ struct ImagePackInput {
     std::filesystem::path folder;      // its contents go into the root too; may be empty
     FatWriteOptions fat;
     flash::TailFields tail;
-    std::string tag = flash::kTailTag;    // at most 7 characters
-    std::optional<std::uint32_t> crc;     // instead of the computed one
+    std::string tag = flash::kTailTag;  // at most 7 characters
+    std::optional<std::uint32_t> crc;   // instead of the computed one
 };
 
 struct PackedImage {

@@ -15,10 +15,14 @@ constexpr std::size_t kVersionLowOffset = 0x40;
 
 std::size_t extentOffset(Piece piece) {
     switch (piece) {
-        case Piece::Data: return 0x44;
-        case Piece::Prog: return 0x4C;
-        case Piece::FlashBoot: return 0x54;
-        case Piece::Prog2nd: return 0x5C;
+        case Piece::Data:
+            return 0x44;
+        case Piece::Prog:
+            return 0x4C;
+        case Piece::FlashBoot:
+            return 0x54;
+        case Piece::Prog2nd:
+            return 0x5C;
     }
     return 0x44;
 }
@@ -27,10 +31,14 @@ std::size_t extentOffset(Piece piece) {
 
 const char* pieceFileName(Piece piece) {
     switch (piece) {
-        case Piece::Data: return "data.bin";
-        case Piece::Prog: return "prog.bin";
-        case Piece::FlashBoot: return "FlashBoot.bin";
-        case Piece::Prog2nd: return "prog2nd.bin";
+        case Piece::Data:
+            return "data.bin";
+        case Piece::Prog:
+            return "prog.bin";
+        case Piece::FlashBoot:
+            return "FlashBoot.bin";
+        case Piece::Prog2nd:
+            return "prog2nd.bin";
     }
     return "";
 }
@@ -72,7 +80,9 @@ LoaderVersion loaderVersion(const BootHead& head) {
 }
 
 std::array<std::uint16_t, 3> idBlockWords(const BootHead& head) {
-    const auto lowByte = [](std::uint32_t v) { return static_cast<std::uint16_t>(toBcd(v) & 0xFF); };
+    const auto lowByte = [](std::uint32_t v) {
+        return static_cast<std::uint16_t>(toBcd(v) & 0xFF);
+    };
     return {toBcd(head.date(0)),
             static_cast<std::uint16_t>(lowByte(head.date(1)) << 8 | lowByte(head.date(2))),
             static_cast<std::uint16_t>(lowByte(head.loaderVersionHigh()) << 8 |

@@ -21,8 +21,8 @@ inline constexpr std::uint32_t kMaxPieceSize = 65536;
 
 // The pieces in the order of the head's offset/size pairs.
 enum class Piece { Data, Prog, FlashBoot, Prog2nd };
-inline constexpr std::array<Piece, 4> kHeadPieceOrder = {Piece::Data, Piece::Prog,
-                                                          Piece::FlashBoot, Piece::Prog2nd};
+inline constexpr std::array<Piece, 4> kHeadPieceOrder = {Piece::Data, Piece::Prog, Piece::FlashBoot,
+                                                         Piece::Prog2nd};
 // The file name of a piece in the temporary folder ("data.bin", ...).
 const char* pieceFileName(Piece piece);
 
@@ -37,9 +37,9 @@ struct BootHead {
 
     // The signature matches byte for byte up to and including its NUL.
     [[nodiscard]] bool signatureValid() const;
-    std::uint16_t date(int index) const;          // index 0..2: words at 0x30, 0x32, 0x34
-    std::uint32_t loaderVersionHigh() const;      // 0x3C
-    std::uint32_t loaderVersionLow() const;       // 0x40
+    std::uint16_t date(int index) const;      // index 0..2: words at 0x30, 0x32, 0x34
+    std::uint32_t loaderVersionHigh() const;  // 0x3C
+    std::uint32_t loaderVersionLow() const;   // 0x40
     PieceExtent extent(Piece piece) const;
 };
 

@@ -15,10 +15,10 @@ inline constexpr std::size_t kCheckChunkSize = 1024;
 
 // What the upgrade may take from an image's tail block.
 enum class TailCheck {
-    SizesValid,   // tag present, CRC equal
-    Refused,      // tag present, CRC different: the image must not be written
-    NoSizeInfo,   // no tag: the image carries no sizes
-    Unreadable,   // the file cannot be opened
+    SizesValid,  // tag present, CRC equal
+    Refused,     // tag present, CRC different: the image must not be written
+    NoSizeInfo,  // no tag: the image carries no sizes
+    Unreadable,  // the file cannot be opened
 };
 
 // Reads the tail block of `imagePath` (an engine path) through the os seam: the 512 bytes

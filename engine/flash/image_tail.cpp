@@ -21,7 +21,8 @@ struct CrcTable {
     constexpr CrcTable() : words{} {
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i << 24;
-            for (int bit = 0; bit < 8; ++bit) c = (c & 0x80000000u) ? (c << 1) ^ kPolynomial : c << 1;
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 0x80000000u) ? (c << 1) ^ kPolynomial : c << 1;
             words[i] = c;
         }
     }

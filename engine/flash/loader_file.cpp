@@ -109,10 +109,14 @@ bool readBootHead(const std::string& loaderPath, BootHead& head) {
 
 const std::string& PiecePaths::of(Piece piece) const {
     switch (piece) {
-        case Piece::Data: return data;
-        case Piece::Prog: return prog;
-        case Piece::Prog2nd: return prog2nd;
-        case Piece::FlashBoot: return flashBoot;
+        case Piece::Data:
+            return data;
+        case Piece::Prog:
+            return prog;
+        case Piece::Prog2nd:
+            return prog2nd;
+        case Piece::FlashBoot:
+            return flashBoot;
     }
     return data;
 }

@@ -89,7 +89,8 @@ Md5::Digest Md5::finish() {
     update(std::span(pad, padLength + 8));
     Digest out;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) out[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (8 * j));
+        for (int j = 0; j < 4; ++j)
+            out[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (8 * j));
     return out;
 }
 

@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)flash::idBlockWords(head);
     }
     if (size >= flash::kTrailerSize) {
-        const flash::TailBlock tail = flash::tailBlockFromBytes(bytes.subspan(size - flash::kTrailerSize));
+        const flash::TailBlock tail =
+            flash::tailBlockFromBytes(bytes.subspan(size - flash::kTrailerSize));
         if (tail.hasTag()) (void)(tail.storedCrc() == tail.computedCrc());
         (void)tail.fields();
     }

@@ -53,7 +53,8 @@ private:
     Fn function(const char* name) {
         if (!handle_) return nullptr;
 #ifdef _WIN32
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
+        return reinterpret_cast<Fn>(
+            reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
 #else
         return reinterpret_cast<Fn>(dlsym(handle_, name));
 #endif
@@ -76,8 +77,9 @@ protected:
     }
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string p = (dir / name).string();
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return p;
     }
     std::vector<std::uint8_t> read(const std::string& p) {
@@ -100,8 +102,9 @@ protected:
 
 TEST_F(Cv60FsTest, FindsTheLoaderInTheRootFirstThenOneFolderDown) {
     const auto loader = pattern(5000, 7);
-    std::string image = write("root.img", imageOf(folder("", {file("cvboot.bin", loader),
-                                                              folder("SYS", {file("CVBOOT.BIN", {1})})})));
+    std::string image =
+        write("root.img", imageOf(folder("", {file("cvboot.bin", loader),
+                                              folder("SYS", {file("CVBOOT.BIN", {1})})})));
     ASSERT_EQ(lib.initialize(image.c_str(), 0, 0), FsOk);
     int found = 0;
     EXPECT_EQ(loaderPath(found), "cvboot.bin");
@@ -109,8 +112,9 @@ TEST_F(Cv60FsTest, FindsTheLoaderInTheRootFirstThenOneFolderDown) {
     EXPECT_EQ(lib.writeFileToPc("C:\\cvboot.bin", out.c_str()), FsOk);
     EXPECT_EQ(read(out), loader);
 
-    image = write("sub.img", imageOf(folder("", {file("readme", {1}),
-                                                 folder("System Files", {file("CVBOOT.BIN", loader)})})));
+    image = write("sub.img",
+                  imageOf(folder("", {file("readme", {1}),
+                                      folder("System Files", {file("CVBOOT.BIN", loader)})})));
     ASSERT_EQ(lib.initialize(image.c_str(), 0, 0), FsOk);
     const std::string inner = loaderPath(found);
     EXPECT_EQ(inner, "System Files\\CVBOOT.BIN");
@@ -131,15 +135,16 @@ TEST_F(Cv60FsTest, ErrorsHaveTheirCodes) {
     EXPECT_EQ(lib.initialize(write("junk.img", pattern(4096, 0)).c_str(), 0, 0), FsBadImage);
     EXPECT_EQ(loaderPath(found), "");
 
-    const std::string image = write("fw.img", imageOf(folder("", {file("CVBOOT.BIN", {1, 2}),
-                                                                  folder("DIR", {})})));
+    const std::string image =
+        write("fw.img", imageOf(folder("", {file("CVBOOT.BIN", {1, 2}), folder("DIR", {})})));
     ASSERT_EQ(lib.initialize(image.c_str(), 0, 0), FsOk);
     EXPECT_EQ(lib.writeFileToPc("CVBOOT.BIN", out.c_str()), FsBadSourcePath);
     EXPECT_EQ(lib.writeFileToPc("D:\\CVBOOT.BIN", out.c_str()), FsBadSourcePath);
     EXPECT_EQ(lib.writeFileToPc("C:\\NOPE.BIN", out.c_str()), FsNotFound);
     EXPECT_EQ(lib.writeFileToPc("C:\\DIR", out.c_str()), FsNotAFile);
     EXPECT_EQ(lib.writeFileToPc("C:\\", out.c_str()), FsNotAFile);
-    EXPECT_EQ(lib.writeFileToPc("C:\\CVBOOT.BIN", (dir / "no" / "out.bin").string().c_str()), FsCreateFailed);
+    EXPECT_EQ(lib.writeFileToPc("C:\\CVBOOT.BIN", (dir / "no" / "out.bin").string().c_str()),
+              FsCreateFailed);
     EXPECT_EQ(lib.deInitialize(), FsOk);
     EXPECT_EQ(lib.writeFileToPc("C:\\CVBOOT.BIN", out.c_str()), FsNotOpen);
 }

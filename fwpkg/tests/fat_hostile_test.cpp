@@ -15,9 +15,9 @@ using namespace testing;
 class HostileImage : public ::testing::Test {
 public:
     void SetUp() override {
-        image = imageOf(folder("", {file("CVBOOT.BIN", pattern(3000, 1)),
-                                    folder("SUB", {file("X", pattern(10, 2))}),
-                                    file("a long file name.txt", pattern(5, 3))}));
+        image = imageOf(folder(
+            "", {file("CVBOOT.BIN", pattern(3000, 1)), folder("SUB", {file("X", pattern(10, 2))}),
+                 file("a long file name.txt", pattern(5, 3))}));
         MemorySource source(image);
         std::unique_ptr<FatVolume> v;
         ASSERT_EQ(FatVolume::open(source, v), FatError::Ok);
@@ -40,7 +40,8 @@ public:
         image[at + 1] = static_cast<std::uint8_t>(v >> 8);
     }
     std::size_t rootEntry(int index) const {
-        return (geometry.reservedSectors + geometry.fatCount * geometry.fatSectors) * 512 + 32 * index;
+        return (geometry.reservedSectors + geometry.fatCount * geometry.fatSectors) * 512 +
+               32 * index;
     }
     void put32(std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -93,7 +94,9 @@ TEST_F(HostileImage, DamagedBootSectorsAreRefused) {
         {"FAT longer than the volume", 22, {0xFF, 0xFF}, FatError::BadBootSector},
         {"no FAT size", 22, {0, 0}, FatError::BadBootSector},
         {"more sectors than the file", 19, {0xFF, 0xFF}, FatError::Truncated},
-        {"4 G sectors", 19, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
+        {"4 G sectors",
+         19,
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
          FatError::Truncated},
     };
     const std::vector<std::uint8_t> intact = image;
@@ -121,7 +124,8 @@ TEST_F(HostileImage, BrokenChainsAndEntriesGiveErrors) {
     const Case cases[] = {
         {"file chain back to its start", [](HostileImage& t) { t.setFat12(4, 2); }, "CVBOOT.BIN",
          FatError::CyclicChain},
-        {"folder chain on itself", [](HostileImage& t) { t.setFat12(8, 8); }, "SUB", FatError::CyclicChain},
+        {"folder chain on itself", [](HostileImage& t) { t.setFat12(8, 8); }, "SUB",
+         FatError::CyclicChain},
         {"folder chain into a file's chain and round",
          [](HostileImage& t) {
              t.setFat12(8, 3);
@@ -130,18 +134,19 @@ TEST_F(HostileImage, BrokenChainsAndEntriesGiveErrors) {
          "SUB", FatError::CyclicChain},
         {"free cluster inside a chain", [](HostileImage& t) { t.setFat12(3, 0); }, "CVBOOT.BIN",
          FatError::BadChain},
-        {"bad-cluster mark inside a chain", [](HostileImage& t) { t.setFat12(3, 0xFF7); }, "CVBOOT.BIN",
-         FatError::BadChain},
+        {"bad-cluster mark inside a chain", [](HostileImage& t) { t.setFat12(3, 0xFF7); },
+         "CVBOOT.BIN", FatError::BadChain},
         {"chain shorter than the size", [](HostileImage& t) { t.setFat12(3, 0xFFF); }, "CVBOOT.BIN",
          FatError::BadChain},
         {"chain past the last cluster", [](HostileImage& t) { t.setFat12(3, 0xFEF); }, "CVBOOT.BIN",
          FatError::BadChain},
-        {"size of 4 GiB", [](HostileImage& t) { t.put32(t.rootEntry(1) + 28, 0xFFFFFFFF); }, "CVBOOT.BIN",
-         FatError::BadDirectory},
-        {"first cluster out of range", [](HostileImage& t) { t.put16(t.rootEntry(1) + 26, 0x0FF0); },
-         "CVBOOT.BIN", FatError::BadChain},
-        {"folder without a cluster", [](HostileImage& t) { t.put16(t.rootEntry(2) + 26, 0); }, "SUB",
-         FatError::BadDirectory},
+        {"size of 4 GiB", [](HostileImage& t) { t.put32(t.rootEntry(1) + 28, 0xFFFFFFFF); },
+         "CVBOOT.BIN", FatError::BadDirectory},
+        {"first cluster out of range",
+         [](HostileImage& t) { t.put16(t.rootEntry(1) + 26, 0x0FF0); }, "CVBOOT.BIN",
+         FatError::BadChain},
+        {"folder without a cluster", [](HostileImage& t) { t.put16(t.rootEntry(2) + 26, 0); },
+         "SUB", FatError::BadDirectory},
     };
     const std::vector<std::uint8_t> intact = image;
     for (const Case& c : cases) {
@@ -178,7 +183,8 @@ TEST_F(HostileImage, RandomDamageNeverCrashes) {
     for (int round = 0; round < 3000; ++round) {
         image = intact;
         const int flips = 1 + static_cast<int>(random() % 8);
-        for (int i = 0; i < flips; ++i) image[random() % metadata] = static_cast<std::uint8_t>(random());
+        for (int i = 0; i < flips; ++i)
+            image[random() % metadata] = static_cast<std::uint8_t>(random());
         if (round % 7 == 0) image.resize(random() % image.size());
         MemorySource source(image);
         std::unique_ptr<FatVolume> v;

@@ -17,7 +17,8 @@ TEST(FatNames, ExactShortNamesAreOnlyUpperCaseValid83Names) {
     EXPECT_EQ(text(n), "CVBOOT  BIN");
     EXPECT_TRUE(exactShortName("README", n));
     EXPECT_EQ(text(n), "README     ");
-    for (const char* name : {"readme.txt", "LONGERNAME.TXT", "A.TEXT", "A B.TXT", "A.B.C", ".HIDDEN", "X."})
+    for (const char* name :
+         {"readme.txt", "LONGERNAME.TXT", "A.TEXT", "A B.TXT", "A.B.C", ".HIDDEN", "X."})
         EXPECT_FALSE(exactShortName(name, n)) << name;
 }
 
@@ -39,7 +40,8 @@ TEST(FatNames, GeneratedNamesGetNumericTailsAndStayUnique) {
 
 TEST(FatNames, LongNamesThatFatCannotHoldAreRefused) {
     EXPECT_EQ(checkedLongName("Grüße 😀.txt").size(), 12u);  // the emoji takes two units
-    for (const std::string& bad : std::vector<std::string>{"", ".", "..", "a:b", "a*b", "tab\tname", "dot.", "space ",
+    for (const std::string& bad :
+         std::vector<std::string>{"", ".", "..", "a:b", "a*b", "tab\tname", "dot.", "space ",
                                   std::string("\xC3\x28", 2), std::string(256, 'x')})
         EXPECT_THROW(checkedLongName(bad), std::runtime_error) << bad;
     EXPECT_NO_THROW(checkedLongName(std::string(255, 'x')));

@@ -11,9 +11,9 @@ using namespace testing;
 FatNode sampleTree() {
     std::vector<FatNode> many;
     for (int i = 0; i < 40; ++i)  // long names: more than one cluster of directory entries
-        many.push_back(file("track number " + std::to_string(i) + " of the demo.mp3", pattern(100 + i, i)));
-    return folder("", {file("CVBOOT.BIN", pattern(70000, 1)),
-                       file("empty.dat", {}),
+        many.push_back(
+            file("track number " + std::to_string(i) + " of the demo.mp3", pattern(100 + i, i)));
+    return folder("", {file("CVBOOT.BIN", pattern(70000, 1)), file("empty.dat", {}),
                        file("Grüße aus Köln.txt", pattern(3, 9)),
                        folder("SYSTEM", {file("font.bin", pattern(5000, 3)),
                                          folder("deep", {file("leaf", pattern(512, 4))})}),
@@ -41,26 +41,27 @@ TEST_P(FatRoundTrip, EveryFileAndNameReadsBackAsWritten) {
     EXPECT_EQ(names, (std::vector<std::string>{"CVBOOT.BIN", "Grüße aus Köln.txt", "Music Library",
                                                "SYSTEM", "empty.dat"}));
 
-    const std::function<void(const FatNode&, const std::string&)> check = [&](const FatNode& node,
-                                                                               const std::string& at) {
-        for (const FatNode& child : node.children) {
-            const std::string path = at + "\\" + child.name;
-            FatEntry entry;
-            ASSERT_EQ(volume->find(path, entry), FatError::Ok) << path;
-            EXPECT_EQ(entry.directory, child.directory) << path;
-            if (child.directory) {
-                check(child, path);
-                continue;
+    const std::function<void(const FatNode&, const std::string&)> check =
+        [&](const FatNode& node, const std::string& at) {
+            for (const FatNode& child : node.children) {
+                const std::string path = at + "\\" + child.name;
+                FatEntry entry;
+                ASSERT_EQ(volume->find(path, entry), FatError::Ok) << path;
+                EXPECT_EQ(entry.directory, child.directory) << path;
+                if (child.directory) {
+                    check(child, path);
+                    continue;
+                }
+                std::vector<std::uint8_t> content;
+                ASSERT_EQ(readAll(*volume, entry, content), FatError::Ok) << path;
+                EXPECT_EQ(content, child.bytes) << path;
             }
-            std::vector<std::uint8_t> content;
-            ASSERT_EQ(readAll(*volume, entry, content), FatError::Ok) << path;
-            EXPECT_EQ(content, child.bytes) << path;
-        }
-    };
+        };
     check(sampleTree(), "");
 
     FatEntry entry;
-    EXPECT_EQ(volume->find("system/DEEP/LEAF", entry), FatError::Ok) << "any case, either separator";
+    EXPECT_EQ(volume->find("system/DEEP/LEAF", entry), FatError::Ok)
+        << "any case, either separator";
     EXPECT_EQ(volume->find("MUSICL~1\\TRACKN~1.MP3", entry), FatError::Ok) << "by 8.3 names";
     EXPECT_EQ(volume->find("SYSTEM\\missing", entry), FatError::NotFound);
     EXPECT_EQ(volume->find("CVBOOT.BIN\\x", entry), FatError::NotADirectory);
@@ -80,7 +81,8 @@ TEST(FatWriter, ChoosesTheTypeBySizeAndRefusesWhatCannotBeWritten) {
     EXPECT_EQ(volume->geometry().type, FatType::Fat12);
     EXPECT_LT(small.size(), 64u * 1024);
 
-    const std::vector<std::uint8_t> bigger = imageOf(folder("", {file("A", pattern(20u << 20, 1))}));
+    const std::vector<std::uint8_t> bigger =
+        imageOf(folder("", {file("A", pattern(20u << 20, 1))}));
     MemorySource bigSource(bigger);
     ASSERT_EQ(FatVolume::open(bigSource, volume), FatError::Ok);
     EXPECT_EQ(volume->geometry().type, FatType::Fat16);

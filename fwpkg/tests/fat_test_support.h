@@ -26,7 +26,8 @@ inline FatNode folder(const std::string& name, std::vector<FatNode> children) {
 
 inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
     std::vector<std::uint8_t> v(size);
-    for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 251);
+    for (std::size_t i = 0; i < size; ++i)
+        v[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 251);
     return v;
 }
 

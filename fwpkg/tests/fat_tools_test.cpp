@@ -39,8 +39,9 @@ std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                            static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> readFile(const fs::path& p) {
@@ -51,8 +52,8 @@ std::vector<std::uint8_t> readFile(const fs::path& p) {
 class FatToolsTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("cv50-fat-tools-" + std::to_string(GetParam()) + "-" +
-                                           std::to_string(::getpid()));
+        dir = fs::temp_directory_path() /
+              ("cv50-fat-tools-" + std::to_string(GetParam()) + "-" + std::to_string(::getpid()));
         fs::create_directories(dir);
     }
     void TearDown() override {
@@ -90,13 +91,13 @@ TEST_P(FatToolsTest, PackedImagePassesFsckListsWithMtoolsAndMd5sumAgrees) {
     EXPECT_NE(list.output.find("font.bin"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("CVBOOT"), std::string::npos) << list.output;
 
-    const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -n -i " + quoted(image) + " ::/SYSTEM/font.bin " +
-                         quoted(dir / "font.out"));
+    const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -n -i " + quoted(image) +
+                           " ::/SYSTEM/font.bin " + quoted(dir / "font.out"));
     EXPECT_EQ(copy.status, 0) << copy.output;
     EXPECT_EQ(readFile(dir / "font.out"), pattern(9000, 2));
 
-    const Shell md5 = run("head -c " + std::to_string(packed.totalBytes - 32) + " " + quoted(image) +
-                        " | md5sum");
+    const Shell md5 = run("head -c " + std::to_string(packed.totalBytes - 32) + " " +
+                          quoted(image) + " | md5sum");
     ASSERT_EQ(md5.status, 0);
     EXPECT_EQ(md5.output.substr(0, 32), packed.checkValue);
     const std::vector<std::uint8_t> bytes = readFile(image);
@@ -108,15 +109,15 @@ TEST_P(FatToolsTest, ReaderReadsWhatMkfsAndMcopyWrote) {
     const int kib = GetParam() == 32 ? 40 * 1024 : GetParam() == 16 ? 8 * 1024 : 1024;
     // FAT16 needs small clusters to reach its cluster count at this size.
     const std::string clusters = GetParam() == 16 ? " -s 1" : "";
-    const Shell mkfs = run("mkfs.fat -C -F " + std::to_string(GetParam()) + clusters + " -n MADEBYMKFS " +
-                         quoted(image) + " " + std::to_string(kib));
+    const Shell mkfs = run("mkfs.fat -C -F " + std::to_string(GetParam()) + clusters +
+                           " -n MADEBYMKFS " + quoted(image) + " " + std::to_string(kib));
     ASSERT_EQ(mkfs.status, 0) << mkfs.output;
     writeFile(dir / "src" / "CVBOOT.BIN", pattern(12345, 5));
     writeFile(dir / "src" / "Sub Folder" / "a long name with spaces.dat", pattern(70000, 6));
     writeFile(dir / "src" / "Sub Folder" / "tiny", pattern(1, 7));
-    const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -s -i " + quoted(image) + " " +
-                         quoted(dir / "src" / "CVBOOT.BIN") + " " + quoted(dir / "src" / "Sub Folder") +
-                         " ::/");
+    const Shell copy =
+        run("MTOOLS_SKIP_CHECK=1 mcopy -s -i " + quoted(image) + " " +
+            quoted(dir / "src" / "CVBOOT.BIN") + " " + quoted(dir / "src" / "Sub Folder") + " ::/");
     ASSERT_EQ(copy.status, 0) << copy.output;
 
     auto source = FileSource::open(image.string());

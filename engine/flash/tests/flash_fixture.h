@@ -40,7 +40,8 @@ protected:
     std::string path(const std::string& name) const { return temp.path() + "/" + name; }
     static void writeFile(const std::string& file, const std::vector<std::uint8_t>& bytes) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     static std::vector<std::uint8_t> readFile(const std::string& file) {
         std::ifstream in(file, std::ios::binary);

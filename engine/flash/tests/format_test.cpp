@@ -90,7 +90,8 @@ TEST(BootHead, BuiltLoaderFileReadsBackAndPacksTheIdBlockWords) {
     spec.dates = {2008, 12, 20};
     spec.versionHigh = 1;
     spec.versionLow = 23;
-    for (std::size_t i = 0; i < 4; ++i) spec.pieces[i].assign(100 * (i + 1), static_cast<std::uint8_t>(i + 1));
+    for (std::size_t i = 0; i < 4; ++i)
+        spec.pieces[i].assign(100 * (i + 1), static_cast<std::uint8_t>(i + 1));
     const auto file = buildLoaderFile(spec);
     ASSERT_TRUE(file);
     const BootHead head = bootHeadFromBytes(*file);
@@ -109,8 +110,9 @@ TEST(BootHead, BuiltLoaderFileReadsBackAndPacksTheIdBlockWords) {
         const PieceExtent e = head.extent(kHeadPieceOrder[i]);
         ASSERT_EQ(e.size, spec.pieces[i].size());
         ASSERT_LE(e.offset + e.size, file->size());
-        EXPECT_EQ(std::vector<std::uint8_t>(file->begin() + e.offset, file->begin() + e.offset + e.size),
-                  spec.pieces[i]);
+        EXPECT_EQ(
+            std::vector<std::uint8_t>(file->begin() + e.offset, file->begin() + e.offset + e.size),
+            spec.pieces[i]);
     }
     // The fields sit where the head's layout puts them.
     EXPECT_EQ((*file)[0x30] | (*file)[0x31] << 8, 2008);

@@ -20,14 +20,16 @@ protected:
     // `chunks` x 1024 bytes of content followed by `check` (32 characters).
     std::string imageWith(std::size_t chunks, const std::string& check) {
         std::vector<std::uint8_t> bytes(chunks * 1024);
-        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 1024);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 1024);
         bytes.insert(bytes.end(), check.begin(), check.end());
         writeFile(path("chunks.img"), bytes);
         return path("chunks.img");
     }
     static std::string digestOf(std::size_t chunks) {
         std::vector<std::uint8_t> bytes(chunks * 1024);
-        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 1024);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 1024);
         Md5 md5;
         md5.update(bytes);
         return Md5::hex(md5.finish());
@@ -134,7 +136,8 @@ TEST_F(ImageCheckTest, ImageSizeIsTruncatedToWholeMegabytes) {
         std::uintmax_t bytes;
         unsigned int mb;
     };
-    for (const Case c : {Case{5u * 1024 * 1024 + 1, 5}, Case{5u * 1024 * 1024 - 1, 4}, Case{0, 0}}) {
+    for (const Case c :
+         {Case{5u * 1024 * 1024 + 1, 5}, Case{5u * 1024 * 1024 - 1, 4}, Case{0, 0}}) {
         { std::ofstream create(path("size.img"), std::ios::binary | std::ios::trunc); }
         std::filesystem::resize_file(path("size.img"), c.bytes);
         std::string image = path("size.img");

@@ -58,7 +58,8 @@ TEST_F(BootHeadTest, UnpackCutsTheFourPiecesIntoTheTemporaryFolder) {
     EXPECT_EQ(paths.prog2nd, folder + "prog2nd.bin");
     EXPECT_EQ(paths.flashBoot, folder + "FlashBoot.bin");
     for (Piece piece : kHeadPieceOrder)
-        EXPECT_EQ(readFile(path(pieceFileName(piece))), fwpkg::samplePiece(piece)) << pieceFileName(piece);
+        EXPECT_EQ(readFile(path(pieceFileName(piece))), fwpkg::samplePiece(piece))
+            << pieceFileName(piece);
     EXPECT_EQ(idBlockWords(head)[2], 0x0123);
 }
 
@@ -77,7 +78,8 @@ TEST_F(BootHeadTest, TemporaryFolderWithoutTrailingBackslashStillGivesOne) {
 std::vector<std::uint8_t> loaderWithProg2nd(std::size_t size) {
     LoaderSpec spec;
     spec.pieces = {std::vector<std::uint8_t>(10, 1), std::vector<std::uint8_t>(20, 2),
-                   std::vector<std::uint8_t>(30, 3), std::vector<std::uint8_t>(std::min<std::size_t>(size, kMaxPieceSize), 4)};
+                   std::vector<std::uint8_t>(30, 3),
+                   std::vector<std::uint8_t>(std::min<std::size_t>(size, kMaxPieceSize), 4)};
     std::vector<std::uint8_t> file = *buildLoaderFile(spec);
     if (size > kMaxPieceSize) {
         file.resize(file.size() + size, 4);
@@ -126,7 +128,9 @@ TEST_F(BootHeadTest, LoaderShorterThanOffsetPlusSizeFailsAndKeepsThePiecesBefore
 
 class ExtractLoaderTest : public FlashFixture {
 protected:
-    std::string library(const std::string& name) { return os::current().programFolder() + name + ".dll"; }
+    std::string library(const std::string& name) {
+        return os::current().programFolder() + name + ".dll";
+    }
 };
 
 TEST_F(ExtractLoaderTest, CopiesTheLoaderOutOfAPackedImage) {
@@ -162,11 +166,15 @@ TEST_F(ExtractLoaderTest, FailuresOfThePackageAreLoggedAsTheyHappen) {
 
 TEST_F(ExtractLoaderTest, MissingLibraryOrFunctionGivesItsMessage) {
     packSample(path("fw.img"));
-    EXPECT_FALSE(extractLoaderFile(path("fw.img"), path("out.bin"), library("NoSuchPackageLibrary")));
+    EXPECT_FALSE(
+        extractLoaderFile(path("fw.img"), path("out.bin"), library("NoSuchPackageLibrary")));
     EXPECT_TRUE(logged("ERROR:Loading CV60FSDLL failed"));
-    for (const char* fn : {"FS_Initialize", "FS_WriteFileToPC", "FS_GetLoaderPath", "FS_DeInitialize"}) {
-        EXPECT_FALSE(extractLoaderFile(path("fw.img"), path("out.bin"), library(std::string("fsstub_no_") + fn)));
-        EXPECT_TRUE(logged(std::string("ERROR:Getting ") + fn + " failed")) << fn << "\n" << logText();
+    for (const char* fn :
+         {"FS_Initialize", "FS_WriteFileToPC", "FS_GetLoaderPath", "FS_DeInitialize"}) {
+        EXPECT_FALSE(extractLoaderFile(path("fw.img"), path("out.bin"),
+                                       library(std::string("fsstub_no_") + fn)));
+        EXPECT_TRUE(logged(std::string("ERROR:Getting ") + fn + " failed")) << fn << "\n"
+                                                                            << logText();
     }
     EXPECT_FALSE(std::filesystem::exists(path("out.bin")));
 }
