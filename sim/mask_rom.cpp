@@ -14,6 +14,7 @@ std::uint16_t romCrc16(std::span<const std::uint8_t> data) {
 }
 
 long long MaskRom::request(std::uint32_t code, std::span<const std::uint8_t> buffer) {
+    sizes_.push_back(buffer.size());
     if (booted() || buffer.size() > kPacket) return -1;
     const std::uint32_t expected = stage_ == 0 ? kDataRequest : kProgRequest;
     if (code != expected) {

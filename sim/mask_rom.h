@@ -22,6 +22,8 @@ public:
     bool booted() const { return stage_ == 3; }
     // How many files were refused for a bad checksum or an out-of-order request.
     int refusedFiles() const { return refused_; }
+    // The size of every request received, in order (tests read the packet shapes).
+    const std::vector<std::size_t>& requestSizes() const { return sizes_; }
 
 private:
     bool finishFile();
@@ -29,6 +31,7 @@ private:
     int stage_ = 0;  // files accepted: data.bin, prog.bin, prog2nd.bin
     int refused_ = 0;
     std::vector<std::uint8_t> file_;  // the file being received, with its checksum
+    std::vector<std::size_t> sizes_;
 };
 
 // The CRC-16 with the CCITT-FALSE parameters, as the ROM computes it.

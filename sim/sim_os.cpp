@@ -304,6 +304,15 @@ os::Handle SimOs::openReadWrite(const std::string& path) {
         handles_[h] = target;
         return h;
     }
+    // A player's device itself, as the mask-ROM download opens it.
+    if (SimPlayer* player = world_.playerWithPath(path)) {
+        Target target;
+        target.player = player;
+        target.generation = player->generation;
+        const os::Handle h = nextHandle_++;
+        handles_[h] = target;
+        return h;
+    }
     constexpr std::size_t kPipeSuffix = 7;  // "\PIPE00"
     if (key.size() <= kPipeSuffix) return 0;
     const std::string suffix = key.substr(key.size() - kPipeSuffix);
