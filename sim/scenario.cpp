@@ -8,72 +8,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/scenario_reader.h"
+
 namespace cv50::sim {
 namespace {
 
 using nlohmann::json;
 
 // Where in the file a value sits, for messages: controllers[0].ports[2].device.vid
-class Reader {
+class Reader : public ScenarioReader {
 public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
-
-    [[noreturn]] void fail(const std::string& where, const std::string& problem) const {
-        throw ScenarioError(source_ + ": " + (where.empty() ? "" : where + ": ") + problem);
-    }
-
-    void checkKeys(const json& obj, const std::string& where,
-                   std::initializer_list<const char*> known) const {
-        for (auto it = obj.begin(); it != obj.end(); ++it) {
-            bool ok = false;
-            for (const char* k : known) ok = ok || it.key() == k;
-            if (!ok) fail(where, "unknown key \"" + it.key() + "\"");
-        }
-    }
-
-    const json& object(const json& v, const std::string& where) const {
-        if (!v.is_object()) fail(where, "expected an object");
-        return v;
-    }
-
-    const json& array(const json& v, const std::string& where) const {
-        if (!v.is_array()) fail(where, "expected an array");
-        return v;
-    }
-
-    std::uint16_t u16(const json& v, const std::string& where) const {
-        std::uint64_t n = 0;
-        if (v.is_number_unsigned()) {
-            n = v.get<std::uint64_t>();
-        } else if (v.is_string()) {
-            const std::string s = v.get<std::string>();
-            if (s.size() < 3 || s.size() > 18 || (s.rfind("0x", 0) != 0 && s.rfind("0X", 0) != 0))
-                fail(where, "expected a number or a \"0x...\" string, got \"" + s + "\"");
-            for (std::size_t i = 2; i < s.size(); ++i) {
-                const char c = s[i];
-                int d = (c >= '0' && c <= '9')   ? c - '0'
-                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                 : -1;
-                if (d < 0) fail(where, "\"" + s + "\" is not a hexadecimal number");
-                n = n * 16 + static_cast<unsigned>(d);
-            }
-        } else {
-            fail(where, "expected a number or a \"0x...\" string");
-        }
-        if (n > 0xFFFF) fail(where, "value does not fit 16 bits");
-        return static_cast<std::uint16_t>(n);
-    }
-
-    bool boolean(const json& v, const std::string& where) const {
-        if (!v.is_boolean()) fail(where, "expected true or false");
-        return v.get<bool>();
-    }
-
-    std::string string(const json& v, const std::string& where) const {
-        if (!v.is_string()) fail(where, "expected a string");
-        return v.get<std::string>();
-    }
+    using ScenarioReader::ScenarioReader;
 
     DeviceSpec device(const json& v, const std::string& where) const {
         object(v, where);
@@ -290,9 +235,6 @@ public:
         }
         return s;
     }
-
-private:
-    std::string source_;
 };
 
 }  // namespace

@@ -1,0 +1,185 @@
+// The NAND model and the flat logical disk.
+#include "sim/nand.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace cv50::sim {
+namespace {
+
+using cvusb::kRawSectorSize;
+using cvusb::kSectorSize;
+
+constexpr char kNandMagic[8] = {'C', 'V', '5', '0', 'N', 'A', 'N', 'D'};
+constexpr char kDiskMagic[8] = {'C', 'V', '5', '0', 'D', 'I', 'S', 'K'};
+constexpr std::uint64_t kVersion = 1;
+
+bool readMagic(std::istream& in, const char (&magic)[8]) {
+    char got[8] = {};
+    return in.read(got, 8) && std::equal(got, got + 8, magic);
+}
+
+bool openForLoad(std::ifstream& in, const std::string& path, const char (&magic)[8],
+                 std::string& error) {
+    in.open(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    if (!readMagic(in, magic) || readLe(in, 4) != kVersion) {
+        error = path + ": not a state file of this kind and version";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Nand::Nand(NandSpec spec)
+    : spec_(std::move(spec)), store_(std::size_t{spec_.blockSectors} * kRawSectorSize, 0xFF) {
+    for (const BlockRef& b : spec_.badBlocks) {
+        if (!validBlock(b.chip, b.block)) continue;
+        factoryBad_.insert(b);
+        store_.chunk(chunkIndex(b.chip, b.block))[kSectorSize] = 0x00;
+    }
+}
+
+bool Nand::locate(std::uint32_t sector, unsigned& chip, std::uint32_t& chipSector) const {
+    chip = sector / spec_.chipSectors;
+    chipSector = sector % spec_.chipSectors;
+    return spec_.chipPresent(chip);
+}
+
+bool Nand::validBlock(unsigned chip, std::uint32_t block) const {
+    return spec_.chipPresent(chip) && block < blocksPerChip();
+}
+
+bool Nand::factoryBad(unsigned chip, std::uint32_t block) const {
+    return factoryBad_.count({static_cast<std::uint8_t>(chip), block}) != 0;
+}
+
+bool Nand::isBad(unsigned chip, std::uint32_t block) const {
+    const BlockRef b{static_cast<std::uint8_t>(chip), block};
+    return factoryBad_.count(b) != 0 || grownBad_.count(b) != 0;
+}
+
+void Nand::markGrownBad(unsigned chip, std::uint32_t block) {
+    grownBad_.insert({static_cast<std::uint8_t>(chip), block});
+}
+
+void Nand::clearGrownBad(unsigned chip, std::uint32_t block) {
+    grownBad_.erase({static_cast<std::uint8_t>(chip), block});
+}
+
+void Nand::eraseBlock(unsigned chip, std::uint32_t block) { store_.drop(chunkIndex(chip, block)); }
+
+void Nand::program(unsigned chip, std::uint32_t chipSector, std::span<const std::uint8_t> raw) {
+    const std::uint32_t block = chipSector / spec_.blockSectors;
+    const std::size_t offset = std::size_t{chipSector % spec_.blockSectors} * kRawSectorSize;
+    auto bytes = store_.chunk(chunkIndex(chip, block)).subspan(offset, kRawSectorSize);
+    for (std::size_t i = 0; i < kRawSectorSize; ++i) bytes[i] &= raw[i];
+}
+
+void Nand::read(unsigned chip, std::uint32_t chipSector, std::span<std::uint8_t> raw) const {
+    const std::uint32_t block = chipSector / spec_.blockSectors;
+    const std::size_t offset = std::size_t{chipSector % spec_.blockSectors} * kRawSectorSize;
+    store_.read(chunkIndex(chip, block), offset, raw.first(kRawSectorSize));
+}
+
+bool Nand::save(const std::string& path, std::string& error) const {
+    return saveStateFile(
+        path,
+        [&](std::ostream& out) {
+            out.write(kNandMagic, 8);
+            writeLe(out, kVersion, 4);
+            writeLe(out, spec_.chipMask, 1);
+            writeLe(out, spec_.chipSectors, 4);
+            writeLe(out, spec_.blockSectors, 2);
+            writeLe(out, spec_.pageSectors, 1);
+            writeLe(out, grownBad_.size(), 4);
+            for (const BlockRef& b : grownBad_) {
+                writeLe(out, b.chip, 1);
+                writeLe(out, b.block, 4);
+            }
+            store_.save(out);
+        },
+        error);
+}
+
+bool Nand::load(const std::string& path, std::string& error) {
+    std::ifstream in;
+    if (!openForLoad(in, path, kNandMagic, error)) return false;
+    const auto mask = readLe(in, 1), chipSectors = readLe(in, 4), blockSectors = readLe(in, 2),
+               pageSectors = readLe(in, 1);
+    if (mask != spec_.chipMask || chipSectors != spec_.chipSectors ||
+        blockSectors != spec_.blockSectors || pageSectors != spec_.pageSectors) {
+        error = path + ": the saved flash has another geometry than the scenario's";
+        return false;
+    }
+    const auto badCount = readLe(in, 4);
+    if (!badCount || *badCount > std::uint64_t{8} * blocksPerChip()) {
+        error = path + ": damaged bad-block list";
+        return false;
+    }
+    std::set<BlockRef> grown;
+    for (std::uint64_t i = 0; i < *badCount; ++i) {
+        const auto chip = readLe(in, 1), block = readLe(in, 4);
+        if (!chip || !block || !validBlock(static_cast<unsigned>(*chip), static_cast<std::uint32_t>(*block))) {
+            error = path + ": damaged bad-block list";
+            return false;
+        }
+        grown.insert({static_cast<std::uint8_t>(*chip), static_cast<std::uint32_t>(*block)});
+    }
+    SparseStore store(store_.chunkSize(), 0xFF);
+    if (!store.load(in, std::uint64_t{8} * blocksPerChip(), error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    grownBad_ = std::move(grown);
+    store_ = std::move(store);
+    return true;
+}
+
+FlatDisk::FlatDisk(std::uint32_t sectors)
+    : sectors_(sectors), store_(std::size_t{kChunkSectors} * kSectorSize, 0x00) {}
+
+void FlatDisk::read(std::uint32_t sector, std::span<std::uint8_t> out) const {
+    store_.read(sector / kChunkSectors, std::size_t{sector % kChunkSectors} * kSectorSize,
+                out.first(kSectorSize));
+}
+
+void FlatDisk::write(std::uint32_t sector, std::span<const std::uint8_t> in) {
+    auto chunk = store_.chunk(sector / kChunkSectors);
+    std::copy_n(in.begin(), kSectorSize,
+                chunk.begin() + static_cast<std::ptrdiff_t>(sector % kChunkSectors) * kSectorSize);
+}
+
+bool FlatDisk::save(const std::string& path, std::string& error) const {
+    return saveStateFile(
+        path,
+        [&](std::ostream& out) {
+            out.write(kDiskMagic, 8);
+            writeLe(out, kVersion, 4);
+            writeLe(out, sectors_, 4);
+            store_.save(out);
+        },
+        error);
+}
+
+bool FlatDisk::load(const std::string& path, std::string& error) {
+    std::ifstream in;
+    if (!openForLoad(in, path, kDiskMagic, error)) return false;
+    if (readLe(in, 4) != sectors_) {
+        error = path + ": the saved disk has another size than the scenario's";
+        return false;
+    }
+    SparseStore store(store_.chunkSize(), 0x00);
+    if (!store.load(in, (std::uint64_t{sectors_} + kChunkSectors - 1) / kChunkSectors, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    store_ = std::move(store);
+    return true;
+}
+
+}  // namespace cv50::sim

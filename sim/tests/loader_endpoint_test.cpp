@@ -1,0 +1,93 @@
+// The simulated loader at the byte level: framing, resets and the time commands take.
+#include "sim/loader_endpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cvusbcomm/cvusbcomm.h"
+
+namespace cv50::sim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes block(cvusb::Opcode op, std::array<std::uint32_t, 4> params, std::uint32_t tag = 1) {
+    cvusb::Command c;
+    c.opcode = op;
+    c.params = params;
+    c.tag = tag;
+    c.dataLength = *cvusb::expectedDataLength(op, params);
+    const auto b = cvusb::encodeCommand(c);
+    return Bytes(b.begin(), b.end());
+}
+
+std::optional<cvusb::Status> readStatus(LoaderEndpoint& loader, std::size_t dataLength) {
+    Bytes answer(dataLength + cvusb::kStatusSize);
+    if (loader.hostRead(answer) != static_cast<long long>(answer.size())) return std::nullopt;
+    return cvusb::decodeStatus(std::span(answer).last(cvusb::kStatusSize));
+}
+
+TEST(LoaderEndpoint, RefusesBlocksItCannotFrameAndAnswersNothingUnasked) {
+    SimClock clock(1000);
+    LoaderEndpoint loader(std::make_shared<LoaderMedia>(NandSpec{}), clock);
+    Bytes out(8);
+    EXPECT_EQ(loader.hostRead(out), -1);
+
+    Bytes garbage(32, 0x41);
+    EXPECT_FALSE(loader.hostWrite(garbage));
+    // A length that does not match the parameters, and one too large to buffer.
+    Bytes lying = block(cvusb::Opcode::WriteLBA, {0, 1, 0, 0});
+    lying[29] = 0;  // 512 announced as 0
+    EXPECT_FALSE(loader.hostWrite(lying));
+    EXPECT_FALSE(loader.hostWrite(block(cvusb::Opcode::WriteLBA, {0, 1'000'000, 0, 0})));
+
+    // Still in step: the next good command is answered, with its tag.
+    ASSERT_TRUE(loader.hostWrite(block(cvusb::Opcode::SetResetFlag, {}, 77)));
+    const auto status = readStatus(loader, 0);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->tag, 77u);
+    EXPECT_EQ(status->result, 0);
+}
+
+TEST(LoaderEndpoint, ARogueSectorCountGetsAnErrorStatusWithTheFullDataPhase) {
+    SimClock clock(1000);
+    LoaderEndpoint loader(std::make_shared<LoaderMedia>(NandSpec{}), clock);
+    ASSERT_TRUE(loader.hostWrite(block(cvusb::Opcode::ReadSector, {0, 21, 1, 0})));
+    const auto status = readStatus(loader, 21 * 528);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->result, CVU_ERR_ARGUMENT);
+}
+
+TEST(LoaderEndpoint, AResetHappensEvenWhenTheHostSkipsItsStatus) {
+    SimClock clock(1000);
+    LoaderEndpoint loader(std::make_shared<LoaderMedia>(NandSpec{}), clock);
+    int resets = 0;
+    loader.onReset = [&](bool) { ++resets; };
+    ASSERT_TRUE(loader.hostWrite(block(cvusb::Opcode::ResetDevice, {})));
+    EXPECT_EQ(resets, 0);
+    EXPECT_FALSE(loader.hostWrite(block(cvusb::Opcode::SetResetFlag, {})));
+    EXPECT_EQ(resets, 1);
+}
+
+TEST(LoaderEndpoint, CommandsSpendTheSimulatedTimeTheyWouldTake) {
+    // 2048 sectors over a 1 MB/s link with 1 ms page programs: at least 1.05 s and 512 ms.
+    SimClock clock(1e5);
+    TimingSpec timing;
+    timing.linkBytesPerSecond = 1e6;
+    timing.pageProgramUs = 1000;
+    LoaderEndpoint loader(std::make_shared<LoaderMedia>(NandSpec{}, timing), clock);
+    Bytes write = block(cvusb::Opcode::WriteLBA, {0, 2048, 0, 0});
+    write.resize(write.size() + 2048 * 512, 0x5A);
+    const std::uint64_t before = clock.tickMs();
+    ASSERT_TRUE(loader.hostWrite(write));
+    EXPECT_GE(clock.tickMs() - before, 1048u + 512u);
+
+    // A whole 128 MiB chip erased at 2 ms a block: at least 2 s.
+    const std::uint64_t beforeErase = clock.tickMs();
+    ASSERT_TRUE(loader.hostWrite(block(cvusb::Opcode::EraseBlock, {0, 0, 1024, 6}, 2)));
+    EXPECT_GE(clock.tickMs() - beforeErase, 2048u);
+}
+
+}  // namespace
+}  // namespace cv50::sim

@@ -1,0 +1,113 @@
+// The NAND model and the flat disk, and their state files.
+#include "sim/nand.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "sim/testing/scoped_sim.h"
+
+namespace cv50::sim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+NandSpec twoChips() {
+    NandSpec n;
+    n.chipMask = 0x05;
+    n.chipSectors = 32 * 16;
+    n.blockSectors = 16;
+    n.pageSectors = 4;
+    n.badBlocks = {{0, 2}, {2, 7}};
+    return n;
+}
+
+Bytes readSector(const Nand& nand, unsigned chip, std::uint32_t sector) {
+    Bytes b(528);
+    nand.read(chip, sector, b);
+    return b;
+}
+
+TEST(Nand, ProgrammingOnlyClearsBitsUntilErased) {
+    Nand nand(twoChips());
+    EXPECT_EQ(readSector(nand, 2, 40), Bytes(528, 0xFF));
+    Bytes first(528, 0xF0), second(528, 0x3C);
+    nand.program(2, 40, first);
+    EXPECT_EQ(readSector(nand, 2, 40), first);
+    nand.program(2, 40, second);
+    EXPECT_EQ(readSector(nand, 2, 40), Bytes(528, 0x30));
+    EXPECT_EQ(readSector(nand, 0, 40), Bytes(528, 0xFF));  // the other chip is untouched
+    nand.eraseBlock(2, 40 / 16);
+    EXPECT_EQ(readSector(nand, 2, 40), Bytes(528, 0xFF));
+}
+
+TEST(Nand, FactoryBadBlocksCarryTheirMarkerAndPhysicalSectorsSkipAbsentChips) {
+    Nand nand(twoChips());
+    EXPECT_TRUE(nand.factoryBad(2, 7));
+    EXPECT_TRUE(nand.isBad(0, 2));
+    EXPECT_FALSE(nand.isBad(0, 7));
+    EXPECT_EQ(readSector(nand, 2, 7 * 16)[512], 0x00);
+    EXPECT_EQ(readSector(nand, 2, 7 * 16 + 1)[512], 0xFF);
+
+    unsigned chip = 9;
+    std::uint32_t sector = 0;
+    EXPECT_TRUE(nand.locate(2 * 512 + 5, chip, sector));
+    EXPECT_EQ(chip, 2u);
+    EXPECT_EQ(sector, 5u);
+    EXPECT_FALSE(nand.locate(512 + 5, chip, sector));  // chip 1 is absent
+    EXPECT_FALSE(nand.locate(3 * 512, chip, sector));
+}
+
+TEST(Nand, StateFileKeepsContentsAndGrownBadBlocks) {
+    testing::TempFolder folder;
+    const std::string path = folder.path() + "/player.nand";
+    std::string error;
+    {
+        Nand nand(twoChips());
+        nand.program(0, 100, Bytes(528, 0x12));
+        nand.markGrownBad(2, 3);
+        ASSERT_TRUE(nand.save(path, error)) << error;
+    }
+    Nand back(twoChips());
+    ASSERT_TRUE(back.load(path, error)) << error;
+    EXPECT_EQ(readSector(back, 0, 100), Bytes(528, 0x12));
+    EXPECT_TRUE(back.isBad(2, 3));
+    EXPECT_FALSE(back.isBad(2, 4));
+
+    // Another geometry, a damaged file: refused, the flash as it was.
+    NandSpec other = twoChips();
+    other.blockSectors = 32;
+    Nand different(other);
+    EXPECT_FALSE(different.load(path, error));
+    EXPECT_NE(error.find("another geometry"), std::string::npos) << error;
+
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) - 100);
+    EXPECT_FALSE(back.load(path, error));
+    EXPECT_EQ(readSector(back, 0, 100), Bytes(528, 0x12));
+    EXPECT_FALSE(back.load(folder.path() + "/missing.nand", error));
+}
+
+TEST(FlatDisk, ReadsZeroUntilWrittenAndSurvivesAStateFile) {
+    testing::TempFolder folder;
+    const std::string path = folder.path() + "/player.disk";
+    std::string error;
+    FlatDisk disk(1000);
+    Bytes out(512);
+    disk.read(999, out);
+    EXPECT_EQ(out, Bytes(512, 0));
+    disk.write(999, Bytes(512, 0x77));
+    ASSERT_TRUE(disk.save(path, error)) << error;
+    ASSERT_TRUE(disk.save(path, error)) << error;  // over an existing file
+
+    FlatDisk back(1000);
+    ASSERT_TRUE(back.load(path, error)) << error;
+    back.read(999, out);
+    EXPECT_EQ(out, Bytes(512, 0x77));
+    FlatDisk smaller(999);
+    EXPECT_FALSE(smaller.load(path, error));
+}
+
+}  // namespace
+}  // namespace cv50::sim
