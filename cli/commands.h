@@ -19,5 +19,6 @@ void addListCommand(CLI::App& app, Action& action);
 void addWaitCommand(CLI::App& app, Action& action);
 void addLoaderCommand(CLI::App& app, Action& action);
 void addImageCommand(CLI::App& app, Action& action);
+void addFlashCommand(CLI::App& app, Action& action);
 
 }  // namespace cv50::cli

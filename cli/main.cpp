@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     cv50::cli::addWaitCommand(app, action);
     cv50::cli::addLoaderCommand(app, action);
     cv50::cli::addImageCommand(app, action);
+    cv50::cli::addFlashCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,0 +1,14 @@
+// cv50 flash: the flash of the loader device on one port, as the engine sees it.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace cv50::cli {
+
+// Finds the CorvUsb device on port `layer`, reads its geometry, maps the bad blocks of
+// chip 0 and plans the ID Block and reserved positions; prints text or JSON on `out`,
+// problems on `err`. Returns the exit status.
+int runFlashReport(const std::string& layer, bool json, std::ostream& out, std::ostream& err);
+
+}  // namespace cv50::cli
