@@ -79,7 +79,10 @@ void SimClock::sleepMs(std::uint32_t ms) const {
         std::this_thread::yield();
         return;
     }
-    std::this_thread::sleep_for(duration<double, std::milli>(ms / speed_));
+    // Some platforms wake short sleeps early; simulated time must not run short.
+    const std::uint64_t until = tickMs() + ms;
+    for (std::uint64_t now = tickMs(); now < until; now = tickMs())
+        std::this_thread::sleep_for(duration<double, std::milli>((until - now) / speed_));
 }
 
 }  // namespace cv50::sim
