@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "cvusbcomm/cvusbcomm.h"
-#include "engine/os/little_endian.h"
+#include "engine/flash/byte_order.h"
 
 namespace cv50::sim {
 namespace {
@@ -151,8 +151,8 @@ std::int32_t LoaderEndpoint::execute(const Command& c, std::span<const std::uint
 
 std::int32_t LoaderEndpoint::flashInfo(std::span<std::uint8_t> in) const {
     const NandSpec& n = media_->nand.spec();
-    os::putLe32(in, 0, n.chipSectors);
-    os::putLe16(in, 4, n.blockSectors);
+    flash::storeLe32(in, 0, n.chipSectors);
+    flash::storeLe16(in, 4, n.blockSectors);
     in[6] = n.pageSectors;
     in[7] = n.geometryA;
     in[8] = n.geometryB;
@@ -309,8 +309,8 @@ std::int32_t LoaderEndpoint::testUnitReady(std::span<std::uint8_t> in) const {
     const std::uint32_t busy = media_->timing.busyMs;
     const std::uint64_t elapsed = clock_.tickMs() - poweredAtMs_;
     const bool ready = elapsed >= busy;
-    os::putLe32(in, 0, busy);
-    os::putLe32(in, 4, ready ? busy : static_cast<std::uint32_t>(elapsed));
+    flash::storeLe32(in, 0, busy);
+    flash::storeLe32(in, 4, ready ? busy : static_cast<std::uint32_t>(elapsed));
     return ready ? CVU_OK : CVU_BUSY;
 }
 

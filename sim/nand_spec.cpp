@@ -3,7 +3,7 @@
 
 #include <bit>
 
-#include "engine/os/little_endian.h"
+#include "engine/flash/byte_order.h"
 #include "sim/scenario_reader.h"
 
 namespace cv50::sim {
@@ -105,7 +105,7 @@ std::array<std::uint8_t, 16> NandSpec::chipInfoBytes() const {
     b[0] = manufacturer < 8 ? kMakerIds[manufacturer] : 0;
     b[1] = static_cast<std::uint8_t>(std::bit_width(chipSectors >> 11));
     b[2] = pageSectors;
-    os::putLe16(b, 3, blockSectors);
+    flash::storeLe16(b, 3, blockSectors);
     b[5] = chipMask;
     return b;
 }

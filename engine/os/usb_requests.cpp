@@ -1,14 +1,22 @@
 // Packing and parsing of the USB hub request buffers.
 #include "engine/os/usb_requests.h"
 
-#include "engine/os/little_endian.h"
-
 namespace cv50::os::usbreq {
 namespace {
 
-using os::le16;
-using os::le32;
-using os::putLe32;
+std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+void putLe32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
 // A NUL-terminated (or buffer-terminated) UTF-16LE string starting at `at`.
 std::u16string utf16At(std::span<const std::uint8_t> b, std::size_t at) {
