@@ -75,7 +75,8 @@ public:
     PlayerSpec player(const json& v, const std::string& where) const {
         object(v, where);
         checkKeys(v, where, {"mode", "present", "enumerateDelay", "mountDelay", "diskId",
-                             "friendlyName", "ids", "script", "versions", "ejectVetoes"});
+                             "friendlyName", "ids", "script", "versions", "ejectVetoes", "nand",
+                             "timing", "faults"});
         PlayerSpec p;
         if (v.contains("mode")) p.mode = mode(v["mode"], where + ".mode");
         if (v.contains("present")) p.present = boolean(v["present"], where + ".present");
@@ -110,6 +111,11 @@ public:
                 fail(where + ".ejectVetoes", "expected a count, or -1 for always");
             p.ejectVetoes = n.get<int>();
         }
+        if (v.contains("nand")) p.nand = parseNandSpec(v["nand"], where + ".nand", source());
+        if (v.contains("timing"))
+            p.timing = parseTimingSpec(v["timing"], where + ".timing", source());
+        if (v.contains("faults"))
+            p.faults = parseFaultSpec(v["faults"], where + ".faults", source(), p.nand);
         if (v.contains("script")) {
             const json& script = array(v["script"], where + ".script");
             for (std::size_t i = 0; i < script.size(); ++i)
@@ -198,8 +204,9 @@ public:
 
     Scenario scenario(const json& root) const {
         object(root, "");
-        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives"});
+        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives", "state"});
         Scenario s;
+        if (root.contains("state")) s.stateFolder = string(root["state"], "state");
         if (root.contains("speed")) {
             const json& v = root["speed"];
             if (!v.is_number() || v.get<double>() <= 0 || v.get<double>() > 1e6)

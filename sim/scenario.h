@@ -11,6 +11,8 @@
 //
 // "drives": [{"letter": "E", "type": "removable" | "fixed", "target": "\\Device\\X"}]
 // adds volumes that belong to no player (drive C: is always there, fixed).
+// "state": FOLDER keeps every player's flash and disk in files named after its port, so a
+// player flashed by one run is found flashed by the next.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "engine/os/os.h"
+#include "sim/nand_spec.h"
 
 namespace cv50::sim {
 
@@ -52,13 +55,17 @@ struct PlayerEvent {
 //   "enumerateDelay": 1.0, "mountDelay": 1.0 | null, "diskId": "...", "friendlyName": "...",
 //   "ids": {"corvUsb": [VID, PID], "corvMsc": [VID, PID]},
 //   "versions": {"loader": [HIGH, LOW], "system": [HIGH, LOW]}, "ejectVetoes": 0,
+//   "nand": {...}, "timing": {...}, "faults": {...},  (keys in sim/nand_spec.h)
 //   "script": [{"at": 2.5, "action": "unplug" | "plug" | "switch", "mode": "loader"}]}}
 // A player in loader mode reports bcdUSB 0x0201, in mask ROM 0x0200, both with the CorvUsb
 // numbers; in disk mode the CorvMsc numbers, and its removable volume mounts `mountDelay`
 // seconds after it arrives (null: never) on the next free drive letter from D. Every change
 // of mode leaves the bus and comes back `enumerateDelay` seconds later with a new device
 // node, instance id and path. "versions" are what the disk's version command reports;
-// "ejectVetoes" is how many eject requests the player vetoes (-1: all).
+// "ejectVetoes" is how many eject requests the player vetoes (-1: all). In loader mode
+// (and in mask ROM once the boot programs ran) the player answers the CorvUsb commands
+// from its NAND; a reset brings it back as Loader when its boot ROM finds a valid ID Block
+// copy, else as MaskRom, and as a disk when the reset flag was set.
 struct PlayerSpec {
     PlayerMode mode = PlayerMode::Loader;
     bool present = true;
@@ -72,6 +79,9 @@ struct PlayerSpec {
     std::uint16_t systemHigh = 0x0001, systemLow = 0x0000;
     int ejectVetoes = 0;
     std::vector<PlayerEvent> script;
+    NandSpec nand;      // "nand"
+    TimingSpec timing;  // "timing"
+    FaultSpec faults;   // "faults"
 };
 
 struct HubSpec;
@@ -105,6 +115,7 @@ struct Scenario {
     std::optional<os::LocalTime> startTime;
     std::vector<ControllerSpec> controllers;
     std::vector<DriveSpec> drives;
+    std::string stateFolder;  // "state": players' flash kept here between runs
 };
 
 // Parses scenario text; `source` names it in errors. Throws ScenarioError.

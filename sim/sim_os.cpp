@@ -2,6 +2,7 @@
 #include "sim/sim_os.h"
 
 #include "engine/os/scsi_pass_through.h"
+#include "sim/boot_rom/power_on.h"
 #include "sim/msc_firmware.h"
 
 #include <algorithm>
@@ -25,6 +26,11 @@
 namespace cv50::sim {
 namespace {
 
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
 bool startsWithNoCase(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), s.begin(), [](unsigned char a, unsigned char b) {
@@ -35,7 +41,80 @@ bool startsWithNoCase(const std::string& s, const std::string& prefix) {
 }  // namespace
 
 SimOs::SimOs(const Scenario& scenario)
-    : world_(scenario), clock_(scenario.speed, scenario.startTime), windows_(scenario.windows) {}
+    : world_(scenario),
+      clock_(scenario.speed, scenario.startTime),
+      windows_(scenario.windows),
+      stateFolder_(scenario.stateFolder) {
+    loadState();
+    std::lock_guard lock(mutex_);
+    reconcileEndpoints();
+}
+
+SimOs::~SimOs() {
+    for (const auto& p : world_.players()) p->endpoint.reset();
+    saveState();
+}
+
+void SimOs::sync() {
+    world_.advance(clock_.tickMs());
+    reconcileEndpoints();
+}
+
+void SimOs::reconcileEndpoints() {
+    for (const auto& shared : world_.players()) {
+        SimPlayer* p = shared.get();
+        const bool answers = p->onBus() && (p->mode == PlayerMode::Loader ||
+                                            (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
+        const std::string key = upper(p->devicePath);
+        if (answers && p->endpoint && endpoints_.count(key) && endpoints_[key] == p->endpoint) continue;
+        if (p->endpoint) {
+            for (auto it = endpoints_.begin(); it != endpoints_.end();)
+                it = it->second == p->endpoint ? endpoints_.erase(it) : std::next(it);
+            p->endpoint.reset();
+        }
+        if (!answers) continue;
+        p->endpoint = std::make_shared<LoaderEndpoint>(p->media, clock_);
+        const unsigned generation = p->generation;
+        p->endpoint->onReset = [this, p, generation](bool flag) { playerReset(p, generation, flag); };
+        endpoints_[key] = p->endpoint;
+    }
+}
+
+void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag) {
+    std::lock_guard lock(mutex_);
+    sync();
+    if (!player->onBus() || player->generation != generation) return;
+    PlayerMode next = bootRomMode(player->media->nand);
+    // With the reset flag set the loader starts the firmware: the player comes up as a disk.
+    if (next == PlayerMode::Loader && resetFlag) next = PlayerMode::Msc;
+    world_.reenumerate(*player, next, clock_.tickMs());
+    reconcileEndpoints();
+}
+
+void SimOs::loadState() {
+    if (stateFolder_.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(hostPath(stateFolder_), ec);
+    for (const auto& p : world_.players()) {
+        const std::string base = hostPath(stateFolder_) + "/player-" + p->layer;
+        std::string error;
+        if (std::filesystem::exists(base + ".nand") && !p->media->nand.load(base + ".nand", error))
+            std::cerr << "cv50 simulator: " << base << ".nand: " << error << "\n";
+        if (std::filesystem::exists(base + ".disk") && !p->media->disk.load(base + ".disk", error))
+            std::cerr << "cv50 simulator: " << base << ".disk: " << error << "\n";
+    }
+}
+
+void SimOs::saveState() const {
+    if (stateFolder_.empty()) return;
+    for (const auto& p : world_.players()) {
+        const std::string base = hostPath(stateFolder_) + "/player-" + p->layer;
+        std::string error;
+        if (!p->media->nand.save(base + ".nand", error) || !p->media->disk.save(base + ".disk", error))
+            std::cerr << "cv50 simulator: cannot keep the state of player " << p->layer << ": "
+                      << error << "\n";
+    }
+}
 
 std::vector<std::string> SimOs::hostControllerPaths() {
     std::lock_guard lock(mutex_);
@@ -265,10 +344,6 @@ std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
 
 namespace {
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The host's form of a folder, ending in the engine's separator.
 std::string engineFolder(std::string host) {
@@ -388,6 +463,7 @@ bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, st
             player.maskRom.request(code, std::span(static_cast<const std::uint8_t*>(in), inSize));
         if (taken < 0) return false;
         if (returned) *returned = static_cast<std::uint32_t>(taken);
+        reconcileEndpoints();  // the booted programs now answer on the pipes
         return true;
     }
     return false;

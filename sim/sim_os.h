@@ -18,6 +18,8 @@ namespace cv50::sim {
 class SimOs : public os::Os {
 public:
     explicit SimOs(const Scenario& scenario);
+    // Keeps the players' flash in the scenario's state folder, if it has one.
+    ~SimOs() override;
 
     SimClock& clock() { return clock_; }
 
@@ -103,8 +105,14 @@ private:
         unsigned generation = 0;      // the player's generation when it was opened
     };
 
-    // Applies the world's events that are due; called under the lock by every operation.
-    void sync() { world_.advance(clock_.tickMs()); }
+    // Applies the world's events that are due and puts the loaders on the pipes of the
+    // players that run one; called under the lock by every operation.
+    void sync();
+    void reconcileEndpoints();
+    // A player's loader was reset: its boot ROM decides what comes back.
+    void playerReset(SimPlayer* player, unsigned generation, bool resetFlag);
+    void loadState();
+    void saveState() const;
     const SimHub* hubFor(os::Handle h) const;
     const SimPort* portFor(os::Handle hub, unsigned port) const;
 
@@ -115,6 +123,7 @@ private:
     std::map<os::Handle, Target> handles_;
     std::map<std::string, std::shared_ptr<CorvUsbEndpoint>> endpoints_;  // by upper-case path
     std::optional<std::string> tempFolder_;
+    std::string stateFolder_;
     os::Handle nextHandle_ = 0x100;
 };
 

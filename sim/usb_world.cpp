@@ -83,7 +83,7 @@ UsbWorld::UsbWorld(const Scenario& scenario) : windows_(scenario.windows) {
                                   format("4&%X&0", 0x1B2C3D4 + index * 0x1111);
         c.rootHub.node = addNode(pci, hubId, &c.rootHub.driverKey);
         c.rootHub.name = interfaceName(hubId, kHubInterface);
-        buildHub(c.rootHub, spec.rootHub, c.rootHub.node);
+        buildHub(c.rootHub, spec.rootHub, c.rootHub.node, "");
         controllers_.push_back(std::move(c));
         ++index;
     }
@@ -146,17 +146,19 @@ void UsbWorld::removeNode(os::DevInst node) {
     if (p != nodes_.end()) std::erase(p->second.children, node);
 }
 
-void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode) {
+void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
+                        const std::string& prefix) {
     unsigned port = 0;
     for (const PortSpec& p : spec.ports) {
         ++port;
+        const std::string layer = prefix.empty() ? std::to_string(port) : prefix + "-" + std::to_string(port);
         SimPort sp;
         if (p.kind == PortSpec::Kind::Hub) {
             sp.hub = std::make_unique<SimHub>();
             const std::string id = "USB\\VID_05E3&PID_0608\\" + uniqueSuffix(port);
             sp.hub->node = addNode(hubNode, id, &sp.hub->driverKey);
             sp.hub->name = interfaceName(id, kHubInterface);
-            buildHub(*sp.hub, *p.hub, sp.hub->node);
+            buildHub(*sp.hub, *p.hub, sp.hub->node, layer);
         } else if (p.kind == PortSpec::Kind::Device) {
             SimDevice d;
             d.spec = p.device;
@@ -174,6 +176,9 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode) {
             sp.player->spec = *p.player;
             sp.player->mode = p.player->mode;
             sp.player->port = port;
+            sp.player->layer = layer;
+            sp.player->media = std::make_shared<LoaderMedia>(p.player->nand, p.player->timing,
+                                                             p.player->faults);
             sp.player->hubNode = hubNode;
             players_.push_back(sp.player);
         }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/os/os.h"
+#include "sim/loader_endpoint.h"
 #include "sim/mask_rom.h"
 #include "sim/scenario.h"
 
@@ -30,6 +31,7 @@ struct SimDevice {
 struct SimPlayer {
     PlayerSpec spec;
     PlayerMode mode = PlayerMode::Loader;
+    std::string layer;  // the port's place in the tree ("4-2"), for state files
     unsigned port = 0;
     os::DevInst hubNode = 0;
     unsigned generation = 0;  // bumped on every departure, so stale events do nothing
@@ -40,6 +42,8 @@ struct SimPlayer {
     std::vector<std::string> volumeInterfaces;  // upper-case interface paths
     bool systemDiskShown = false;
     MaskRom maskRom;          // the download state while in mask ROM
+    std::shared_ptr<LoaderMedia> media;         // its NAND and logical disk
+    std::shared_ptr<LoaderEndpoint> endpoint;   // while the loader (or booted ROM) answers
     std::string devicePath;   // "\\?\USB#..." while on the bus
     int ejectRequests = 0;
 
@@ -132,7 +136,7 @@ private:
 
     os::DevInst addNode(os::DevInst parent, const std::string& instanceId, std::string* driverKey);
     void removeNode(os::DevInst node);
-    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode);
+    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode, const std::string& prefix);
     std::string uniqueSuffix(unsigned port);
     std::string newDriverKey();
     void schedule(std::uint64_t atMs, std::function<void()> run);

@@ -1,0 +1,86 @@
+// Scenario players whose loader answers the USB command library: geometry from the
+// scenario, resets decided by the boot ROM, a booted mask ROM, flash kept between runs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "cvusbcomm/cvusbcomm.h"
+#include "engine/device/search.h"
+#include "engine/flash/boot_download.h"
+#include "sim/testing/scoped_sim.h"
+
+namespace cv50 {
+namespace {
+
+using sim::testing::ScopedSim;
+using sim::testing::TempFolder;
+
+std::string onePlayer(const std::string& player, const std::string& extra = "") {
+    return R"({"speed": 200, )" + extra + R"("controllers": [{"ports": [{"player": )" + player + "}]}]}";
+}
+
+// The device path of the only CorvUsb device, or "".
+std::string usbPath() {
+    SEARCH_RESULT r{};
+    return ScanCorvUsb(&r) == 1 ? std::string(r.devices[0].devicePath) : std::string();
+}
+
+TEST(PlayerLoader, AnswersWithTheGeometryOfItsScenario) {
+    ScopedSim world(onePlayer(R"({"mode": "loader", "nand": {"chipMask": 5, "manufacturer": 4}})"));
+    const std::string path = usbPath();
+    ASSERT_FALSE(path.empty());
+    unsigned char info[16] = {};
+    ASSERT_EQ(CVU_ReadFlashInfo(path.c_str(), info), 0);
+    EXPECT_EQ(info[9], 4);    // manufacturer code
+    EXPECT_EQ(info[10], 5);   // chip-select mask
+}
+
+TEST(PlayerLoader, ResetOfABlankPlayerComesBackAsMaskRomOnANewPath) {
+    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 0.5})"));
+    const std::string before = usbPath();
+    ASSERT_EQ(CVU_ResetDevice(before.c_str()), 0);
+    unsigned char info[16];
+    EXPECT_NE(CVU_ReadFlashInfo(before.c_str(), info), 0);  // gone from the bus
+    DEVICE_INFO d{};
+    std::strcpy(d.layer, "1");
+    SEARCH_RESULT list{1, &d};
+    ASSERT_EQ(WaitCVDevice(&list, MaskRom, 5), 1);  // no ID Block: the mask ROM answers
+    EXPECT_STRNE(d.devicePath, before.c_str());
+    EXPECT_NE(CVU_ReadFlashInfo(d.devicePath, info), 0);  // a mask ROM knows no commands
+}
+
+TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
+    ScopedSim world(onePlayer(R"({"mode": "maskrom"})"));
+    TempFolder folder;
+    const std::string piece = folder.path() + "/piece.bin";
+    std::ofstream(piece, std::ios::binary) << std::string(3000, 'p');
+    flash::BootDownload device(usbPath());
+    unsigned char info[16];
+    EXPECT_NE(CVU_ReadFlashInfo(device.devicePath().c_str(), info), 0);
+    ASSERT_EQ(device.DownloadBoot(piece, piece, piece), 1);
+    EXPECT_EQ(CVU_TestUnitReady(device.devicePath().c_str(), nullptr, nullptr), 0);
+    EXPECT_EQ(CVU_ReadFlashInfo(device.devicePath().c_str(), info), 0);
+    SEARCH_RESULT r{};
+    ASSERT_EQ(ScanCorvUsb(&r), 1);
+    EXPECT_EQ(r.devices[0].type, MaskRom);  // still enumerated as the mask ROM
+}
+
+TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
+    TempFolder state;
+    const std::string scenario =
+        onePlayer(R"({"mode": "loader"})", R"("state": ")" + state.path() + R"(", )");
+    std::vector<unsigned char> sector(528, 0xFF);
+    std::memcpy(sector.data(), "kept between runs", 17);
+    {
+        ScopedSim first(scenario);
+        ASSERT_EQ(CVU_WriteSector(usbPath().c_str(), 256 * 7, 1, 1, sector.data()), 0);
+    }
+    ScopedSim second(scenario);
+    std::vector<unsigned char> back(528, 0);
+    ASSERT_EQ(CVU_ReadSector(usbPath().c_str(), 256 * 7, 1, 1, back.data()), 0);
+    EXPECT_EQ(std::memcmp(back.data(), "kept between runs", 17), 0);
+}
+
+}  // namespace
+}  // namespace cv50
