@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_download.h"
@@ -69,7 +71,7 @@ TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
 TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     TempFolder state;
     const std::string scenario =
-        onePlayer(R"({"mode": "loader"})", R"("state": ")" + state.path() + R"(", )");
+        onePlayer(R"({"mode": "loader"})", R"("state": )" + nlohmann::json(state.path()).dump() + ", ");
     std::vector<unsigned char> sector(528, 0xFF);
     std::memcpy(sector.data(), "kept between runs", 17);
     {
