@@ -1,10 +1,6 @@
 // The simulator's implementation of the os seam.
 #include "sim/sim_os.h"
 
-#include "engine/os/scsi_pass_through.h"
-#include "sim/boot_rom/power_on.h"
-#include "sim/msc_firmware.h"
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -23,20 +19,13 @@
 #include <unistd.h>
 #endif
 
+#include "engine/os/scsi_pass_through.h"
+#include "sim/boot_rom/power_on.h"
+#include "sim/msc_firmware.h"
+#include "sim/text.h"
+
 namespace cv50::sim {
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool startsWithNoCase(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), s.begin(), [](unsigned char a, unsigned char b) {
-               return std::tolower(a) == std::tolower(b);
-           });
-}
 
 }  // namespace
 
@@ -343,7 +332,6 @@ std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
 }
 
 namespace {
-
 
 // The host's form of a folder, ending in the engine's separator.
 std::string engineFolder(std::string host) {

@@ -5,28 +5,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include "sim/text.h"
+
 namespace cv50::sim {
 namespace {
 
 constexpr const char* kHubInterface = "{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
 constexpr const char* kControllerInterface = "{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string hashed(std::string id) {
-    std::replace(id.begin(), id.end(), '\\', '#');
-    return id;
-}
 
 // "USB\ROOT_HUB20\4&1B2C&0" -> "USB#ROOT_HUB20#4&1B2C&0#{f18a0e88-...}"
 std::string interfaceName(const std::string& instanceId, const char* klass) {
