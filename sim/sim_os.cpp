@@ -25,10 +25,6 @@
 #include "sim/text.h"
 
 namespace cv50::sim {
-namespace {
-
-}  // namespace
-
 SimOs::SimOs(const Scenario& scenario)
     : world_(scenario),
       clock_(scenario.speed, scenario.startTime),
