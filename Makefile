@@ -60,6 +60,7 @@ CV50 := ./build/linux/bin/cv50
 demo: build-linux
 	$(CV50) list
 	$(CV50) wait --port 4-2 --kind Loader --timeout 10
+	$(CV50) flash --port 1
 	@rm -rf $(DEMO) && mkdir -p $(DEMO)/firmware/Music
 	$(CV50) loader sample $(DEMO)/pieces
 	$(CV50) loader pack --pieces $(DEMO)/pieces --version 1.23 --date 2026-03-07 -o $(DEMO)/CVBOOT.BIN
