@@ -1,8 +1,9 @@
 // The MD_ operations that act on listed devices one by one: vendor commands to disks,
-// ejecting disks.
+// ejecting disks, resetting loaders.
 #include <cstring>
 #include <functional>
 
+#include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/error_list.h"
 #include "engine/api/md_exports.h"
 #include "engine/device/disk_commands.h"
@@ -91,6 +92,13 @@ int MD_RemoveCorvMsc(SEARCH_RESULT* devices, ERROR_LIST* errors) {
     return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
         if (d.type != Msc) return "Error:Device is not MSC";
         return device::EjectDevice(d.devInst) ? nullptr : "Error:Remove usb failed";
+    });
+}
+
+int MD_ResetCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors) {
+    return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
+        if (d.type != Loader) return "Error:Device is not Loader";
+        return CVU_ResetDevice(d.devicePath) == 0 ? nullptr : "Error:Reset device failed";
     });
 }
 

@@ -10,4 +10,5 @@ int MD_GetDeviceVersion(SEARCH_RESULT* devices, _CORV_VERSION* versions, ERROR_L
 int MD_SendExCommand(SEARCH_RESULT* devices, ERROR_LIST* errors, unsigned int command,
                      unsigned char* buffer, unsigned int length);
 int MD_RemoveCorvMsc(SEARCH_RESULT* devices, ERROR_LIST* errors);
+int MD_ResetCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors);
 }

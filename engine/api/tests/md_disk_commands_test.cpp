@@ -148,3 +148,31 @@ TEST(MdDiskCommands, EmptyListSucceedsWithNoErrors) {
 
 }  // namespace
 }  // namespace cv50
+
+namespace cv50 {
+namespace {
+
+TEST(MdResetCorvUsb, ResetsLoadersAndRefusesDisksAtTheirIndex) {
+    sim::testing::ScopedSim sim(
+        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "msc"}}, {"player": {"mode": "loader"}}]}]})");
+    SEARCH_RESULT r{};
+    ASSERT_EQ(ScanCorvMsc(&r), 1);
+    std::vector<DEVICE_INFO> list(r.devices, r.devices + 1);
+    ASSERT_EQ(ScanCorvUsb(&r), 1);
+    list.push_back(r.devices[0]);
+    SEARCH_RESULT devices{2, list.data()};
+    ERROR_LIST errors{};
+    EXPECT_EQ(MD_ResetCorvUsb(&devices, &errors), 0);
+    ASSERT_EQ(errors.count, 1);
+    EXPECT_EQ(errors.errors[0].index, 0u);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Device is not Loader");
+    EXPECT_EQ(list[1].status, StatusOk);
+    EXPECT_EQ(ScanCorvUsb(&r), 0);  // the loader left the bus
+
+    EXPECT_EQ(MD_ResetCorvUsb(&devices, &errors), 0);  // gone: its reset fails now
+    ASSERT_EQ(errors.count, 2);
+    EXPECT_STREQ(errors.errors[1].text, "Error:Reset device failed");
+}
+
+}  // namespace
+}  // namespace cv50
