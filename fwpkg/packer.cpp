@@ -105,7 +105,8 @@ PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& 
             return std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
         };
         result.fatBytes = writeFatImage(root, input.fat, sink);
-        const std::uint64_t pad = (1024 - (result.fatBytes + flash::kTailBlockSize) % 1024) % 1024;
+        const std::uint64_t content = result.fatBytes + flash::kTailBlockSize;
+        const std::uint64_t pad = (kImageAlignment - content % kImageAlignment) % kImageAlignment;
         const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(pad), 0);
         if (!sink(zeros)) throw std::runtime_error("writing the image failed");
         flash::TailBlock tail = flash::buildTailBlock(input.tail, input.tag);

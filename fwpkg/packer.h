@@ -41,8 +41,13 @@ struct PackedImage {
     std::string checkValue;
 };
 
+// The content before the check value is a whole number of these: the check value is taken
+// over 1024-byte chunks, and the download streams 16 KiB pieces and knows the trailer only as
+// a last piece of exactly 32 bytes.
+inline constexpr std::uint64_t kImageAlignment = 16384;
+
 // Writes the image `out`: the FAT image, zeros up to a size that with the tail block
-// makes whole 1024-byte chunks, the tail block, then the MD5 of all of that as 32
+// makes whole 16 KiB pieces, the tail block, then the MD5 of all of that as 32
 // lowercase hexadecimal characters. A failed pack removes `out`.
 PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& out);
 
