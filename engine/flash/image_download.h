@@ -1,0 +1,19 @@
+// Writing a firmware image to a loader's logical disk from sector 0 on, then reading it back
+// and comparing. The image is streamed in 16 KiB pieces through two fixed buffers; its
+// 32-byte check value at the end is never written.
+#pragma once
+
+#include <string>
+
+namespace cv50::flash {
+
+inline constexpr std::size_t kImagePiece = 16384;
+
+// 0, or -1 .. -10 (open, seek, empty, write, piece length, seek, empty, read, compare,
+// piece length).
+int DownloadImage(const std::string& devicePath, const std::string& imagePath);
+// The same for the image workers of a multi-device upgrade: messages name the Layer.
+int DownloadImageLayer(const std::string& devicePath, const std::string& layer,
+                       const std::string& imagePath);
+
+}  // namespace cv50::flash

@@ -1,0 +1,114 @@
+// Writing an image to a simulated loader's logical disk and checking it.
+#include "engine/flash/image_download.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cvusbcomm/cvusbcomm.h"
+#include "engine/device/search.h"
+#include "engine/device/tests/log_capture.h"
+#include "sim/testing/scoped_sim.h"
+
+namespace cv50::flash {
+namespace {
+
+using sim::testing::ScopedSim;
+using sim::testing::TempFolder;
+
+class ImageDownloadTest : public ::testing::Test {
+protected:
+    void world(const std::string& playerOptions = "") {
+        sim_ = std::make_unique<ScopedSim>(
+            R"({"speed": 1000, "controllers": [{"ports": [{"player": {"mode": "loader")" +
+            playerOptions + "}}]}]}");
+        SEARCH_RESULT r{};
+        ASSERT_EQ(ScanCorvUsb(&r), 1);
+        device_ = r.devices[0].devicePath;
+    }
+
+    // An image of `size` bytes whose content differs in every byte position.
+    std::string image(std::size_t size) {
+        const std::string path = folder_.path() + "/img" + std::to_string(size);
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 31 + i / 512) & 0xFF));
+        return path;
+    }
+
+    std::vector<unsigned char> disk(unsigned lba, unsigned sectors) {
+        std::vector<unsigned char> out(sectors * 512u);
+        EXPECT_EQ(CVU_ReadLBA(device_.c_str(), lba, sectors, out.data()), 0);
+        return out;
+    }
+
+    std::unique_ptr<ScopedSim> sim_;
+    std::string device_;
+    TempFolder folder_;
+};
+
+TEST_F(ImageDownloadTest, PiecesAndTheTrailer) {
+    world();
+    testing::LogCapture log;
+    // Whole pieces and the 32-byte check value: 64 sectors written and checked.
+    EXPECT_EQ(DownloadImage(device_, image(2 * kImagePiece + 32)), 0);
+    EXPECT_TRUE(log.contains("INFO:Write image to flash OK,Written(32768B)")) << log.text();
+    EXPECT_TRUE(log.contains("INFO:Check image data OK,checked(32768B)"));
+    std::ifstream in(image(2 * kImagePiece + 32), std::ios::binary);
+    std::vector<unsigned char> expected(2 * kImagePiece);
+    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+    EXPECT_EQ(disk(0, 64), expected);
+    EXPECT_EQ(disk(64, 1), std::vector<unsigned char>(512, 0));  // the trailer was not written
+
+    // A last piece of one sector.
+    EXPECT_EQ(DownloadImage(device_, image(kImagePiece + 512)), 0);
+    EXPECT_TRUE(log.contains("INFO:Write image to flash OK,Written(16896B)"));
+
+    // 544 bytes after whole pieces is neither a sector multiple nor the trailer.
+    EXPECT_EQ(DownloadImage(device_, image(kImagePiece + 544)), -5);
+    EXPECT_TRUE(log.contains("ERROR:The length of data is wrong,Read(544B),Written(16384B)"));
+}
+
+TEST_F(ImageDownloadTest, ShortImageIsOnePieceRoundedUpAndZeroPadded) {
+    world();
+    EXPECT_EQ(DownloadImage(device_, image(700)), 0);
+    const auto sectors = disk(0, 2);
+    EXPECT_EQ(sectors[699], static_cast<unsigned char>((699 * 31 + 1) & 0xFF));
+    EXPECT_EQ(std::vector<unsigned char>(sectors.begin() + 700, sectors.end()),
+              std::vector<unsigned char>(1024 - 700, 0));
+}
+
+TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
+    // Logical sector 1 reads back with one bit flipped, inside the zero padding of a 700-byte image.
+    world(R"(, "faults": {"flipBits": [{"lba": 1, "byte": 400, "bit": 3}]})");
+    testing::LogCapture log;
+    EXPECT_EQ(DownloadImage(device_, image(700)), -9);
+    EXPECT_TRUE(log.contains("ERROR:Check data failed,checked(0B)")) << log.text();
+}
+
+TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
+    world(R"(, "faults": {"failCommands": [{"command": "WriteLBA", "times": 1}]})");
+    testing::LogCapture log;
+    EXPECT_EQ(DownloadImage(device_, folder_.path() + "/none.img"), -1);
+    EXPECT_TRUE(log.contains("ERROR:Open image file failed,Path(")) << log.text();
+    EXPECT_EQ(DownloadImage(device_, image(0)), -3);
+    EXPECT_EQ(DownloadImage(device_, image(4096)), -4);
+    EXPECT_TRUE(log.contains("ERROR:Write image to flash failed,written(0B),ErrCode(")) << log.text();
+    EXPECT_EQ(DownloadImage("\\\\?\\USB#gone", image(4096)), -4);
+}
+
+TEST_F(ImageDownloadTest, LayerFormNamesThePort) {
+    world(R"(, "faults": {"readErrors": [{"lba": 40}]})");  // in the second piece
+    testing::LogCapture log;
+    EXPECT_EQ(DownloadImageLayer(device_, "1-2", image(kImagePiece + 32)), 0);
+    EXPECT_TRUE(log.contains("<Layer:1-2> Begin to write image to flash"));
+    EXPECT_TRUE(log.contains("<Layer:1-2> Write image data OK,Total(16384B)"));
+    EXPECT_TRUE(log.contains("<Layer:1-2> Check OK,Checked(16384B)")) << log.text();
+    EXPECT_EQ(DownloadImageLayer(device_, "1-2", image(3 * kImagePiece)), -8);
+    EXPECT_TRUE(log.contains("<Layer:1-2> ERROR:Read data from flash failed,Checked(16384B),ErrCode("))
+        << log.text();
+    EXPECT_EQ(DownloadImageLayer(device_, "1-2", folder_.path() + "/none.img"), -1);
+    EXPECT_TRUE(log.contains("<Layer:1-2> ERROR:Open Image file failed,Path:("));
+}
+
+}  // namespace
+}  // namespace cv50::flash
