@@ -84,6 +84,9 @@ public:
 
     std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
 
+    // Nobody sits at a simulated world to answer: Cancel, so nothing is lost unasked.
+    bool askOkCancel(const std::string&, const std::string&) override { return false; }
+
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
     void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }

@@ -25,8 +25,9 @@ std::uint16_t bootPair(const IdBlockFields& f, std::size_t n) {
     return static_cast<std::uint16_t>(bootByte(f, n) * 100 + bootByte(f, n + 1));
 }
 
-// Refuses, with its log line, any input that cannot be laid out.
-bool checkSizes(const IdBlockFields& f) {
+}  // namespace
+
+bool CheckIdBlockSizes(const IdBlockFields& f) {
     if (f.flashData.size() > kMaxFlashDataBytes) {
         Log("ERROR:FlashData file too large,Size(%llu),Max(%llu)",
             static_cast<unsigned long long>(f.flashData.size()),
@@ -47,6 +48,8 @@ bool checkSizes(const IdBlockFields& f) {
     }
     return true;
 }
+
+namespace {
 
 void buildSector1(const IdBlockFields& f, Sector s) {
     std::fill(s.begin(), s.end(), 0);
@@ -123,7 +126,7 @@ std::size_t IdBlockSectorCount(std::size_t flashBootBytes) {
 bool MakeIDBlockData(const IdBlockFields& fields, IdBlockImage& image) {
     Log("INFO:MakeIDBlockData start");
     image = IdBlockImage();
-    if (!checkSizes(fields)) return false;
+    if (!CheckIdBlockSizes(fields)) return false;
 
     IdBlockImage plain(IdBlockSectorCount(fields.flashBoot.size()));
     const Sector header = plain.data(0);
@@ -136,7 +139,7 @@ bool MakeIDBlockData(const IdBlockFields& fields, IdBlockImage& image) {
 }
 
 bool PutBootFiles(const IdBlockFields& fields, IdBlockImage& plain) {
-    if (!checkSizes(fields)) return false;
+    if (!CheckIdBlockSizes(fields)) return false;
     plain.resize(IdBlockSectorCount(fields.flashBoot.size()));
     putFiles(fields, plain);
     return true;

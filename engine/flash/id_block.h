@@ -46,6 +46,10 @@ struct IdBlockFields {
 // N: five header and FlashData sectors, then the FlashBoot file in whole sectors.
 [[nodiscard]] std::size_t IdBlockSectorCount(std::size_t flashBootBytes);
 
+// True when the files fit their places and the image fits in one block; otherwise
+// false with an "ERROR:" line.
+[[nodiscard]] bool CheckIdBlockSizes(const IdBlockFields& fields);
+
 // A fresh image: sectors 0-3 from the fields, the two files behind them, sectors 0, 2
 // and 3 scrambled; spare areas erased (0xFF). Logs "INFO:MakeIDBlockData start".
 // False, with an "ERROR:" line and `image` emptied, when a file is too large for its

@@ -144,6 +144,10 @@ public:
     // The error code of the calling thread's last failed call (GetLastError on Windows).
     virtual std::uint32_t lastError() = 0;
 
+    // --- User ---
+    // An OK/Cancel question with the information icon; true only when OK was chosen.
+    virtual bool askOkCancel(const std::string& text, const std::string& caption) = 0;
+
     // --- Time ---
     virtual LocalTime localTime() = 0;
     // Milliseconds of a monotonic clock; only differences mean anything.

@@ -333,6 +333,11 @@ public:
 
     std::uint32_t lastError() override { return GetLastError(); }
 
+    bool askOkCancel(const std::string& text, const std::string& caption) override {
+        return MessageBoxA(nullptr, text.c_str(), caption.c_str(),
+                           MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+    }
+
     std::uint64_t tickMs() override { return GetTickCount64(); }
 
     void sleepMs(std::uint32_t ms) override { Sleep(ms); }
