@@ -14,6 +14,11 @@ int SetLogPath(char* folder);
 int ExtractLoaderFile(char* imagePath, char* outFile);
 int CVCheckImage(char* imagePath);
 int CVGetVersionFromImage(char* imagePath, char* loaderFile, _CORV_VERSION* out);
+
+// 1 when the device's serial number has exactly `length` bytes, copied to `buffer`.
+int ReadSN(DEVICE_INFO* device, unsigned char* buffer, int length);
+// 1 when all five ID Block copies were rewritten with `sn` (at most 500 bytes kept).
+int WriteSN(DEVICE_INFO* device, unsigned char* sn, int length);
 }
 
 // Exported under their C++ (decorated) names: they take references.

@@ -12,6 +12,7 @@
 #include "engine/flash/flash_info.h"
 #include "engine/flash/id_block.h"
 #include "engine/flash/id_block_image.h"
+#include "engine/flash/id_block_read.h"
 
 namespace cv50::flash {
 
@@ -94,6 +95,15 @@ public:
     // already has stays.
     void TakeStoredSerial(std::span<const std::uint8_t, kSectorDataBytes> sector3, bool keepOwn);
 
+    // Takes the copy positions and reserved ranges recorded in a copy's sector 1,
+    // correcting them as the copies found say (logged when `announce`). False when the
+    // recorded positions are unusable.
+    [[nodiscard]] bool TakeRecordedLayout(IdBlockLayout layout, bool announce);
+    // Writes, reads back and compares one copy. kXidDone or the failed step; a failed
+    // compare logs `checkFailedLine`.
+    [[nodiscard]] int WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage& image,
+                                   bool eraseFirst, const char* checkFailedLine = "ERROR:check failed");
+
     // The first four sectors of the copy at `block`, sectors 0, 2 and 3 unscrambled.
     // 0 or the failing result.
     [[nodiscard]] int ReadIdBlockHead(std::uint16_t block, IdBlockImage& head);
@@ -124,7 +134,6 @@ private:
     // Moves copy `failed` and the later ones past failing blocks and plans the reserved
     // ranges after them. False when a search finds no block.
     bool Replan(std::array<std::uint16_t, 5>& blocks, FlashInfo& info, int failed);
-    int WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage& image, bool eraseFirst);
     int FullWrite(const BchCode& bch, bool forceErase);
     int UpdateWrite(const BchCode& bch, bool forceErase);
     int EraseBehindReserved();

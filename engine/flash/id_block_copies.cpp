@@ -120,7 +120,7 @@ int CFlashDevice::ReadIdBlockHead(std::uint16_t block, IdBlockImage& head) {
 }
 
 int CFlashDevice::WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage& image,
-                               bool eraseFirst) {
+                               bool eraseFirst, const char* checkFailedLine) {
     const char* path = devicePath.c_str();
     if (eraseFirst) {
         const int result = CVU_EraseBlock(path, 0, block, 1, CVU_ERASE_NORMAL);
@@ -159,7 +159,7 @@ int CFlashDevice::WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage
         for (std::size_t k = 0; k < n; ++k) {
             if (std::memcmp(out.data() + k * kRawSectorBytes, back.data() + k * kRawSectorBytes,
                             kSectorDataBytes) != 0) {
-                Log("ERROR:check failed");
+                Log("%s", checkFailedLine);
                 return kXidCompareFailed;
             }
         }

@@ -31,6 +31,38 @@ bool usablePositions(const std::array<std::uint16_t, 5>& blocks) {
 
 }  // namespace
 
+bool CFlashDevice::TakeRecordedLayout(IdBlockLayout layout, bool announce) {
+    auto rangesBehindCopies = [&] {
+        const std::uint16_t last = idbBlocks[4];
+        layout.reserved1First = static_cast<std::uint16_t>(last + 1);
+        layout.reserved1Last = static_cast<std::uint16_t>(last + 5);
+        layout.reserved2First = static_cast<std::uint16_t>(last + 6);
+        layout.reserved2Last = static_cast<std::uint16_t>(last + 7);
+        layout.firstFreeBlock = static_cast<std::uint16_t>(last + 8);
+    };
+    if (fiveCopiesFound) {
+        if (idbBlocks != layout.idbBlocks) {
+            rangesBehindCopies();
+            if (announce) Log("INFO:IDB Offset is different from detect value,recover ok");
+        }
+    } else {
+        if (!usablePositions(layout.idbBlocks)) {
+            Log("ERROR:ID Block positions recorded on the flash are invalid");
+            return false;
+        }
+        idbBlocks = layout.idbBlocks;
+    }
+    if (layout.firstFreeBlock != layout.reserved2Last + 1) {
+        rangesBehindCopies();
+        if (announce) Log("INFO:Reserved Block value is wrong,correct ok");
+    }
+    reserved1First = layout.reserved1First;
+    reserved1Last = layout.reserved1Last;
+    reserved2First = layout.reserved2First;
+    reserved2Last = layout.reserved2Last;
+    return true;
+}
+
 int CFlashDevice::UpdateIDBData(IdBlockImage& plain, bool force, std::size_t& bootSectors) {
     const std::uint32_t blockSectors = flashInfo.blockSectors;
     std::vector<std::uint8_t> raw(std::size_t{blockSectors} * kRawSectorBytes);
@@ -49,35 +81,8 @@ int CFlashDevice::UpdateIDBData(IdBlockImage& plain, bool force, std::size_t& bo
     bootSectors = plain.sectorCount() - 4;
     ParseDiskSizes();
 
-    IdBlockLayout layout = ReadIdBlockLayout(plain.data(1));
-    auto rangesBehindCopies = [&] {
-        const std::uint16_t last = idbBlocks[4];
-        layout.reserved1First = static_cast<std::uint16_t>(last + 1);
-        layout.reserved1Last = static_cast<std::uint16_t>(last + 5);
-        layout.reserved2First = static_cast<std::uint16_t>(last + 6);
-        layout.reserved2Last = static_cast<std::uint16_t>(last + 7);
-        layout.firstFreeBlock = static_cast<std::uint16_t>(last + 8);
-    };
-    if (fiveCopiesFound) {
-        if (idbBlocks != layout.idbBlocks) {
-            rangesBehindCopies();
-            Log("INFO:IDB Offset is different from detect value,recover ok");
-        }
-    } else {
-        if (!usablePositions(layout.idbBlocks)) {
-            Log("ERROR:ID Block positions recorded on the flash are invalid");
-            return 0;
-        }
-        idbBlocks = layout.idbBlocks;
-    }
-    if (layout.firstFreeBlock != layout.reserved2Last + 1) {
-        rangesBehindCopies();
-        Log("INFO:Reserved Block value is wrong,correct ok");
-    }
-    reserved1First = layout.reserved1First;
-    reserved1Last = layout.reserved1Last;
-    reserved2First = layout.reserved2First;
-    reserved2Last = layout.reserved2Last;
+    const IdBlockLayout layout = ReadIdBlockLayout(plain.data(1));
+    if (!TakeRecordedLayout(layout, true)) return 0;
 
     const std::array<std::uint16_t, 4> recorded = layout.diskSizesMB;
     bool systemGrows = force;

@@ -1,0 +1,54 @@
+// Exports: the serial number of a device in Loader mode.
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "engine/api/exports.h"
+#include "engine/flash/serial_number.h"
+
+namespace {
+
+// Only a loader answers the flash commands; anything else is refused before any traffic.
+bool isLoader(const DEVICE_INFO* device) {
+    if (device != nullptr && device->type == Loader) return true;
+    Log("ERROR:Device is not Loader");
+    return false;
+}
+
+std::string pathOf(const DEVICE_INFO& device) {
+    return std::string(device.devicePath, strnlen(device.devicePath, sizeof device.devicePath));
+}
+
+}  // namespace
+
+extern "C" {
+
+int ReadSN(DEVICE_INFO* device, unsigned char* buffer, int length) {
+    if (!isLoader(device) || length < 0 || (buffer == nullptr && length > 0)) return 0;
+    try {
+        return cv50::flash::ReadSerialNumberExactly(
+                   pathOf(*device), std::span(buffer, static_cast<std::size_t>(length)))
+                   ? 1
+                   : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int WriteSN(DEVICE_INFO* device, unsigned char* sn, int length) {
+    if (!isLoader(device)) return 0;
+    if (length <= 0 || sn == nullptr) {
+        Log("ERROR:The length of sn is smaller than zero");
+        return 0;
+    }
+    try {
+        return cv50::flash::WriteSerialNumber(pathOf(*device),
+                                              std::span(sn, static_cast<std::size_t>(length)))
+                   ? 1
+                   : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // extern "C"
