@@ -29,17 +29,6 @@ struct Report {
     bool planned = false;
 };
 
-std::optional<std::string> corvUsbPathOn(const std::string& layer) {
-    std::vector<device::PortEntry> entries;
-    device::EnumerateUsbPorts(entries);
-    const device::MatchIds& ids = device::matchIds();
-    for (const device::PortEntry& e : entries)
-        if (e.layer == layer && e.vid == ids.corvUsbVid && e.pid == ids.corvUsbPid &&
-            !e.devicePath.empty())
-            return e.devicePath;
-    return std::nullopt;
-}
-
 void printText(const flash::CFlashDevice& d, const Report& r, std::ostream& out) {
     const flash::FlashInfo& f = d.flashInfo;
     out << "Device  " << r.devicePath << "\n\n";
@@ -89,6 +78,17 @@ void printJson(const flash::CFlashDevice& d, const Report& r, std::ostream& out)
 }
 
 }  // namespace
+
+std::optional<std::string> corvUsbPathOn(const std::string& layer) {
+    std::vector<device::PortEntry> entries;
+    device::EnumerateUsbPorts(entries);
+    const device::MatchIds& ids = device::matchIds();
+    for (const device::PortEntry& e : entries)
+        if (e.layer == layer && e.vid == ids.corvUsbVid && e.pid == ids.corvUsbPid &&
+            !e.devicePath.empty())
+            return e.devicePath;
+    return std::nullopt;
+}
 
 int runFlashReport(const std::string& layer, bool json, std::ostream& out, std::ostream& err) {
     Report r;

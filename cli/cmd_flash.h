@@ -2,9 +2,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace cv50::cli {
+
+// The device path of the CorvUsb device (Loader or MaskRom) on port `layer`, if any.
+std::optional<std::string> corvUsbPathOn(const std::string& layer);
 
 // Finds the CorvUsb device on port `layer`, reads its geometry, maps the bad blocks of
 // chip 0 and plans the ID Block and reserved positions; prints text or JSON on `out`,

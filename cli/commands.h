@@ -20,5 +20,7 @@ void addWaitCommand(CLI::App& app, Action& action);
 void addLoaderCommand(CLI::App& app, Action& action);
 void addImageCommand(CLI::App& app, Action& action);
 void addFlashCommand(CLI::App& app, Action& action);
+void addIdbCommand(CLI::App& app, Action& action);
+void addSnCommand(CLI::App& app, Action& action);
 
 }  // namespace cv50::cli

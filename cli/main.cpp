@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
     cv50::cli::addLoaderCommand(app, action);
     cv50::cli::addImageCommand(app, action);
     cv50::cli::addFlashCommand(app, action);
+    cv50::cli::addIdbCommand(app, action);
+    cv50::cli::addSnCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

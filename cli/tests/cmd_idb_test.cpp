@@ -1,0 +1,94 @@
+// cv50 idb and cv50 sn against a loader player on a simulated port.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cli/cmd_idb.h"
+#include "cli/cmd_sn.h"
+#include "cli/commands.h"
+#include "engine/device/port_walk.h"
+#include "engine/flash/boot_head.h"
+#include "fwpkg/packer.h"
+#include "sim/testing/scoped_sim.h"
+
+namespace cv50::cli {
+namespace {
+
+class IdbCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::vector<device::PortEntry> entries;
+        device::EnumerateUsbPorts(entries);
+        ASSERT_EQ(entries.size(), 1u);
+        layer = entries[0].layer;
+        flash::LoaderSpec spec;
+        spec.dates = {2008, 12, 20};
+        spec.versionHigh = 1;
+        spec.versionLow = 23;
+        for (std::size_t i = 0; i < 4; ++i)
+            spec.pieces[i] = fwpkg::samplePiece(flash::kHeadPieceOrder[i]);
+        // The ID Block holds a FlashData piece of at most 512 bytes; the sample's is larger.
+        for (std::size_t i = 0; i < 4; ++i)
+            if (flash::kHeadPieceOrder[i] == flash::Piece::Data) spec.pieces[i].resize(400);
+        const auto bytes = *flash::buildLoaderFile(spec);
+        loader = folder.path() + "/CVBOOT.BIN";
+        std::ofstream(loader, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        world.sim().setTempFolder(folder.path() + "\\");
+    }
+    // Runs a command; returns its exit status with its output in `out` and `err`.
+    template <typename Run>
+    int run(Run body) {
+        out.str("");
+        err.str("");
+        return body();
+    }
+
+    sim::testing::ScopedSim world{R"({"speed": 1000, "controllers": [{"ports": [{"player":
+        {"mode": "loader"}}]}]})"};
+    sim::testing::TempFolder folder;
+    std::string layer, loader;
+    std::ostringstream out, err;
+};
+
+TEST_F(IdbCommands, WriteSerialNumberUpdateAndErase) {
+    std::istringstream noAnswers;
+    IdbWriteOptions write{layer, loader, false, false};
+    ASSERT_EQ(run([&] { return runIdbWrite(write, noAnswers, out, err); }), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "ID Block written at blocks 0 1 2 3 4; reserved blocks 5-9 and 10-11\n");
+
+    const std::array<std::uint8_t, 6> mac{0, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    const std::vector<std::uint8_t> sn{'S', 'N', '-', '4', '2'};
+    ASSERT_EQ(run([&] { return runSnWrite(layer, sn, mac, out, err); }), kExitOk) << err.str();
+    ASSERT_EQ(run([&] { return runIdbWrite(write, noAnswers, out, err); }), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "ID Block updated at blocks 0 1 2 3 4; reserved blocks 5-9 and 10-11\n");
+    ASSERT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "Serial number: 5 bytes\nText: SN-42\nHex: 534E2D3432\n"
+                         "MAC: 00:1A:2B:3C:4D:5E\n");
+
+    ASSERT_EQ(run([&] { return runIdbErase(layer, out, err); }), kExitOk) << err.str();
+    EXPECT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitFailed);
+    EXPECT_EQ(run([&] { return runIdbErase(layer, out, err); }), kExitFailed);
+}
+
+TEST_F(IdbCommands, RefusesBadInputBeforeTouchingTheDevice) {
+    std::istringstream noAnswers;
+    IdbWriteOptions missing{layer, folder.path() + "/none.bin", false, true};
+    EXPECT_EQ(run([&] { return runIdbWrite(missing, noAnswers, out, err); }), kExitBadInput);
+    EXPECT_EQ(run([&] { return runSnWrite(layer, std::vector<std::uint8_t>(501, 'x'), {}, out, err); }),
+              kExitBadInput);
+    EXPECT_EQ(run([&] { return runSnWrite(layer, {}, {}, out, err); }), kExitBadInput);
+    IdbWriteOptions elsewhere{"9-9", loader, false, true};
+    EXPECT_EQ(run([&] { return runIdbWrite(elsewhere, noAnswers, out, err); }), kExitFailed);
+    EXPECT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitFailed);  // still blank
+
+    EXPECT_EQ(parseHexBytes("0a FF:10"), (std::vector<std::uint8_t>{0x0A, 0xFF, 0x10}));
+    EXPECT_EQ(parseMac("001A2B3C4D5E")[5], 0x5E);
+    for (const char* bad : {"0", "0g", "12 3"}) EXPECT_THROW(parseHexBytes(bad), std::invalid_argument) << bad;
+    for (const char* bad : {"00:1A:2B:3C:4D", "00:1A:2B:3C:4D:5E:6F"})
+        EXPECT_THROW(parseMac(bad), std::invalid_argument) << bad;
+}
+
+}  // namespace
+}  // namespace cv50::cli
