@@ -40,7 +40,8 @@ std::vector<std::uint8_t> parseHexBytes(const std::string& text) {
             throw std::invalid_argument("not a hexadecimal digit in \"" + text + "\"");
         digits += c;
     }
-    if (digits.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits in \"" + text + "\"");
+    if (digits.size() % 2 != 0)
+        throw std::invalid_argument("odd number of hex digits in \"" + text + "\"");
     for (std::size_t i = 0; i < digits.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return bytes;
@@ -48,7 +49,8 @@ std::vector<std::uint8_t> parseHexBytes(const std::string& text) {
 
 std::array<std::uint8_t, 6> parseMac(const std::string& text) {
     const auto bytes = parseHexBytes(text);
-    if (bytes.size() != 6) throw std::invalid_argument("a MAC address has six bytes: \"" + text + "\"");
+    if (bytes.size() != 6)
+        throw std::invalid_argument("a MAC address has six bytes: \"" + text + "\"");
     std::array<std::uint8_t, 6> mac{};
     std::copy(bytes.begin(), bytes.end(), mac.begin());
     return mac;
@@ -108,9 +110,8 @@ void addSnCommand(CLI::App& app, Action& action) {
     auto layer = std::make_shared<std::string>();
     CLI::App* r = sn->add_subcommand("read", "Show the serial number and MAC address");
     r->add_option("--port", *layer, "The port (Layer), e.g. 1-3-2")->required();
-    r->callback([layer, &action] {
-        action = [layer] { return runSnRead(*layer, std::cout, std::cerr); };
-    });
+    r->callback(
+        [layer, &action] { action = [layer] { return runSnRead(*layer, std::cout, std::cerr); }; });
 
     auto o = std::make_shared<SnWriteOptions>();
     CLI::App* w = sn->add_subcommand("write", "Write a serial number (and MAC address)");

@@ -1,10 +1,11 @@
 // cv50 idb and cv50 sn against a loader player on a simulated port.
+#include "cli/cmd_idb.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "cli/cmd_idb.h"
 #include "cli/cmd_sn.h"
 #include "cli/commands.h"
 #include "engine/device/port_walk.h"
@@ -34,7 +35,8 @@ protected:
         const auto bytes = *flash::buildLoaderFile(spec);
         loader = folder.path() + "/CVBOOT.BIN";
         std::ofstream(loader, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         world.sim().setTempFolder(folder.path() + "\\");
     }
     // Runs a command; returns its exit status with its output in `out` and `err`.
@@ -64,8 +66,9 @@ TEST_F(IdbCommands, WriteSerialNumberUpdateAndErase) {
     ASSERT_EQ(run([&] { return runIdbWrite(write, noAnswers, out, err); }), kExitOk) << err.str();
     EXPECT_EQ(out.str(), "ID Block updated at blocks 0 1 2 3 4; reserved blocks 5-9 and 10-11\n");
     ASSERT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitOk) << err.str();
-    EXPECT_EQ(out.str(), "Serial number: 5 bytes\nText: SN-42\nHex: 534E2D3432\n"
-                         "MAC: 00:1A:2B:3C:4D:5E\n");
+    EXPECT_EQ(out.str(),
+              "Serial number: 5 bytes\nText: SN-42\nHex: 534E2D3432\n"
+              "MAC: 00:1A:2B:3C:4D:5E\n");
 
     ASSERT_EQ(run([&] { return runIdbErase(layer, out, err); }), kExitOk) << err.str();
     EXPECT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitFailed);
@@ -76,8 +79,9 @@ TEST_F(IdbCommands, RefusesBadInputBeforeTouchingTheDevice) {
     std::istringstream noAnswers;
     IdbWriteOptions missing{layer, folder.path() + "/none.bin", false, true};
     EXPECT_EQ(run([&] { return runIdbWrite(missing, noAnswers, out, err); }), kExitBadInput);
-    EXPECT_EQ(run([&] { return runSnWrite(layer, std::vector<std::uint8_t>(501, 'x'), {}, out, err); }),
-              kExitBadInput);
+    EXPECT_EQ(
+        run([&] { return runSnWrite(layer, std::vector<std::uint8_t>(501, 'x'), {}, out, err); }),
+        kExitBadInput);
     EXPECT_EQ(run([&] { return runSnWrite(layer, {}, {}, out, err); }), kExitBadInput);
     IdbWriteOptions elsewhere{"9-9", loader, false, true};
     EXPECT_EQ(run([&] { return runIdbWrite(elsewhere, noAnswers, out, err); }), kExitFailed);
@@ -85,7 +89,8 @@ TEST_F(IdbCommands, RefusesBadInputBeforeTouchingTheDevice) {
 
     EXPECT_EQ(parseHexBytes("0a FF:10"), (std::vector<std::uint8_t>{0x0A, 0xFF, 0x10}));
     EXPECT_EQ(parseMac("001A2B3C4D5E")[5], 0x5E);
-    for (const char* bad : {"0", "0g", "12 3"}) EXPECT_THROW(parseHexBytes(bad), std::invalid_argument) << bad;
+    for (const char* bad : {"0", "0g", "12 3"})
+        EXPECT_THROW(parseHexBytes(bad), std::invalid_argument) << bad;
     for (const char* bad : {"00:1A:2B:3C:4D", "00:1A:2B:3C:4D:5E:6F"})
         EXPECT_THROW(parseMac(bad), std::invalid_argument) << bad;
 }

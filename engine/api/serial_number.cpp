@@ -1,10 +1,11 @@
 // Exports: the serial number of a device in Loader mode.
+#include "engine/flash/serial_number.h"
+
 #include <cstring>
 #include <span>
 #include <string>
 
 #include "engine/api/exports.h"
-#include "engine/flash/serial_number.h"
 
 namespace {
 

@@ -102,7 +102,8 @@ public:
     // Writes, reads back and compares one copy. kXidDone or the failed step; a failed
     // compare logs `checkFailedLine`.
     [[nodiscard]] int WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage& image,
-                                   bool eraseFirst, const char* checkFailedLine = "ERROR:check failed");
+                                   bool eraseFirst,
+                                   const char* checkFailedLine = "ERROR:check failed");
 
     // The first four sectors of the copy at `block`, sectors 0, 2 and 3 unscrambled.
     // 0 or the failing result.

@@ -22,7 +22,8 @@ namespace cv50::flash {
 // Rewrites all five copies with `sn` (cut to 500 bytes) and everything else unchanged;
 // a stored MAC is kept unless `mac` gives a new one. True when every copy was written
 // and verified.
-[[nodiscard]] bool WriteSerialNumber(const std::string& devicePath, std::span<const std::uint8_t> sn,
+[[nodiscard]] bool WriteSerialNumber(const std::string& devicePath,
+                                     std::span<const std::uint8_t> sn,
                                      const std::optional<std::array<std::uint8_t, 6>>& mac = {});
 
 }  // namespace cv50::flash

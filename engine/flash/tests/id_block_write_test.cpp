@@ -93,8 +93,9 @@ TEST_F(IdBlockWrite, GrowingSystemDiskAsksFirst) {
         grow.systemCheckMB = 12;
         const int result = grow.WriteIDBlock(false, false);
         ASSERT_EQ(asked.size(), 1u);
-        EXPECT_EQ(asked[0], "Prompt: The system disk size changed,need to format,data will "
-                            "lose,you want to continue?");
+        EXPECT_EQ(asked[0],
+                  "Prompt: The system disk size changed,need to format,data will "
+                  "lose,you want to continue?");
         if (!ok) {
             EXPECT_EQ(result, -23);
             EXPECT_TRUE(logged("INFO:user cancel"));
@@ -174,7 +175,8 @@ TEST_F(IdBlockWrite, OversizedBootFilesAreRefusedBeforeWriting) {
     };
     const Case cases[] = {
         {513, 3000, true, -14, "ERROR:FlashData file too large,Size(513),Max(512)"},
-        {300, 28 * 512, true, -14, "ERROR:ID Block larger than a block,Sectors(33),BlockSectors(32)"},
+        {300, 28 * 512, true, -14,
+         "ERROR:ID Block larger than a block,Sectors(33),BlockSectors(32)"},
         {513, 3000, false, -23, "ERROR:FlashData file too large,Size(513),Max(512)"},
     };
     for (const Case& c : cases) {

@@ -28,7 +28,8 @@ inline std::string loaderPlayer(const std::string& nand = "{}", const std::strin
     const std::string stateKey = state.empty() ? "" : R"("state": ")" + state + R"(", )";
     return R"({"speed": 1000, "time": "2026-03-07T09:00:00.000", )" + stateKey +
            R"("controllers": [{"ports": [{"player": {"mode": "loader", "enumerateDelay": 0.5, )"
-           R"("nand": )" + nand + R"(, "faults": )" + faults + "}}]}]}";
+           R"("nand": )" +
+           nand + R"(, "faults": )" + faults + "}}]}]}";
 }
 
 inline const std::string kSmallNand = R"({"chipSectors": 32768, "blockSectors": 32})";
