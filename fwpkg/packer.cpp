@@ -132,7 +132,7 @@ std::vector<std::uint8_t> samplePiece(flash::Piece piece) {
     std::uint32_t seed = 0;
     switch (piece) {
         case flash::Piece::Data:
-            size = 2048, seed = 0x1001;
+            size = 512, seed = 0x1001;  // also the ID Block's FlashData: at most one sector
             break;
         case flash::Piece::Prog:
             size = 6144, seed = 0x2002;
