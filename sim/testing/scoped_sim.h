@@ -28,6 +28,16 @@ private:
     std::unique_ptr<os::Os> previous_;
 };
 
+// `text` as a JSON string literal, quotes included: Windows paths carry backslashes.
+inline std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
 // A temporary folder removed with everything in it at the end of the scope.
 class TempFolder {
 public:

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <fstream>
 
-#include <nlohmann/json.hpp>
-
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_download.h"
@@ -71,7 +69,7 @@ TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
 TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     TempFolder state;
     const std::string scenario =
-        onePlayer(R"({"mode": "loader"})", R"("state": )" + nlohmann::json(state.path()).dump() + ", ");
+        onePlayer(R"({"mode": "loader"})", R"("state": )" + sim::testing::jsonString(state.path()) + ", ");
     std::vector<unsigned char> sector(528, 0xFF);
     std::memcpy(sector.data(), "kept between runs", 17);
     {

@@ -25,7 +25,8 @@ namespace cv50::flash::testing {
 // One loader player; `nand` and `faults` are its JSON objects. 16 MiB, 16 KiB blocks.
 inline std::string loaderPlayer(const std::string& nand = "{}", const std::string& faults = "{}",
                                 const std::string& state = "") {
-    const std::string stateKey = state.empty() ? "" : R"("state": ")" + state + R"(", )";
+    const std::string stateKey =
+        state.empty() ? "" : R"("state": )" + sim::testing::jsonString(state) + ", ";
     return R"({"speed": 1000, "time": "2026-03-07T09:00:00.000", )" + stateKey +
            R"("controllers": [{"ports": [{"player": {"mode": "loader", "enumerateDelay": 0.5, )"
            R"("nand": )" +
