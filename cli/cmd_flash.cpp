@@ -11,6 +11,7 @@
 #include "engine/device/log.h"
 #include "engine/device/match_ids.h"
 #include "engine/device/port_walk.h"
+#include "engine/device/search.h"
 #include "engine/flash/flash_device.h"
 
 namespace cv50::cli {
@@ -79,15 +80,21 @@ void printJson(const flash::CFlashDevice& d, const Report& r, std::ostream& out)
 
 }  // namespace
 
-std::optional<std::string> corvUsbPathOn(const std::string& layer) {
+std::optional<device::PortEntry> corvUsbOn(const std::string& layer) {
     std::vector<device::PortEntry> entries;
     device::EnumerateUsbPorts(entries);
-    const device::MatchIds& ids = device::matchIds();
-    for (const device::PortEntry& e : entries)
-        if (e.layer == layer && e.vid == ids.corvUsbVid && e.pid == ids.corvUsbPid &&
-            !e.devicePath.empty())
-            return e.devicePath;
+    for (const device::PortEntry& e : entries) {
+        const auto kind = device::classify(e);
+        if (e.layer == layer && (kind == MaskRom || kind == Loader) && !e.devicePath.empty())
+            return e;
+    }
     return std::nullopt;
+}
+
+std::optional<std::string> corvUsbPathOn(const std::string& layer) {
+    const auto entry = corvUsbOn(layer);
+    if (!entry) return std::nullopt;
+    return entry->devicePath;
 }
 
 int runFlashReport(const std::string& layer, bool json, std::ostream& out, std::ostream& err) {

@@ -5,9 +5,13 @@
 #include <optional>
 #include <string>
 
+#include "engine/device/port_walk.h"
+
 namespace cv50::cli {
 
 // The device path of the CorvUsb device (Loader or MaskRom) on port `layer`, if any.
+// The CorvUsb device (mask ROM or loader) on the port, or nothing.
+std::optional<device::PortEntry> corvUsbOn(const std::string& layer);
 std::optional<std::string> corvUsbPathOn(const std::string& layer);
 
 // Finds the CorvUsb device on port `layer`, reads its geometry, maps the bad blocks of

@@ -6,6 +6,9 @@
 
 #include "cli/cmd_flash.h"
 #include "cli/commands.h"
+#include "engine/device/log.h"
+#include "engine/device/search.h"
+#include "engine/flash/boot_download.h"
 #include "engine/flash/flash_device.h"
 #include "engine/flash/loader_file.h"
 #include "engine/flash/user_prompt.h"
@@ -34,16 +37,28 @@ flash::PromptAnswerer terminalAnswerer(bool yes, std::istream& in, std::ostream&
 }  // namespace
 
 int runIdbWrite(const IdbWriteOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
-    const auto path = corvUsbPathOn(o.layer);
-    if (!path) {
+    const auto entry = corvUsbOn(o.layer);
+    if (!entry) {
         err << "cv50 idb write: no CorvUsb device on port " << o.layer << "\n";
         return kExitFailed;
     }
+    const std::optional<std::string> path = entry->devicePath;
     flash::PiecePaths pieces;
     flash::BootHead head;
     if (!flash::unpackBoot(o.loaderFile, pieces, head)) {
         err << "cv50 idb write: cannot use the loader file " << o.loaderFile << "\n";
         return kExitBadInput;
+    }
+    if (device::classify(*entry) == MaskRom) {
+        // A blank player answers only its mask ROM: it needs the boot programs first.
+        Log("INFO:Download Boot start");
+        flash::BootDownload boot(*path);
+        if (!boot.DownloadBoot(pieces.data, pieces.prog, pieces.prog2nd)) {
+            Log("ERROR: Download boot failed");
+            err << "cv50 idb write: the boot programs did not go through\n";
+            return kExitFailed;
+        }
+        os::current().sleepMs(1000);
     }
     const bool fullWrite = !hasIdBlock(*path);
     flash::CFlashDevice device;

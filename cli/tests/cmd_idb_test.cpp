@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "cli/cmd_flash.h"
 #include "cli/cmd_sn.h"
 #include "cli/commands.h"
+#include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/port_walk.h"
+#include "engine/device/search.h"
 #include "engine/flash/boot_head.h"
 #include "fwpkg/packer.h"
 #include "sim/testing/scoped_sim.h"
@@ -29,9 +33,6 @@ protected:
         spec.versionLow = 23;
         for (std::size_t i = 0; i < 4; ++i)
             spec.pieces[i] = fwpkg::samplePiece(flash::kHeadPieceOrder[i]);
-        // The ID Block holds a FlashData piece of at most 512 bytes; the sample's is larger.
-        for (std::size_t i = 0; i < 4; ++i)
-            if (flash::kHeadPieceOrder[i] == flash::Piece::Data) spec.pieces[i].resize(400);
         const auto bytes = *flash::buildLoaderFile(spec);
         loader = folder.path() + "/CVBOOT.BIN";
         std::ofstream(loader, std::ios::binary)
@@ -73,6 +74,22 @@ TEST_F(IdbCommands, WriteSerialNumberUpdateAndErase) {
     ASSERT_EQ(run([&] { return runIdbErase(layer, out, err); }), kExitOk) << err.str();
     EXPECT_EQ(run([&] { return runSnRead(layer, out, err); }), kExitFailed);
     EXPECT_EQ(run([&] { return runIdbErase(layer, out, err); }), kExitFailed);
+}
+
+TEST_F(IdbCommands, BlankPlayerInMaskRomGetsTheBootProgramsFirstThenBootsAsLoader) {
+    sim::testing::ScopedSim blank{R"({"speed": 1000, "controllers": [{"ports": [{"player":
+        {"mode": "maskrom", "enumerateDelay": 0.5}}]}]})"};
+    blank.sim().setTempFolder(folder.path() + "\\");
+    std::istringstream noAnswers;
+    IdbWriteOptions write{layer, loader, false, false};
+    ASSERT_EQ(run([&] { return runIdbWrite(write, noAnswers, out, err); }), kExitOk) << err.str();
+    const auto path = corvUsbPathOn(layer);
+    ASSERT_TRUE(path);
+    ASSERT_EQ(CVU_ResetDevice(path->c_str()), 0);
+    DEVICE_INFO record{};
+    std::strcpy(record.layer, layer.c_str());
+    SEARCH_RESULT list{1, &record};
+    EXPECT_EQ(WaitCVDevice(&list, Loader, 5), 1);
 }
 
 TEST_F(IdbCommands, RefusesBadInputBeforeTouchingTheDevice) {
