@@ -227,15 +227,23 @@ void LoaderEndpoint::spendPages(std::uint32_t firstSector, std::uint32_t count,
     spendUs(double(last / ps - firstSector / ps + 1) * pageUs);
 }
 
+std::int32_t LoaderEndpoint::checkRawRange(std::uint32_t first, std::uint32_t count,
+                                           std::uint32_t mode) const {
+    if (count == 0 || count > CVU_MAX_SECTORS || mode != 1) return CVU_ERR_ARGUMENT;
+    if (!rangeFits(first, count, UINT32_MAX)) return CVU_ERR_RANGE;
+    unsigned chip = 0;
+    std::uint32_t chipSector = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (!media_->nand.locate(first + i, chip, chipSector)) return CVU_ERR_RANGE;
+    return CVU_OK;
+}
+
 std::int32_t LoaderEndpoint::readSector(const Command& c, std::span<std::uint8_t> in) {
     const auto [first, count, mode, unused] = c.params;
-    if (count == 0 || count > CVU_MAX_SECTORS || mode != 1) return CVU_ERR_ARGUMENT;
+    if (const std::int32_t r = checkRawRange(first, count, mode); r != CVU_OK) return r;
     Nand& nand = media_->nand;
     unsigned chip = 0;
     std::uint32_t chipSector = 0;
-    if (!rangeFits(first, count, UINT32_MAX)) return CVU_ERR_RANGE;
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (!nand.locate(first + i, chip, chipSector)) return CVU_ERR_RANGE;
     spendPages(first, count, media_->timing.pageReadUs);
     for (std::uint32_t i = 0; i < count; ++i) {
         const SectorRef where{false, first + i};
@@ -250,13 +258,10 @@ std::int32_t LoaderEndpoint::readSector(const Command& c, std::span<std::uint8_t
 
 std::int32_t LoaderEndpoint::writeSector(const Command& c, std::span<const std::uint8_t> out) {
     const auto [first, count, mode, unused] = c.params;
-    if (count == 0 || count > CVU_MAX_SECTORS || mode != 1) return CVU_ERR_ARGUMENT;
+    if (const std::int32_t r = checkRawRange(first, count, mode); r != CVU_OK) return r;
     Nand& nand = media_->nand;
     unsigned chip = 0;
     std::uint32_t chipSector = 0;
-    if (!rangeFits(first, count, UINT32_MAX)) return CVU_ERR_RANGE;
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (!nand.locate(first + i, chip, chipSector)) return CVU_ERR_RANGE;
     const auto& fails = media_->faults.programFails;
     spendPages(first, count, media_->timing.pageProgramUs);
     for (std::uint32_t i = 0; i < count; ++i) {

@@ -54,6 +54,8 @@ private:
     std::int32_t flashInfo(std::span<std::uint8_t> in) const;
     std::int32_t testBadBlock(const cvusb::Command& c, std::span<std::uint8_t> in);
     std::int32_t eraseBlock(const cvusb::Command& c);
+    // Arguments and place of a raw sector transfer: CVU_OK, or the error to answer.
+    std::int32_t checkRawRange(std::uint32_t first, std::uint32_t count, std::uint32_t mode) const;
     std::int32_t readSector(const cvusb::Command& c, std::span<std::uint8_t> in);
     std::int32_t writeSector(const cvusb::Command& c, std::span<const std::uint8_t> out);
     std::int32_t readLba(const cvusb::Command& c, std::span<std::uint8_t> in);
