@@ -327,6 +327,22 @@ std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(size);
 }
 
+os::PathKind SimOs::pathKind(const std::string& path) {
+    std::error_code ec;
+    if (path.empty()) return os::PathKind::Missing;
+    const auto status = std::filesystem::status(hostPath(path), ec);
+    if (ec || !std::filesystem::exists(status)) return os::PathKind::Missing;
+    return std::filesystem::is_directory(status) ? os::PathKind::Folder : os::PathKind::File;
+}
+
+// Copies onto simulated drives are not there yet: every copy fails, as to a missing drive.
+int SimOs::shellCopy(const std::string&, const std::string&, bool& aborted) {
+    aborted = false;
+    return 2;  // ERROR_FILE_NOT_FOUND
+}
+
+bool SimOs::copyFile(const std::string&, const std::string&) { return false; }
+
 namespace {
 
 // The host's form of a folder, ending in the engine's separator.

@@ -60,6 +60,10 @@ public:
     std::FILE* openFile(const std::string& path, const char* mode) override;
     bool deleteFile(const std::string& path) override;
     std::optional<std::uint64_t> fileSize(const std::string& path) override;
+    os::PathKind pathKind(const std::string& path) override;
+    int shellCopy(const std::string& sourcePattern, const std::string& destination,
+                  bool& aborted) override;
+    bool copyFile(const std::string& source, const std::string& destination) override;
 
     os::Handle openReadWrite(const std::string& path) override;
     long long writeHandle(os::Handle h, const void* data, std::size_t size) override;

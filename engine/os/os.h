@@ -35,6 +35,10 @@ struct PropertyResult {
 };
 
 inline constexpr unsigned kDriveRemovable = 2;  // GetDriveTypeA's DRIVE_REMOVABLE
+inline constexpr unsigned kDriveFixed = 3;      // DRIVE_FIXED
+
+// What GetFileAttributesA finds at a path.
+enum class PathKind { Missing, File, Folder };
 
 struct WindowsVersion {
     unsigned major = 0, minor = 0;
@@ -112,6 +116,19 @@ public:
     virtual bool deleteFile(const std::string& path) = 0;
     // The size of a file in bytes, or nothing when it cannot be asked.
     virtual std::optional<std::uint64_t> fileSize(const std::string& path) = 0;
+    // GetFileAttributesA: a file, a folder, or nothing. A drive root ("E:", "E:\") of a
+    // mounted volume is a folder.
+    virtual PathKind pathKind(const std::string& path) = 0;
+
+    // --- Shell copy ---
+    // SHFileOperationA with FO_COPY and FOF_NOCONFIRMATION only: copies what `sourcePattern`
+    // ("C:\Demo\*.*", subfolders with their content) names into `destination` ("E:").
+    // Returns the operation's result (0 = done); `aborted` tells whether anything was
+    // aborted.
+    virtual int shellCopy(const std::string& sourcePattern, const std::string& destination,
+                          bool& aborted) = 0;
+    // CopyFileA(source, destination, overwrite allowed); true when it was copied.
+    virtual bool copyFile(const std::string& source, const std::string& destination) = 0;
 
     // --- Device I/O: the CorvUsb pipes "<device path>\PIPE00" (write) and "\PIPE01" (read) ---
     // Opens a device or pipe for reading and writing. Returns 0 on failure.
@@ -130,6 +147,7 @@ public:
 
     // --- Libraries loaded at run time ---
     // Loads a library by file name ("CV60FSDLL.dll") or path; 0 when it cannot be loaded.
+    // The format library ("fmifs.dll", export "FormatEx") is reached this way too.
     virtual Handle loadLibrary(const std::string& name) = 0;
     // The address of an exported function, or nullptr.
     virtual void* libraryFunction(Handle library, const std::string& name) = 0;

@@ -5,6 +5,7 @@
 // clang-format off
 #include <setupapi.h>
 #include <cfgmgr32.h>
+#include <shellapi.h>
 // clang-format on
 #include <fcntl.h>
 #include <io.h>
@@ -256,6 +257,33 @@ public:
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
             return std::nullopt;
         return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+
+    PathKind pathKind(const std::string& path) override {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
+    }
+
+    int shellCopy(const std::string& sourcePattern, const std::string& destination,
+                  bool& aborted) override {
+        // Both lists end with two NULs.
+        std::string from = sourcePattern;
+        from.append(2, '\0');
+        std::string to = destination;
+        to.append(2, '\0');
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_COPY;
+        op.pFrom = from.c_str();
+        op.pTo = to.c_str();
+        op.fFlags = FOF_NOCONFIRMATION;
+        const int result = SHFileOperationA(&op);
+        aborted = op.fAnyOperationsAborted != FALSE;
+        return result;
+    }
+
+    bool copyFile(const std::string& source, const std::string& destination) override {
+        return CopyFileA(source.c_str(), destination.c_str(), FALSE) != FALSE;
     }
 
     Handle openReadWrite(const std::string& path) override {
