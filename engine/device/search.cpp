@@ -162,11 +162,11 @@ std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry) {
     return std::nullopt;
 }
 
-char findDriveLetter(const std::string& devicePath, std::uint32_t devInst) {
+char findDriveLetter(const std::string& devicePath, std::uint32_t devInst, std::uint32_t retryMs) {
     DriveLookup lookup(devicePath, devInst);
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (GetDemoDrive(lookup)) return lookup.driveLetter;
-        os::current().sleepMs(1000);
+        os::current().sleepMs(retryMs);
     }
     return 0;
 }

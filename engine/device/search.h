@@ -24,8 +24,9 @@ namespace cv50::device {
 // What answers on a port, by the configured numbers; nothing when it is not ours.
 std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry);
 
-// The drive letter of a disk: GetDemoDrive up to 3 times, 1000 ms after each failure; 0.
-char findDriveLetter(const std::string& devicePath, std::uint32_t devInst);
+// The drive letter of a disk: GetDemoDrive up to 3 times, `retryMs` after each failure; 0.
+char findDriveLetter(const std::string& devicePath, std::uint32_t devInst,
+                     std::uint32_t retryMs = 1000);
 
 // The static search table (tests and the library's own flows).
 DEVICE_INFO* searchTable();

@@ -1,0 +1,118 @@
+// Tests: a backend that hands every call to another one. A test derives from it, overrides
+// the few calls it wants to answer or record, and installs it in place of the simulator.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/os/os.h"
+
+namespace cv50::sim::testing {
+
+class ForwardingOs : public os::Os {
+public:
+    explicit ForwardingOs(std::unique_ptr<os::Os> inner) : inner_(std::move(inner)) {}
+
+    os::Os& inner() { return *inner_; }
+
+    std::vector<std::string> hostControllerPaths() override {
+        return inner_->hostControllerPaths();
+    }
+    os::Handle openDevice(const std::string& path) override { return inner_->openDevice(path); }
+    void closeHandle(os::Handle h) override { inner_->closeHandle(h); }
+    std::optional<std::string> rootHubName(os::Handle c) override { return inner_->rootHubName(c); }
+    std::optional<unsigned> hubPortCount(os::Handle hub) override {
+        return inner_->hubPortCount(hub);
+    }
+    std::optional<os::ConnectionInfo> connectionInfo(os::Handle hub, unsigned port) override {
+        return inner_->connectionInfo(hub, port);
+    }
+    std::optional<std::string> downstreamHubName(os::Handle hub, unsigned port) override {
+        return inner_->downstreamHubName(hub, port);
+    }
+    std::optional<std::string> driverKeyName(os::Handle hub, unsigned port) override {
+        return inner_->driverKeyName(hub, port);
+    }
+
+    os::DevInst deviceTreeRoot() override { return inner_->deviceTreeRoot(); }
+    os::DevInst deviceTreeChild(os::DevInst n) override { return inner_->deviceTreeChild(n); }
+    os::DevInst deviceTreeSibling(os::DevInst n) override { return inner_->deviceTreeSibling(n); }
+    os::DevInst deviceTreeParent(os::DevInst n) override { return inner_->deviceTreeParent(n); }
+    std::optional<std::string> deviceDriverKey(os::DevInst n) override {
+        return inner_->deviceDriverKey(n);
+    }
+    std::optional<std::string> deviceInstanceId(os::DevInst n) override {
+        return inner_->deviceInstanceId(n);
+    }
+
+    os::WindowsVersion windowsVersion() override { return inner_->windowsVersion(); }
+
+    std::uint32_t logicalDrives() override { return inner_->logicalDrives(); }
+    unsigned driveType(char letter) override { return inner_->driveType(letter); }
+    std::optional<std::string> dosDeviceTarget(char letter) override {
+        return inner_->dosDeviceTarget(letter);
+    }
+    os::PropertyResult interfaceProperty(const std::string& path,
+                                         os::DeviceProperty property) override {
+        return inner_->interfaceProperty(path, property);
+    }
+
+    bool pathExists(const std::string& path) override { return inner_->pathExists(path); }
+    std::FILE* openExclusiveReadWrite(const std::string& path) override {
+        return inner_->openExclusiveReadWrite(path);
+    }
+    std::FILE* openFile(const std::string& path, const char* mode) override {
+        return inner_->openFile(path, mode);
+    }
+    bool deleteFile(const std::string& path) override { return inner_->deleteFile(path); }
+    std::optional<std::uint64_t> fileSize(const std::string& path) override {
+        return inner_->fileSize(path);
+    }
+    os::PathKind pathKind(const std::string& path) override { return inner_->pathKind(path); }
+
+    int shellCopy(const std::string& pattern, const std::string& destination,
+                  bool& aborted) override {
+        return inner_->shellCopy(pattern, destination, aborted);
+    }
+    bool copyFile(const std::string& source, const std::string& destination) override {
+        return inner_->copyFile(source, destination);
+    }
+
+    os::Handle openReadWrite(const std::string& path) override {
+        return inner_->openReadWrite(path);
+    }
+    long long writeHandle(os::Handle h, const void* data, std::size_t size) override {
+        return inner_->writeHandle(h, data, size);
+    }
+    long long readHandle(os::Handle h, void* data, std::size_t size) override {
+        return inner_->readHandle(h, data, size);
+    }
+    bool deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
+                         void* out, std::size_t outSize, std::uint32_t* returned) override {
+        return inner_->deviceIoControl(h, code, in, inSize, out, outSize, returned);
+    }
+    bool requestEject(os::DevInst node) override { return inner_->requestEject(node); }
+
+    os::Handle loadLibrary(const std::string& name) override { return inner_->loadLibrary(name); }
+    void* libraryFunction(os::Handle library, const std::string& name) override {
+        return inner_->libraryFunction(library, name);
+    }
+    void freeLibrary(os::Handle library) override { inner_->freeLibrary(library); }
+
+    std::string tempFolder() override { return inner_->tempFolder(); }
+    std::string programFolder() override { return inner_->programFolder(); }
+    std::uint32_t lastError() override { return inner_->lastError(); }
+    bool askOkCancel(const std::string& text, const std::string& caption) override {
+        return inner_->askOkCancel(text, caption);
+    }
+
+    os::LocalTime localTime() override { return inner_->localTime(); }
+    std::uint64_t tickMs() override { return inner_->tickMs(); }
+    void sleepMs(std::uint32_t ms) override { inner_->sleepMs(ms); }
+
+private:
+    std::unique_ptr<os::Os> inner_;
+};
+
+}  // namespace cv50::sim::testing
