@@ -19,14 +19,14 @@ constexpr std::size_t kTrailer = 32;
 // the same arguments without the layer in the plain form.
 struct Messages {
     bool layered;
-    bool testSeek;  // the plain form reports a failed seek to the start
-    const char* openFailed;      // path, error
-    const char* seekFailed;      // (plain form only)
-    const char* readFailed;      // the image is empty
+    bool testSeek;           // the plain form reports a failed seek to the start
+    const char* openFailed;  // path, error
+    const char* seekFailed;  // (plain form only)
+    const char* readFailed;  // the image is empty
     const char* startWrite;
-    const char* writeFailed;     // written, result
-    const char* writeLength;     // read, written
-    const char* writeOk;         // written
+    const char* writeFailed;  // written, result
+    const char* writeLength;  // read, written
+    const char* writeOk;      // written
     const char* startCheck;
     const char* checkSeekFailed;
     const char* readFlashFailed;  // checked, result
@@ -69,16 +69,24 @@ const Messages kLayered{true,
 
 class Download {
 public:
-    Download(const Messages& m, std::string device, std::string layer)
-        : m_(m), device_(std::move(device)), layer_(std::move(layer)),
-          piece_(kImagePiece), readBack_(kImagePiece) {}
+    Download(const Messages& m, std::string device, std::string layer,
+             const ImageProgress& progress)
+        : m_(m),
+          device_(std::move(device)),
+          layer_(std::move(layer)),
+          progress_(progress),
+          piece_(kImagePiece),
+          readBack_(kImagePiece) {}
 
     int run(const std::string& imagePath) {
+        if (progress_) total_ = bytesOnDisk(imagePath);
         os::UniqueFile image(os::current().openFile(imagePath, "rb"));
         if (!image) {
             const int error = static_cast<int>(os::current().lastError());
-            if (m_.layered) Log(m_.openFailed, layer_.c_str(), imagePath.c_str(), error);
-            else Log(m_.openFailed, imagePath.c_str(), error);
+            if (m_.layered)
+                Log(m_.openFailed, layer_.c_str(), imagePath.c_str(), error);
+            else
+                Log(m_.openFailed, imagePath.c_str(), error);
             return -1;
         }
         if (const int r = write(image.get()); r != 0) return r;
@@ -89,13 +97,27 @@ private:
     // Logs a message whose first argument is the Layer in the layered form.
     template <typename... Args>
     void say(const char* format, Args... args) {
-        if (m_.layered) Log(format, layer_.c_str(), args...);
-        else Log(format, args...);
+        if (m_.layered)
+            Log(format, layer_.c_str(), args...);
+        else
+            Log(format, args...);
     }
 
     std::size_t readPiece(std::FILE* f, std::vector<std::uint8_t>& buffer) {
         std::fill(buffer.begin(), buffer.end(), 0);
         return std::fread(buffer.data(), 1, buffer.size(), f);
+    }
+
+    // What a whole download writes and checks: the file without a last 32-byte piece.
+    static std::uint64_t bytesOnDisk(const std::string& imagePath) {
+        const auto size = os::current().fileSize(imagePath);
+        if (!size) return 0;
+        const bool tail = *size > kImagePiece && *size % kImagePiece == kTrailer;
+        return tail ? *size - kTrailer : *size;
+    }
+
+    void report(ImagePhase phase, int done) {
+        if (progress_) progress_(phase, static_cast<std::uint64_t>(done), total_);
     }
 
     static unsigned sectorsOf(std::size_t bytes) {
@@ -124,6 +146,7 @@ private:
             }
             written += static_cast<int>(n);
             address += sectors;
+            report(ImagePhase::Written, written);
             n = readPiece(f, piece_);
             if (n == 0) break;
             if (n % kSector != 0) {
@@ -163,6 +186,7 @@ private:
             }
             checked += static_cast<int>(n);
             address += sectors;
+            report(ImagePhase::Checked, checked);
             std::fill(readBack_.begin(), readBack_.end(), 0);
             n = readPiece(f, piece_);
             if (n == 0) break;
@@ -179,19 +203,22 @@ private:
     const Messages& m_;
     std::string device_;
     std::string layer_;
+    const ImageProgress& progress_;
+    std::uint64_t total_ = 0;
     std::vector<std::uint8_t> piece_;
     std::vector<std::uint8_t> readBack_;
 };
 
 }  // namespace
 
-int DownloadImage(const std::string& devicePath, const std::string& imagePath) {
-    return Download(kPlain, devicePath, "").run(imagePath);
+int DownloadImage(const std::string& devicePath, const std::string& imagePath,
+                  const ImageProgress& progress) {
+    return Download(kPlain, devicePath, "", progress).run(imagePath);
 }
 
 int DownloadImageLayer(const std::string& devicePath, const std::string& layer,
-                       const std::string& imagePath) {
-    return Download(kLayered, devicePath, layer).run(imagePath);
+                       const std::string& imagePath, const ImageProgress& progress) {
+    return Download(kLayered, devicePath, layer, progress).run(imagePath);
 }
 
 }  // namespace cv50::flash

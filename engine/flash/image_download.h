@@ -3,17 +3,28 @@
 // 32-byte check value at the end is never written.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cv50::flash {
 
 inline constexpr std::size_t kImagePiece = 16384;
 
+enum class ImagePhase { Written, Checked };
+
+// Called on the downloading thread after every piece written and every piece checked:
+// file bytes done so far in that phase, and the bytes the phase covers (the file without
+// its check value; 0 when the file size cannot be read).
+using ImageProgress =
+    std::function<void(ImagePhase phase, std::uint64_t done, std::uint64_t total)>;
+
 // 0, or -1 .. -10 (open, seek, empty, write, piece length, seek, empty, read, compare,
 // piece length).
-int DownloadImage(const std::string& devicePath, const std::string& imagePath);
+int DownloadImage(const std::string& devicePath, const std::string& imagePath,
+                  const ImageProgress& progress = {});
 // The same for the image workers of a multi-device upgrade: messages name the Layer.
 int DownloadImageLayer(const std::string& devicePath, const std::string& layer,
-                       const std::string& imagePath);
+                       const std::string& imagePath, const ImageProgress& progress = {});
 
 }  // namespace cv50::flash
