@@ -167,6 +167,8 @@ void addImageCommand(CLI::App& app, Action& action) {
     info->callback([path, json, &action] {
         action = [path, json] { return guarded([&] { return runInfo(*path, *json); }); };
     });
+
+    addImageWriteCommand(*image, action);
 }
 
 }  // namespace cv50::cli

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/device_kind.h"
+#include "cli/port_option.h"
 #include "engine/device/port_walk.h"
 #include "engine/device/search.h"
 
@@ -22,7 +23,7 @@ struct WaitOptions {
 void addWaitCommand(CLI::App& app, Action& action) {
     auto o = std::make_shared<WaitOptions>();
     CLI::App* cmd = app.add_subcommand("wait", "Wait until a player of a kind answers on a port");
-    cmd->add_option("--port", o->port, "The port's Layer, for example 1-3-2")->required();
+    addPortOption(*cmd, o->port);
     cmd->add_option("--kind", o->kind, "MaskRom, Loader or Msc")
         ->required()
         ->check([](const std::string& s) {
@@ -33,11 +34,6 @@ void addWaitCommand(CLI::App& app, Action& action) {
     cmd->add_flag("--all", o->all, "Walk every host controller (USB 1.1 ports too)");
     cmd->callback([o, &action] {
         action = [o] {
-            if (o->port.empty() || o->port.size() > device::kMaxLayerLength) {
-                std::fprintf(stderr, "cv50: --port: a Layer has 1 to %u characters\n",
-                             static_cast<unsigned>(device::kMaxLayerLength));
-                return kExitBadInput;
-            }
             const CV_DEVICE_TYPE kind = *parseKind(o->kind);
             DEVICE_INFO record;
             std::memset(&record, 0, sizeof record);

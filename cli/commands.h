@@ -22,5 +22,9 @@ void addImageCommand(CLI::App& app, Action& action);
 void addFlashCommand(CLI::App& app, Action& action);
 void addIdbCommand(CLI::App& app, Action& action);
 void addSnCommand(CLI::App& app, Action& action);
+// version, switch and format: a player running as a disk.
+void addDiskCommands(CLI::App& app, Action& action);
+// image write, under the image command.
+void addImageWriteCommand(CLI::App& image, Action& action);
 
 }  // namespace cv50::cli

@@ -114,8 +114,79 @@ TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
     EXPECT_EQ(nlohmann::json::parse(env.out)[0]["layer"], "3");
 }
 
+// A disk on port 1 and a loader on port 2.
+constexpr const char* kDiskAndLoader = R"({"speed": 50, "controllers": [{"ports": [
+    {"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
+    {"player": {"mode": "loader"}}]}]})";
+
+TEST_F(Cli, VersionShowsTheDisksVersionsAndRefusesALoader) {
+    const std::string world = scenario(kDiskAndLoader);
+    const Outcome r = cv50("--sim " + world + " version --port 1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "loader version: 0002.0010\nsystem version: 0003.0001\n");
+    const Outcome loader = cv50("--sim " + world + " version --port 2");
+    EXPECT_EQ(loader.status, 1);
+    EXPECT_NE(loader.out.find("no disk (CorvMsc) on port 2"), std::string::npos) << loader.out;
+}
+
+TEST_F(Cli, SwitchWaitsForTheDiskToAnswerAsLoader) {
+    const std::string world = scenario(kDiskAndLoader);
+    const Outcome r = cv50("--sim " + world + " switch --port 1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("Loader on port 1: \\\\?\\USB#VID_071B&PID_3201#", 0), 0u) << r.out;
+    EXPECT_EQ(cv50("--sim " + world + " switch --port 2").status, 1);
+}
+
+TEST_F(Cli, ImageWriteShowsBytesWrittenThenCheckedAndFailsWithTheReason) {
+    const std::string world = scenario(kDiskAndLoader);
+    const auto image = [&](std::size_t size) {
+        const std::string path = folder.path() + "/" + std::to_string(size) + ".img";
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + i / 512));
+        return path;
+    };
+    const Outcome r = cv50("--sim " + world + " image write --port 2 " + image(5 * 16384 + 32));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto written =
+        r.out.find("Written  [########################################] 100%  80.0 / 80.0 KiB");
+    const auto checked =
+        r.out.find("Checked  [########################################] 100%  80.0 / 80.0 KiB");
+    ASSERT_NE(written, std::string::npos) << r.out;
+    ASSERT_NE(checked, std::string::npos) << r.out;
+    EXPECT_LT(written, checked);
+    EXPECT_NE(r.out.find("Image written and checked: 81920 bytes on port 2\n"), std::string::npos);
+
+    const Outcome bad = cv50("--sim " + world + " image write --port 2 " + image(16384 + 544));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("a 32-byte check value (-5)"), std::string::npos) << bad.out;
+    const Outcome disk = cv50("--sim " + world + " image write --port 1 " + image(512));
+    EXPECT_EQ(disk.status, 1);
+    EXPECT_NE(disk.out.find("runs as a disk; switch it first"), std::string::npos) << disk.out;
+}
+
+TEST_F(Cli, DiskCommandArgumentErrorsGiveStatus2) {
+    const std::string world = scenario(kDiskAndLoader);
+    struct Case {
+        std::string args, message;
+    } cases[] = {
+        {"version", "--port is required"},
+        {"switch --port 1-2-3-4-5-6-7-8-9-10", "a Layer has 1 to 19 characters"},
+        {"image write --port 2", "IMAGE is required"},
+        {"image write --port 2 " + folder.path() + "/none.img", "no image file"},
+        {"format --port 1 --label TWELVE_CHARS", "a volume label has at most 11 characters"},
+        {"format --port 1 --copy " + folder.path() + "/none", "--copy: nothing at"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = cv50("--sim " + world + " " + c.args);
+        EXPECT_EQ(r.status, 2) << c.args << ": " << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << ": " << r.out;
+    }
+    EXPECT_EQ(cv50("--sim " + world + " format --port 2").status, 1);  // a loader, not a disk
+}
+
 TEST_F(Cli, HelpOnEveryCommand) {
-    for (const char* args : {"--help", "list --help", "wait --help"}) {
+    for (const char* args : {"--help", "list --help", "wait --help", "version --help",
+                             "switch --help", "format --help", "image write --help"}) {
         const Outcome r = cv50(args);
         EXPECT_EQ(r.status, 0) << args;
         EXPECT_NE(r.out.find("Usage:"), std::string::npos) << args;
