@@ -96,6 +96,29 @@ char lookUpAndFormat(DEVICE_INFO& device, const std::string& layer, int& failure
     return 0;
 }
 
+// Both workers: drive, format, the copy when asked for, and the closing vendor command.
+int runWorker(DEVICE_INFO& device, bool copy) {
+    const std::string layer = layerOf(device);
+    int failure = kWorkerDone;
+    const char letter = lookUpAndFormat(device, layer, failure);
+    if (letter == 0) {
+        finish(device, StatusFailed);
+        return failure;
+    }
+    if (copy) {
+        Log("<Layer:%s> INFO:Begin to copy data", layer.c_str());
+        if (!CopyData(copySource(), letter)) {
+            Log("<Layer:%s> ERROR:CopyData failed", layer.c_str());
+            finish(device, StatusFailed);
+            return kWorkerCopyFailed;
+        }
+    }
+    ScsiVendorCommand(letter, kCommandDataCopied, nullptr, 0);
+    Log(copy ? "<Layer:%s> INFO:CopyData OK" : "<Layer:%s> INFO:FormatDisk OK", layer.c_str());
+    finish(device, StatusOk);
+    return kWorkerDone;
+}
+
 }  // namespace
 
 void SetVolumeLabel(const std::string& label) {
@@ -160,38 +183,8 @@ int CopyData(const std::string& source, char letter) {
     return sys.copyFile(source, drive + "\\" + name) ? 1 : 0;
 }
 
-int FormatAndCopyWorker(DEVICE_INFO& device) {
-    const std::string layer = layerOf(device);
-    int failure = kWorkerDone;
-    const char letter = lookUpAndFormat(device, layer, failure);
-    if (letter == 0) {
-        finish(device, StatusFailed);
-        return failure;
-    }
-    Log("<Layer:%s> INFO:Begin to copy data", layer.c_str());
-    if (!CopyData(copySource(), letter)) {
-        Log("<Layer:%s> ERROR:CopyData failed", layer.c_str());
-        finish(device, StatusFailed);
-        return kWorkerCopyFailed;
-    }
-    ScsiVendorCommand(letter, kCommandDataCopied, nullptr, 0);
-    Log("<Layer:%s> INFO:CopyData OK", layer.c_str());
-    finish(device, StatusOk);
-    return kWorkerDone;
-}
+int FormatAndCopyWorker(DEVICE_INFO& device) { return runWorker(device, true); }
 
-int FormatOnlyWorker(DEVICE_INFO& device) {
-    const std::string layer = layerOf(device);
-    int failure = kWorkerDone;
-    const char letter = lookUpAndFormat(device, layer, failure);
-    if (letter == 0) {
-        finish(device, StatusFailed);
-        return failure;
-    }
-    ScsiVendorCommand(letter, kCommandDataCopied, nullptr, 0);
-    Log("<Layer:%s> INFO:FormatDisk OK", layer.c_str());
-    finish(device, StatusOk);
-    return kWorkerDone;
-}
+int FormatOnlyWorker(DEVICE_INFO& device) { return runWorker(device, false); }
 
 }  // namespace cv50::device
