@@ -19,14 +19,14 @@ constexpr std::size_t kTrailer = 32;
 // the same arguments without the layer in the plain form.
 struct Messages {
     bool layered;
-    bool testSeek;           // the plain form reports a failed seek to the start
-    const char* openFailed;  // path, error
-    const char* seekFailed;  // (plain form only)
-    const char* readFailed;  // the image is empty
+    bool testSeek;  // the plain form reports a failed seek to the start
+    const char* openFailed;      // path, error
+    const char* seekFailed;      // (plain form only)
+    const char* readFailed;      // the image is empty
     const char* startWrite;
-    const char* writeFailed;  // written, result
-    const char* writeLength;  // read, written
-    const char* writeOk;      // written
+    const char* writeFailed;     // written, result
+    const char* writeLength;     // read, written
+    const char* writeOk;         // written
     const char* startCheck;
     const char* checkSeekFailed;
     const char* readFlashFailed;  // checked, result
@@ -71,22 +71,16 @@ class Download {
 public:
     Download(const Messages& m, std::string device, std::string layer,
              const ImageProgress& progress)
-        : m_(m),
-          device_(std::move(device)),
-          layer_(std::move(layer)),
-          progress_(progress),
-          piece_(kImagePiece),
-          readBack_(kImagePiece) {}
+        : m_(m), device_(std::move(device)), layer_(std::move(layer)), progress_(progress),
+          piece_(kImagePiece), readBack_(kImagePiece) {}
 
     int run(const std::string& imagePath) {
         if (progress_) total_ = bytesOnDisk(imagePath);
         os::UniqueFile image(os::current().openFile(imagePath, "rb"));
         if (!image) {
             const int error = static_cast<int>(os::current().lastError());
-            if (m_.layered)
-                Log(m_.openFailed, layer_.c_str(), imagePath.c_str(), error);
-            else
-                Log(m_.openFailed, imagePath.c_str(), error);
+            if (m_.layered) Log(m_.openFailed, layer_.c_str(), imagePath.c_str(), error);
+            else Log(m_.openFailed, imagePath.c_str(), error);
             return -1;
         }
         if (const int r = write(image.get()); r != 0) return r;
@@ -97,10 +91,8 @@ private:
     // Logs a message whose first argument is the Layer in the layered form.
     template <typename... Args>
     void say(const char* format, Args... args) {
-        if (m_.layered)
-            Log(format, layer_.c_str(), args...);
-        else
-            Log(format, args...);
+        if (m_.layered) Log(format, layer_.c_str(), args...);
+        else Log(format, args...);
     }
 
     std::size_t readPiece(std::FILE* f, std::vector<std::uint8_t>& buffer) {

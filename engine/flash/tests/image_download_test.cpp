@@ -31,8 +31,7 @@ protected:
     std::string image(std::size_t size) {
         const std::string path = folder_.path() + "/img" + std::to_string(size);
         std::ofstream out(path, std::ios::binary);
-        for (std::size_t i = 0; i < size; ++i)
-            out.put(static_cast<char>((i * 31 + i / 512) & 0xFF));
+        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 31 + i / 512) & 0xFF));
         return path;
     }
 
@@ -56,8 +55,7 @@ TEST_F(ImageDownloadTest, PiecesAndTheTrailer) {
     EXPECT_TRUE(log.contains("INFO:Check image data OK,checked(32768B)"));
     std::ifstream in(image(2 * kImagePiece + 32), std::ios::binary);
     std::vector<unsigned char> expected(2 * kImagePiece);
-    in.read(reinterpret_cast<char*>(expected.data()),
-            static_cast<std::streamsize>(expected.size()));
+    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
     EXPECT_EQ(disk(0, 64), expected);
     EXPECT_EQ(disk(64, 1), std::vector<unsigned char>(512, 0));  // the trailer was not written
 
@@ -80,8 +78,7 @@ TEST_F(ImageDownloadTest, ShortImageIsOnePieceRoundedUpAndZeroPadded) {
 }
 
 TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
-    // Logical sector 1 reads back with one bit flipped, inside the zero padding of a 700-byte
-    // image.
+    // Logical sector 1 reads back with one bit flipped, inside the zero padding of a 700-byte image.
     world(R"(, "faults": {"flipBits": [{"lba": 1, "byte": 400, "bit": 3}]})");
     testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, image(700)), -9);
@@ -95,8 +92,7 @@ TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
     EXPECT_TRUE(log.contains("ERROR:Open image file failed,Path(")) << log.text();
     EXPECT_EQ(DownloadImage(device_, image(0)), -3);
     EXPECT_EQ(DownloadImage(device_, image(4096)), -4);
-    EXPECT_TRUE(log.contains("ERROR:Write image to flash failed,written(0B),ErrCode("))
-        << log.text();
+    EXPECT_TRUE(log.contains("ERROR:Write image to flash failed,written(0B),ErrCode(")) << log.text();
     EXPECT_EQ(DownloadImage("\\\\?\\USB#gone", image(4096)), -4);
 }
 
@@ -108,8 +104,7 @@ TEST_F(ImageDownloadTest, LayerFormNamesThePort) {
     EXPECT_TRUE(log.contains("<Layer:1-2> Write image data OK,Total(16384B)"));
     EXPECT_TRUE(log.contains("<Layer:1-2> Check OK,Checked(16384B)")) << log.text();
     EXPECT_EQ(DownloadImageLayer(device_, "1-2", image(3 * kImagePiece)), -8);
-    EXPECT_TRUE(
-        log.contains("<Layer:1-2> ERROR:Read data from flash failed,Checked(16384B),ErrCode("))
+    EXPECT_TRUE(log.contains("<Layer:1-2> ERROR:Read data from flash failed,Checked(16384B),ErrCode("))
         << log.text();
     EXPECT_EQ(DownloadImageLayer(device_, "1-2", folder_.path() + "/none.img"), -1);
     EXPECT_TRUE(log.contains("<Layer:1-2> ERROR:Open Image file failed,Path:("));
