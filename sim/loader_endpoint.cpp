@@ -33,6 +33,7 @@ LoaderMedia::LoaderMedia(const NandSpec& nandSpec, const TimingSpec& timingSpec,
                          const FaultSpec& faultSpec)
     : nand(nandSpec), disk(diskSectors(nandSpec)), timing(timingSpec), faults(faultSpec) {
     for (const CommandFault& f : faults.failCommands) failuresLeft.push_back(f.times);
+    if (faults.powerCutAtStep != 0) nand.cutPowerAtStep(faults.powerCutAtStep);
 }
 
 LoaderEndpoint::LoaderEndpoint(std::shared_ptr<LoaderMedia> media, const SimClock& clock)
@@ -52,9 +53,10 @@ void LoaderEndpoint::finishReset(bool& resetNow, bool& flag) {
 }
 
 bool LoaderEndpoint::hostWrite(std::span<const std::uint8_t> data) {
-    bool resetNow = false, flag = false, ok = true;
+    bool resetNow = false, flag = false, ok = true, cutNow = false;
     {
         std::lock_guard lock(mutex_);
+        if (powerCut_) return false;
         if (resetPending_) {
             // The host went on without the reset's status; the device resets all the same.
             finishReset(resetNow, flag);
@@ -79,6 +81,14 @@ bool LoaderEndpoint::hostWrite(std::span<const std::uint8_t> data) {
                 output_.assign(dir == Direction::In ? c->dataLength : 0, 0);
                 const std::int32_t result = execute(
                     *c, std::span(input_).subspan(cvusb::kCommandSize, outLength), output_);
+                if (media_->nand.powerLost()) {
+                    // No status: the player is off the bus before the command completes.
+                    powerCut_ = cutNow = true;
+                    input_.clear();
+                    output_.clear();
+                    ok = false;
+                    break;
+                }
                 const auto status = cvusb::encodeStatus({c->tag, result, c->dataLength});
                 output_.insert(output_.end(), status.begin(), status.end());
                 outputRead_ = 0;
@@ -90,6 +100,7 @@ bool LoaderEndpoint::hostWrite(std::span<const std::uint8_t> data) {
         }
     }
     if (resetNow && onReset) onReset(flag);
+    if (cutNow && onPowerCut) onPowerCut();
     return ok;
 }
 

@@ -38,6 +38,9 @@ public:
     // Called once the host has read the status of a reset, with the reset flag as it was
     // set; the owner makes the player leave the bus. Called without any lock held.
     std::function<void(bool resetFlag)> onReset;
+    // Called once the flash lost its power during a command: the command never completes
+    // and the endpoint answers nothing more. Called without any lock held.
+    std::function<void()> onPowerCut;
 
     bool hostWrite(std::span<const std::uint8_t> data) override;
     long long hostRead(std::span<std::uint8_t> buffer) override;
@@ -76,6 +79,7 @@ private:
     std::uint64_t poweredAtMs_;
     bool resetFlag_ = false;
     bool resetPending_ = false;
+    bool powerCut_ = false;
     double debtUs_ = 0;
     std::vector<std::uint8_t> input_;
     std::vector<std::uint8_t> output_;

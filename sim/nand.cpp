@@ -71,13 +71,34 @@ void Nand::clearGrownBad(unsigned chip, std::uint32_t block) {
     grownBad_.erase({static_cast<std::uint8_t>(chip), block});
 }
 
-void Nand::eraseBlock(unsigned chip, std::uint32_t block) { store_.drop(chunkIndex(chip, block)); }
+Nand::Step Nand::takeStep() {
+    if (powerLost_) return Step::Unpowered;
+    if (++steps_ != cutAtStep_) return Step::Whole;
+    powerLost_ = true;
+    return Step::Cut;
+}
+
+void Nand::eraseBlock(unsigned chip, std::uint32_t block) {
+    const Step step = takeStep();
+    if (step == Step::Whole) store_.drop(chunkIndex(chip, block));
+    if (step != Step::Cut) return;
+    // Cut part way: the first half of the pages erased (at least one), the rest as they were.
+    const std::uint32_t pages = spec_.blockSectors / spec_.pageSectors;
+    const std::size_t erased =
+        std::size_t{std::max<std::uint32_t>(pages / 2, 1)} * spec_.pageSectors * kRawSectorSize;
+    auto bytes = store_.chunk(chunkIndex(chip, block));
+    std::fill_n(bytes.begin(), std::min(erased, bytes.size()), 0xFF);
+}
 
 void Nand::program(unsigned chip, std::uint32_t chipSector, std::span<const std::uint8_t> raw) {
+    const Step step = takeStep();
+    if (step == Step::Unpowered) return;
     const std::uint32_t block = chipSector / spec_.blockSectors;
     const std::size_t offset = std::size_t{chipSector % spec_.blockSectors} * kRawSectorSize;
     auto bytes = store_.chunk(chunkIndex(chip, block)).subspan(offset, kRawSectorSize);
-    for (std::size_t i = 0; i < kRawSectorSize; ++i) bytes[i] &= raw[i];
+    // Cut part way: only the bits of the sector's first half are cleared.
+    const std::size_t programmed = step == Step::Whole ? kRawSectorSize : kRawSectorSize / 2;
+    for (std::size_t i = 0; i < programmed; ++i) bytes[i] &= raw[i];
 }
 
 void Nand::read(unsigned chip, std::uint32_t chipSector, std::span<std::uint8_t> raw) const {

@@ -2,7 +2,9 @@
 // Erased bytes read 0xFF and programming only clears bits, so writing over data that was
 // not erased leaves the AND of old and new, as on real NAND. Factory bad blocks carry a
 // 0x00 marker in the first spare byte of their first sector and can never be erased; blocks
-// that fail later are remembered as grown bad blocks.
+// that fail later are remembered as grown bad blocks. Every sector program and block erase
+// is one step; a scripted power cut stops one step part way, and the flash then takes no
+// more steps until its power is back.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,16 @@ public:
     void eraseBlock(unsigned chip, std::uint32_t block);
     // ANDs 528 bytes into the sector.
     void program(unsigned chip, std::uint32_t chipSector, std::span<const std::uint8_t> raw);
+
+    // Steps (sector programs and block erases) taken since the flash was made.
+    std::uint64_t steps() const { return steps_; }
+    // Power fails during step `step` (counted as steps() counts, from 1), once: an erase
+    // then leaves the block's later pages as they were, a program clears the bits of only
+    // the sector's first half.
+    void cutPowerAtStep(std::uint64_t step) { cutAtStep_ = step; }
+    // The power failed and is not back: programs and erases do nothing.
+    bool powerLost() const { return powerLost_; }
+    void restorePower() { powerLost_ = false; }
     void read(unsigned chip, std::uint32_t chipSector, std::span<std::uint8_t> raw) const;
 
     // The contents and grown bad blocks, in a file of its own format.
@@ -46,7 +58,14 @@ private:
         return std::uint64_t{chip} * blocksPerChip() + block;
     }
 
+    enum class Step { Whole, Cut, Unpowered };
+    // Counts a step and tells how far it gets.
+    Step takeStep();
+
     NandSpec spec_;
+    std::uint64_t steps_ = 0;
+    std::uint64_t cutAtStep_ = 0;  // 0: no cut scripted
+    bool powerLost_ = false;
     std::set<BlockRef> factoryBad_;
     std::set<BlockRef> grownBad_;
     SparseStore store_;

@@ -163,7 +163,8 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
                          const NandSpec& nand) {
     const ScenarioReader r(source);
     r.object(v, where);
-    r.checkKeys(v, where, {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands"});
+    r.checkKeys(v, where,
+                {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut"});
     FaultSpec f;
     if (v.contains("eraseFails"))
         f.eraseFails = blockList(r, v["eraseFails"], at(where, "eraseFails"), nand);
@@ -213,6 +214,14 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
             }
             f.failCommands.push_back(c);
         }
+    }
+    if (v.contains("powerCut")) {
+        const std::string w = at(where, "powerCut");
+        r.object(v["powerCut"], w);
+        r.checkKeys(v["powerCut"], w, {"atStep"});
+        if (!v["powerCut"].contains("atStep")) r.fail(w, "missing \"atStep\"");
+        f.powerCutAtStep = r.u32(v["powerCut"]["atStep"], at(w, "atStep"));
+        if (f.powerCutAtStep == 0) r.fail(at(w, "atStep"), "steps count from 1");
     }
     return f;
 }

@@ -26,6 +26,8 @@
 //     "flipBits": [{PLACE, "byte": B, "bit": K}, ...]   a bit reads inverted
 //     "failCommands": [{"command": "WriteLBA", "times": N, "result": -4}, ...]
 //                                     the command fails N times (default 1), then works
+//     "powerCut": {"atStep": N}       power fails during the N-th flash step (sector program
+//                                     or block erase, counted from 1), once
 //   }
 //
 // BLOCK is a block number of chip 0 or {"chip": C, "block": B}. PLACE is a raw sector number
@@ -104,6 +106,7 @@ struct FaultSpec {
     std::vector<SectorRef> readErrors;
     std::vector<BitFlip> flipBits;
     std::vector<CommandFault> failCommands;
+    std::uint32_t powerCutAtStep = 0;  // 0: power never fails
 };
 
 // Each reads the object at `where` ("controllers[0].ports[1].player.nand") of the scenario

@@ -61,6 +61,8 @@ void SimOs::reconcileEndpoints() {
         p->endpoint = std::make_shared<LoaderEndpoint>(p->media, clock_);
         const unsigned generation = p->generation;
         p->endpoint->onReset = [this, p, generation](bool flag) { playerReset(p, generation, flag); };
+        // Power that fails and comes back is a reset without the flag.
+        p->endpoint->onPowerCut = [this, p, generation] { playerReset(p, generation, false); };
         endpoints_[key] = p->endpoint;
     }
 }
@@ -68,6 +70,8 @@ void SimOs::reconcileEndpoints() {
 void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag) {
     std::lock_guard lock(mutex_);
     sync();
+    // A flash whose power failed has it again when the player comes back.
+    player->media->nand.restorePower();
     if (!player->onBus() || player->generation != generation) return;
     PlayerMode next = bootRomMode(player->media->nand);
     // With the reset flag set the loader starts the firmware: the player comes up as a disk.

@@ -116,7 +116,7 @@ private:
     // players that run one; called under the lock by every operation.
     void sync();
     void reconcileEndpoints();
-    // A player's loader was reset: its boot ROM decides what comes back.
+    // A player's loader was reset, or its power failed: its boot ROM decides what comes back.
     void playerReset(SimPlayer* player, unsigned generation, bool resetFlag);
     void loadState();
     void saveState() const;

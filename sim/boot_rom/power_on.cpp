@@ -8,10 +8,10 @@
 
 namespace cv50::sim {
 
-PlayerMode bootRomMode(const Nand& nand) {
+std::optional<std::uint32_t> bootRomCopyBlock(const Nand& nand) {
     constexpr std::uint32_t kSearchedBlocks = 200;
     constexpr std::size_t kSector = 528;
-    if (!nand.spec().chipPresent(0)) return PlayerMode::MaskRom;
+    if (!nand.spec().chipPresent(0)) return std::nullopt;
     const std::uint32_t blockSectors = nand.spec().blockSectors;
     const std::uint32_t blocks = std::min(kSearchedBlocks, nand.blocksPerChip());
     std::vector<std::uint8_t> block(static_cast<std::size_t>(blockSectors) * kSector);
@@ -22,9 +22,13 @@ PlayerMode bootRomMode(const Nand& nand) {
         if (block[512 + 2] != 0x69) continue;  // only copies carry the marker
         for (std::uint32_t s = 1; s < blockSectors; ++s)
             nand.read(0, first + s, std::span(block.data() + s * kSector, kSector));
-        if (checkIdBlockCopy(block).valid()) return PlayerMode::Loader;
+        if (checkIdBlockCopy(block).valid()) return b;
     }
-    return PlayerMode::MaskRom;
+    return std::nullopt;
+}
+
+PlayerMode bootRomMode(const Nand& nand) {
+    return bootRomCopyBlock(nand) ? PlayerMode::Loader : PlayerMode::MaskRom;
 }
 
 }  // namespace cv50::sim

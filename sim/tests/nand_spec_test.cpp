@@ -22,6 +22,7 @@ TEST(NandSpec, EmptyObjectsGiveASensiblePlayer) {
     EXPECT_GT(t.linkBytesPerSecond, 0);
     const FaultSpec f = parseFaultSpec(json::object(), "p.faults", "w.json", n);
     EXPECT_TRUE(f.failCommands.empty());
+    EXPECT_EQ(f.powerCutAtStep, 0u);
 }
 
 TEST(NandSpec, EveryKeyIsRead) {
@@ -50,7 +51,8 @@ TEST(NandSpec, EveryKeyIsRead) {
         "eraseFails": [{"chip": 2, "block": 1}], "programFails": [4],
         "readErrors": [100, {"lba": 8}],
         "flipBits": [{"sector": 5, "byte": 527, "bit": 7}, {"lba": 1, "byte": 511, "bit": 0}],
-        "failCommands": [{"command": "WriteLBA", "times": 3}, {"command": "ResetDevice", "result": -2}]})"),
+        "failCommands": [{"command": "WriteLBA", "times": 3}, {"command": "ResetDevice", "result": -2}],
+        "powerCut": {"atStep": "0x10"}})"),
                                        "p.faults", "w.json", n);
     EXPECT_EQ(f.eraseFails, (std::vector<BlockRef>{{2, 1}}));
     EXPECT_EQ(f.readErrors, (std::vector<SectorRef>{{false, 100}, {true, 8}}));
@@ -62,6 +64,7 @@ TEST(NandSpec, EveryKeyIsRead) {
     EXPECT_EQ(f.failCommands[0].result, -4);
     EXPECT_EQ(f.failCommands[1].command, cvusb::Opcode::ResetDevice);
     EXPECT_EQ(f.failCommands[1].times, 1u);
+    EXPECT_EQ(f.powerCutAtStep, 16u);
 }
 
 TEST(NandSpec, ProblemsNameTheFileAndTheKey) {
@@ -101,6 +104,11 @@ TEST(NandSpec, ProblemsNameTheFileAndTheKey) {
         {"faults", R"({"failCommands": [{"command": "ReadLBA", "result": 0}]})",
          "w.json: p.faults.failCommands[0].result: a failure cannot have result 0"},
         {"faults", R"([])", "w.json: p.faults: expected an object"},
+        {"faults", R"({"powerCut": 5})", "w.json: p.faults.powerCut: expected an object"},
+        {"faults", R"({"powerCut": {"step": 5}})", "w.json: p.faults.powerCut: unknown key \"step\""},
+        {"faults", R"({"powerCut": {}})", "w.json: p.faults.powerCut: missing \"atStep\""},
+        {"faults", R"({"powerCut": {"atStep": 0}})",
+         "w.json: p.faults.powerCut.atStep: steps count from 1"},
     };
     for (const Case& k : cases) {
         const json v = json::parse(k.text);

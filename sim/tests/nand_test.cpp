@@ -43,6 +43,53 @@ TEST(Nand, ProgrammingOnlyClearsBitsUntilErased) {
     EXPECT_EQ(readSector(nand, 2, 40), Bytes(528, 0xFF));
 }
 
+// Power fails during one step, which is left half done; the flash then does nothing
+// until its power is back, and fails only once.
+TEST(Nand, PowerCutLeavesItsStepHalfDoneAndStopsTheFlash) {
+    struct Case {
+        const char* name;
+        void (*cutStep)(Nand&);
+        std::uint32_t erasedSectors;  // from the start of block 1
+        bool halfProgrammed;          // the block's first sector
+    } cases[] = {
+        {"erase", [](Nand& n) { n.eraseBlock(0, 1); }, 8, false},  // two of its four pages
+        {"program", [](Nand& n) { n.program(0, 16, Bytes(528, 0x00)); }, 0, true},
+    };
+    Bytes half(264, 0x00);
+    half.resize(528, 0x0F);
+    for (const Case& c : cases) {
+        Nand nand(twoChips());
+        for (std::uint32_t s = 16; s < 32; ++s) nand.program(0, s, Bytes(528, 0x0F));
+        ASSERT_EQ(nand.steps(), 16u);
+        nand.cutPowerAtStep(17);
+        c.cutStep(nand);
+        EXPECT_TRUE(nand.powerLost()) << c.name;
+        std::vector<Bytes> expected;
+        for (std::uint32_t s = 0; s < 16; ++s) {
+            expected.push_back(s < c.erasedSectors             ? Bytes(528, 0xFF)
+                               : s == 0 && c.halfProgrammed ? half
+                                                            : Bytes(528, 0x0F));
+            EXPECT_EQ(readSector(nand, 0, 16 + s), expected[s]) << c.name << " sector " << s;
+        }
+
+        // Without power nothing changes and nothing counts.
+        nand.program(0, 50, Bytes(528, 0x00));
+        nand.eraseBlock(0, 1);
+        EXPECT_EQ(readSector(nand, 0, 50), Bytes(528, 0xFF)) << c.name;
+        EXPECT_EQ(readSector(nand, 0, 31), expected[15]) << c.name;
+        EXPECT_EQ(nand.steps(), 17u) << c.name;
+
+        nand.restorePower();
+        EXPECT_FALSE(nand.powerLost()) << c.name;
+        nand.eraseBlock(0, 1);
+        nand.program(0, 50, Bytes(528, 0x00));
+        EXPECT_EQ(readSector(nand, 0, 31), Bytes(528, 0xFF)) << c.name;
+        EXPECT_EQ(readSector(nand, 0, 50), Bytes(528, 0x00)) << c.name;
+        EXPECT_EQ(nand.steps(), 19u) << c.name;
+        EXPECT_FALSE(nand.powerLost()) << c.name;
+    }
+}
+
 TEST(Nand, FactoryBadBlocksCarryTheirMarkerAndPhysicalSectorsSkipAbsentChips) {
     Nand nand(twoChips());
     EXPECT_TRUE(nand.factoryBad(2, 7));

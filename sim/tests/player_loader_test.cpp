@@ -82,5 +82,41 @@ TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     EXPECT_EQ(std::memcmp(back.data(), "kept between runs", 17), 0);
 }
 
+// Power fails on the second sector of a write: the first is whole, the second half
+// programmed, the third untouched; the player is gone at once, and its boot ROM (finding
+// no ID Block) brings it back in mask ROM after the enumeration delay.
+TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComesBack) {
+    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 30,
+        "nand": {"chipSectors": 32768, "blockSectors": 32}, "faults": {"powerCut": {"atStep": 2}}})"));
+    const std::string path = usbPath();
+    std::vector<unsigned char> sectors(3 * 528, 0x00);
+    EXPECT_EQ(CVU_WriteSector(path.c_str(), 64, 3, 1, sectors.data()), CVU_ERR_TRANSPORT);
+    EXPECT_EQ(CVU_TestUnitReady(path.c_str(), nullptr, nullptr), CVU_ERR_TRANSPORT);
+    SEARCH_RESULT r{};
+    EXPECT_EQ(ScanCorvUsb(&r), 0);  // off the bus before its enumeration delay is over
+    EXPECT_EQ(world.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->media->nand.steps(); }),
+              2u);
+
+    world.sim().sleepMs(31000);
+    ASSERT_EQ(ScanCorvUsb(&r), 1);
+    EXPECT_EQ(r.devices[0].type, MaskRom);
+    const std::string again = r.devices[0].devicePath;
+    TempFolder folder;
+    const std::string piece = folder.path() + "/piece.bin";
+    std::ofstream(piece, std::ios::binary) << std::string(100, 'p');
+    ASSERT_EQ(flash::BootDownload(again).DownloadBoot(piece, piece, piece), 1);
+    std::vector<unsigned char> back(3 * 528);
+    ASSERT_EQ(CVU_ReadSector(again.c_str(), 64, 3, 1, back.data()), 0);
+    std::vector<unsigned char> expected(3 * 528, 0xFF);
+    std::fill_n(expected.begin(), 528 + 264, 0x00);
+    EXPECT_EQ(back, expected);
+
+    // The power failed once: the same write now goes through.
+    ASSERT_EQ(CVU_EraseBlock(again.c_str(), 0, 2, 1, CVU_ERASE_NORMAL), 0);
+    ASSERT_EQ(CVU_WriteSector(again.c_str(), 64, 3, 1, sectors.data()), 0);
+    ASSERT_EQ(CVU_ReadSector(again.c_str(), 64, 3, 1, back.data()), 0);
+    EXPECT_EQ(back, sectors);
+}
+
 }  // namespace
 }  // namespace cv50
