@@ -141,6 +141,59 @@ TEST_F(IdBlockWrite, UpdateReplansAroundABlockThatFailsToErase) {
     world.reset();  // before its state folder goes
 }
 
+// Copies found where sector 1 does not record them: with all five found, the copies stay
+// where they are and both reserved ranges move right behind the fifth; with fewer found,
+// the recorded positions are written again.
+TEST_F(IdBlockWrite, UpdateTakesCopyPositionsFoundOnTheFlash) {
+    struct Case {
+        const char* name;
+        bool moveCopy;  // block 2's copy to block 7, or only lost
+        Blocks blocks;
+        std::array<std::uint16_t, 4> reserved;
+        bool announced;
+    } cases[] = {
+        {"moved", true, {0, 1, 3, 4, 7}, {8, 12, 13, 14}, true},
+        {"lost", false, {0, 1, 2, 3, 4}, {5, 9, 10, 11}, false},
+    };
+    for (const Case& c : cases) {
+        start(loaderPlayer(kSmallNand));
+        ASSERT_EQ(device().WriteIDBlock(false, true), 0) << c.name;
+        const std::string path = usbPath();
+        if (c.moveCopy) {
+            auto raw = readBlock(2, kBlockSectors);
+            for (std::uint32_t s = 0; s < kBlockSectors; s += CVU_MAX_SECTORS) {
+                const std::uint32_t n = std::min<std::uint32_t>(CVU_MAX_SECTORS, kBlockSectors - s);
+                ASSERT_EQ(CVU_WriteSector(path.c_str(), 7 * kBlockSectors + s, n, 1,
+                                          raw.data() + std::size_t{s} * kRawSectorBytes),
+                          0);
+            }
+        }
+        ASSERT_EQ(CVU_EraseBlock(path.c_str(), 0, 2, 1, CVU_ERASE_NORMAL), 0) << c.name;
+
+        const std::size_t logBefore = logText().size();
+        CFlashDevice update = device();
+        ASSERT_EQ(update.WriteIDBlock(false, false), 0) << c.name;
+        EXPECT_EQ(update.idbBlocks, c.blocks) << c.name;
+        const std::string log = logText().substr(logBefore);
+        EXPECT_EQ(log.find("INFO:IDB Offset is different from detect value,recover ok") !=
+                      std::string::npos,
+                  c.announced)
+            << c.name;
+        EXPECT_EQ(log.find("INFO:Reserved Block value is wrong"), std::string::npos) << c.name;
+        for (const sim::IdBlockCopy& copy : validCopies(c.blocks, kBlockSectors)) {
+            EXPECT_EQ(copy.idbBlocks, c.blocks) << c.name;
+            EXPECT_EQ(copy.reservedRanges, c.reserved) << c.name;
+            EXPECT_EQ(copy.firstFreeBlock, c.reserved[3] + 1) << c.name;
+        }
+        // What was written is what the next operation finds.
+        CFlashDevice again = device();
+        ASSERT_EQ(again.GetFlashInfo(again.flashInfo), 1);
+        ASSERT_EQ(again.BuildFlashStateMap(0, again.flashInfo), 1);
+        EXPECT_EQ(again.FindAllIDB(), 5) << c.name;
+        EXPECT_EQ(again.idbBlocks, c.blocks) << c.name;
+    }
+}
+
 // Twenty failed attempts give up; so does a re-plan that runs out of blocks.
 TEST_F(IdBlockWrite, GivesUpWhenNoAttemptSucceeds) {
     struct Case {
