@@ -111,18 +111,30 @@ TEST_F(IdBlockWrite, GrowingSystemDiskAsksFirst) {
 
 // A copy whose block fails moves on to the next good block, and every copy is written
 // again so that the five agree on the new positions.
-TEST_F(IdBlockWrite, FullWriteReplansAroundABlockThatFailsToProgram) {
-    start(loaderPlayer(kSmallNand, R"({"programFails": [2]})"));
-    CFlashDevice d = device();
-    ASSERT_EQ(d.WriteIDBlock(false, true), 0);
-    EXPECT_EQ(d.idbBlocks, (Blocks{0, 1, 3, 4, 5}));
-    EXPECT_TRUE(logged("ERROR:write data to flash failed,ErrCode(-4)"));
-    EXPECT_TRUE(logged("INFO:start next write，rewrite(1)"));
-    for (const sim::IdBlockCopy& c : validCopies(d.idbBlocks, kBlockSectors)) {
-        EXPECT_EQ(c.idbBlocks, (Blocks{0, 1, 3, 4, 5}));
-        EXPECT_EQ(c.reservedRanges, (std::array<std::uint16_t, 4>{6, 10, 11, 12}));
+TEST_F(IdBlockWrite, FullWriteReplansAroundABlockThatFailsToProgramOrCompare) {
+    const struct {
+        const char* faults;
+        const char* line;
+    } cases[] = {
+        {R"({"programFails": [2]})", "ERROR:write data to flash failed,ErrCode(-4)"},
+        // A data bit of block 2's sector 3 reads back wrong, every time.
+        {R"({"flipBits": [{"sector": 67, "byte": 100, "bit": 2}]})", "ERROR:check failed"},
+    };
+    for (const auto& c : cases) {
+        start(loaderPlayer(kSmallNand, c.faults));
+        const std::size_t logBefore = logText().size();
+        CFlashDevice d = device();
+        ASSERT_EQ(d.WriteIDBlock(false, true), 0) << c.line;
+        EXPECT_EQ(d.idbBlocks, (Blocks{0, 1, 3, 4, 5})) << c.line;
+        const std::string log = logText().substr(logBefore);
+        EXPECT_NE(log.find(c.line), std::string::npos) << c.line;
+        EXPECT_NE(log.find("INFO:start next write，rewrite(1)"), std::string::npos) << c.line;
+        for (const sim::IdBlockCopy& copy : validCopies(d.idbBlocks, kBlockSectors)) {
+            EXPECT_EQ(copy.idbBlocks, (Blocks{0, 1, 3, 4, 5})) << c.line;
+            EXPECT_EQ(copy.reservedRanges, (std::array<std::uint16_t, 4>{6, 10, 11, 12})) << c.line;
+        }
+        EXPECT_TRUE(resetComesBackAsLoader()) << c.line;
     }
-    EXPECT_TRUE(resetComesBackAsLoader());
 }
 
 TEST_F(IdBlockWrite, UpdateReplansAroundABlockThatFailsToErase) {
@@ -216,6 +228,17 @@ TEST_F(IdBlockWrite, GivesUpWhenNoAttemptSucceeds) {
         EXPECT_TRUE(logged(c.lastLine)) << c.lastLine;
     }
     EXPECT_TRUE(logged("INFO:start next write，rewrite(20)"));
+
+    // An update whose every attempt meets a block that fails to erase gives up alike.
+    sim::testing::TempFolder state;
+    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    ASSERT_EQ(device().WriteIDBlock(false, true), 0);
+    start(loaderPlayer(kSmallNand, R"({"eraseFails": [)" + first20 + "]}", state.path()));
+    CFlashDevice update = device();
+    EXPECT_EQ(update.WriteIDBlock(false, false), -24);
+    EXPECT_TRUE(logged("INFO:next write ID Block，Rewrite(20)"));
+    EXPECT_TRUE(logged("ERROR: write ID Block failed,ErrCode(1)"));
+    world.reset();  // before its state folder goes
 }
 
 // Boot files that cannot be laid out are refused before anything is erased or written.
