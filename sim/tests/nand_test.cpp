@@ -66,7 +66,7 @@ TEST(Nand, PowerCutLeavesItsStepHalfDoneAndStopsTheFlash) {
         EXPECT_TRUE(nand.powerLost()) << c.name;
         std::vector<Bytes> expected;
         for (std::uint32_t s = 0; s < 16; ++s) {
-            expected.push_back(s < c.erasedSectors             ? Bytes(528, 0xFF)
+            expected.push_back(s < c.erasedSectors          ? Bytes(528, 0xFF)
                                : s == 0 && c.halfProgrammed ? half
                                                             : Bytes(528, 0x0F));
             EXPECT_EQ(readSector(nand, 0, 16 + s), expected[s]) << c.name << " sector " << s;

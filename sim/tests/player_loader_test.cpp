@@ -94,8 +94,9 @@ TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComes
     EXPECT_EQ(CVU_TestUnitReady(path.c_str(), nullptr, nullptr), CVU_ERR_TRANSPORT);
     SEARCH_RESULT r{};
     EXPECT_EQ(ScanCorvUsb(&r), 0);  // off the bus before its enumeration delay is over
-    EXPECT_EQ(world.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->media->nand.steps(); }),
-              2u);
+    EXPECT_EQ(
+        world.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->media->nand.steps(); }),
+        2u);
 
     world.sim().sleepMs(31000);
     ASSERT_EQ(ScanCorvUsb(&r), 1);
