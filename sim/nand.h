@@ -36,6 +36,7 @@ public:
     void eraseBlock(unsigned chip, std::uint32_t block);
     // ANDs 528 bytes into the sector.
     void program(unsigned chip, std::uint32_t chipSector, std::span<const std::uint8_t> raw);
+    void read(unsigned chip, std::uint32_t chipSector, std::span<std::uint8_t> raw) const;
 
     // Steps (sector programs and block erases) taken since the flash was made.
     std::uint64_t steps() const { return steps_; }
@@ -46,7 +47,6 @@ public:
     // The power failed and is not back: programs and erases do nothing.
     bool powerLost() const { return powerLost_; }
     void restorePower() { powerLost_ = false; }
-    void read(unsigned chip, std::uint32_t chipSector, std::span<std::uint8_t> raw) const;
 
     // The contents and grown bad blocks, in a file of its own format.
     [[nodiscard]] bool save(const std::string& path, std::string& error) const;
