@@ -1,36 +1,58 @@
 // A Windows host of CV50DLL.dll in a process whose CV50_SIM names a scenario: the
 // library finds the simulated players through cv50sim.dll.
-#include <windows.h>
-
+#define NOMINMAX
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "engine/api/records.h"
+#include "engine/flash/flash_device.h"
+#include "engine/flash/serial_number.h"
+#include "engine/os/os.h"
 
 namespace {
 
-TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
+// Files of this process in the temp folder: "<temp>cv50-dll-<pid>-<name>".
+std::string tempFile(const std::string& name) {
     char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::string scenario =
-        std::string(temp) + "cv50-dll-sim-" + std::to_string(GetCurrentProcessId()) + ".json";
-    std::ofstream(scenario) << R"({"speed": 50, "controllers": [{"ports": [
+    if (GetTempPathA(MAX_PATH, temp) == 0) return {};
+    return std::string(temp) + "cv50-dll-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+// Makes `json` the scenario CV50_SIM names. This program shares cv50sim.dll with the
+// library, so a world of an earlier test would live on: it is dropped, and the next use
+// makes the new one.
+std::string useScenario(const std::string& json) {
+    const std::string scenario = tempFile("scenario.json");
+    std::ofstream(scenario) << json;
+    EXPECT_EQ(_putenv_s("CV50_SIM", scenario.c_str()), 0);
+    (void)cv50::os::install(nullptr);
+    return scenario;
+}
+
+template <typename Fn>
+Fn exported(HMODULE dll, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
+    const std::string scenario = useScenario(R"({"speed": 50, "controllers": [{"ports": [
         {"player": {"mode": "loader"}},
         {"hub": {"ports": [null, {"player": {"mode": "msc",
-            "script": [{"at": 1, "action": "switch", "mode": "loader"}]}}]}}]}]})";
-    ASSERT_EQ(_putenv_s("CV50_SIM", scenario.c_str()), 0);
+            "script": [{"at": 1, "action": "switch", "mode": "loader"}]}}]}}]}]})");
 
     HMODULE dll = LoadLibraryA("CV50DLL.dll");
     ASSERT_NE(dll, nullptr);
     using ScanFn = int (*)(SEARCH_RESULT*);
     using WaitFn = int (*)(SEARCH_RESULT*, CV_DEVICE_TYPE, unsigned short);
-    auto scanUsb = reinterpret_cast<ScanFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ScanCorvUsb")));
-    auto scanMsc = reinterpret_cast<ScanFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ScanCorvMsc")));
-    auto wait = reinterpret_cast<WaitFn>(reinterpret_cast<void*>(GetProcAddress(dll, "WaitCVDevice")));
+    auto scanUsb = exported<ScanFn>(dll, "ScanCorvUsb");
+    auto scanMsc = exported<ScanFn>(dll, "ScanCorvMsc");
+    auto wait = exported<WaitFn>(dll, "WaitCVDevice");
     ASSERT_TRUE(scanUsb && scanMsc && wait);
 
     SEARCH_RESULT r{};
@@ -50,6 +72,60 @@ TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
 
     FreeLibrary(dll);
     DeleteFileA(scenario.c_str());
+}
+
+void writeBytes(const std::string& path, std::size_t n, unsigned char seed) {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < n; ++i) out.put(static_cast<char>(seed + 7 * i));
+}
+
+// The library has no export for the MAC: this program's own engine puts one on with the
+// first ID Block write, in the same simulated world, and WriteSN must keep it.
+TEST(DllSimHost, SerialNumberWrittenThroughTheLibraryReadsBackAndTheMacStays) {
+    const std::string scenario = useScenario(R"({"speed": 200, "controllers": [{"ports": [
+        {"player": {"mode": "loader", "nand": {"chipSectors": 32768, "blockSectors": 32}}}]}]})");
+    const std::string data = tempFile("data.bin"), boot = tempFile("FlashBoot.bin");
+    writeBytes(data, 300, 0x11);
+    writeBytes(boot, 3000, 0x42);
+
+    HMODULE dll = LoadLibraryA("CV50DLL.dll");
+    ASSERT_NE(dll, nullptr);
+    using ScanFn = int (*)(SEARCH_RESULT*);
+    using SnFn = int (*)(DEVICE_INFO*, unsigned char*, int);
+    auto scanUsb = exported<ScanFn>(dll, "ScanCorvUsb");
+    auto readSn = exported<SnFn>(dll, "ReadSN");
+    auto writeSn = exported<SnFn>(dll, "WriteSN");
+    ASSERT_TRUE(scanUsb && readSn && writeSn);
+    SEARCH_RESULT r{};
+    ASSERT_EQ(scanUsb(&r), 1);
+    DEVICE_INFO loader = r.devices[0];
+    ASSERT_EQ(loader.type, Loader);
+
+    const std::array<std::uint8_t, 6> mac{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    cv50::flash::CFlashDevice first;
+    first.SetDevice(loader.devicePath);
+    first.SetBootFiles(data, boot);
+    first.hasMac = 1;
+    first.mac = mac;
+    ASSERT_EQ(first.WriteIDBlock(false, true), 0);
+
+    std::vector<unsigned char> sn(24);
+    for (std::size_t i = 0; i < sn.size(); ++i) sn[i] = static_cast<unsigned char>('A' + i);
+    EXPECT_EQ(writeSn(&loader, sn.data(), static_cast<int>(sn.size())), 1);
+    std::vector<unsigned char> back(sn.size(), 0);
+    EXPECT_EQ(readSn(&loader, back.data(), static_cast<int>(back.size())), 1);
+    EXPECT_EQ(back, sn);
+    std::vector<unsigned char> shorter(sn.size() - 1, 0);
+    EXPECT_EQ(readSn(&loader, shorter.data(), static_cast<int>(shorter.size())), 0);
+
+    const auto stored = cv50::flash::ReadStoredSerialNumber(loader.devicePath);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->snData, std::vector<std::uint8_t>(sn.begin(), sn.end()));
+    EXPECT_TRUE(stored->hasMac);
+    EXPECT_EQ(stored->mac, mac);
+
+    FreeLibrary(dll);
+    for (const std::string& f : {scenario, data, boot}) DeleteFileA(f.c_str());
 }
 
 }  // namespace
