@@ -6,18 +6,17 @@
 #include <string>
 
 #include "engine/api/exports.h"
+#include "engine/api/record_text.h"
 
 namespace {
+
+using cv50::api::pathOf;
 
 // Only a loader answers the flash commands; anything else is refused before any traffic.
 bool isLoader(const DEVICE_INFO* device) {
     if (device != nullptr && device->type == Loader) return true;
     Log("ERROR:Device is not Loader");
     return false;
-}
-
-std::string pathOf(const DEVICE_INFO& device) {
-    return std::string(device.devicePath, strnlen(device.devicePath, sizeof device.devicePath));
 }
 
 }  // namespace

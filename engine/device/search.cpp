@@ -46,19 +46,11 @@ int scan(SEARCH_RESULT* out, Walk walk, Family family) {
                 api::kTableSize, e.layer.c_str());
             continue;
         }
-        DEVICE_INFO& d = table[count];
-        std::memset(&d, 0, sizeof d);
-        if (!copyField(d.devicePath, e.devicePath) || !copyField(d.layer, e.layer)) {
+        if (!recordFromEntry(table[count], e, *kind)) {
             Log("ERROR:The device path of the device at Layer %s is too long, the device is ignored",
                 e.layer.c_str());
             continue;
         }
-        d.vid = e.vid;
-        d.pid = e.pid;
-        d.devInst = e.devInst;
-        d.status = StatusIdle;
-        d.type = *kind;
-        d.driveLetter = 0;
         ++count;
     }
     if (family == Family::CorvMsc)
@@ -160,6 +152,20 @@ std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry) {
         return (entry.bcdUSB & 1) ? Loader : MaskRom;
     if (entry.vid == ids.corvMscVid && entry.pid == ids.corvMscPid) return Msc;
     return std::nullopt;
+}
+
+bool recordFromEntry(DEVICE_INFO& record, const PortEntry& entry, CV_DEVICE_TYPE type) {
+    DEVICE_INFO d;
+    std::memset(&d, 0, sizeof d);
+    if (!copyField(d.devicePath, entry.devicePath) || !copyField(d.layer, entry.layer)) return false;
+    d.vid = entry.vid;
+    d.pid = entry.pid;
+    d.devInst = entry.devInst;
+    d.status = StatusIdle;
+    d.type = type;
+    d.driveLetter = 0;
+    record = d;
+    return true;
 }
 
 char findDriveLetter(const std::string& devicePath, std::uint32_t devInst, std::uint32_t retryMs) {

@@ -24,6 +24,11 @@ namespace cv50::device {
 // What answers on a port, by the configured numbers; nothing when it is not ours.
 std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry);
 
+// Fills `record` from a port entry: numbers, path, Layer, device node, `type`, status
+// StatusIdle, no drive letter. False, with `record` unchanged, when a text does not fit
+// its field (it is never cut into another device's text).
+[[nodiscard]] bool recordFromEntry(DEVICE_INFO& record, const PortEntry& entry, CV_DEVICE_TYPE type);
+
 // The drive letter of a disk: GetDemoDrive up to 3 times, `retryMs` after each failure; 0.
 char findDriveLetter(const std::string& devicePath, std::uint32_t devInst,
                      std::uint32_t retryMs = 1000);

@@ -1,0 +1,129 @@
+// The device-record exports that write a device's flash: the ID Blocks (CV_Upgrade), the
+// image (CV_DownloadImage), and the erase that sends a device back to its mask ROM.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/cv_exports.h"
+#include "engine/api/image_worker.h"
+#include "engine/api/record_text.h"
+#include "engine/api/upgrade_device.h"
+#include "engine/device/log.h"
+#include "engine/flash/boot_download.h"
+#include "engine/flash/flash_device.h"
+#include "engine/flash/loader_file.h"
+#include "engine/os/os.h"
+
+namespace cv50::api {
+namespace {
+
+constexpr int kTestAttempts = 10;
+
+std::uint32_t megabytes(unsigned long mb) {
+    return static_cast<std::uint32_t>(std::min<unsigned long>(mb, UINT32_MAX));
+}
+
+int downloadImage(const DEVICE_INFO& device, const std::string& imagePath) {
+    if (!TestUntilReady(device, MessageForm::Plain)) return 0;
+    if (DownloadImageWithProgress(device, imagePath, MessageForm::Plain) != 0) {
+        Log("ERROR:Download Image failed");
+        return 0;
+    }
+    Log("INFO:Download Image OK");
+    return 1;
+}
+
+int upgrade(const DEVICE_INFO& device, const UpgradeSizes& sizes, const char* loaderFile,
+            unsigned idBlockMode) {
+    flash::PiecePaths pieces;
+    flash::BootHead head;
+    if (loaderFile == nullptr || !flash::unpackBoot(loaderFile, pieces, head)) return -4;
+    return UpgradeDevice(device, sizes, flash::idBlockWords(head), pieces, idBlockMode);
+}
+
+// Brings a mask-ROM device up with the loader's boot programs so that it answers the
+// flash commands. nullptr, or the message of the failure.
+const char* bootMaskRom(const std::string& path, const char* loaderFile) {
+    if (loaderFile == nullptr) return "Error:Loader file is Null(EraseIDB)";
+    flash::PiecePaths pieces;
+    flash::BootHead head;
+    if (!flash::unpackBoot(loaderFile, pieces, head)) return "Error:Unpack boot failed(EraseIDB)";
+    flash::BootDownload boot(path);
+    const int booted = boot.DownloadBoot(pieces.data, pieces.prog, pieces.prog2nd);
+    os::Os& sys = os::current();
+    for (const std::string* piece :
+         {&pieces.data, &pieces.prog, &pieces.prog2nd, &pieces.flashBoot})
+        sys.deleteFile(*piece);
+    if (!booted) return "Error:Download boot failed(EraseIDB)";
+    sys.sleepMs(2000);
+    for (int attempt = 0; attempt < kTestAttempts; ++attempt) {
+        if (CVU_TestUnitReady(path.c_str(), nullptr, nullptr) == 0) return nullptr;
+        sys.sleepMs(200);
+    }
+    return "Error:Test device failed(EraseIDB)";
+}
+
+const char* eraseIdb(DEVICE_INFO& device, unsigned short timeoutSeconds, int includeUsb11,
+                     const char* loaderFile) {
+    switch (device.type) {
+        case Msc:
+            if (!CV_SwitchCorvUsb(device)) return "Error:Switch to corv usb failed(EraseIDB)";
+            if (!CV_WaitDevice(device, Loader, timeoutSeconds, includeUsb11))
+                return "Error:Wait for corv usb failed(EraseIDB)";
+            break;
+        case Loader:
+            break;
+        case MaskRom:
+            if (const char* failure = bootMaskRom(pathOf(device), loaderFile)) return failure;
+            break;
+        default:
+            // Nothing on the port: there is no device path to erase.
+            return "Error:Erase IDB failed(EraseIDB)";
+    }
+    flash::CFlashDevice flash;
+    flash.SetDevice(pathOf(device));
+    if (flash.EraseIDBArea() == 0) return "Error:Erase IDB failed(EraseIDB)";
+    if (!CV_ResetDevice(device)) return "Error:Reset device failed(EraseIDB)";
+    if (!CV_WaitDevice(device, MaskRom, timeoutSeconds, includeUsb11))
+        return "Error:Wait for maskrom failed(EraseIDB)";
+    return nullptr;
+}
+
+}  // namespace
+}  // namespace cv50::api
+
+int CV_DownloadImage(const DEVICE_INFO& device, char* imagePath) {
+    try {
+        return cv50::api::downloadImage(device, imagePath ? imagePath : "");
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CV_Upgrade(const DEVICE_INFO& device, unsigned long imageSizeMB, unsigned long systemDiskMB,
+               unsigned long configDiskMB, char* loaderFile, int idBlockMode, int hasSizeRecord) {
+    using cv50::api::megabytes;
+    try {
+        const cv50::api::UpgradeSizes sizes{megabytes(imageSizeMB), megabytes(systemDiskMB),
+                                            megabytes(configDiskMB), hasSizeRecord != 0};
+        return cv50::api::upgrade(device, sizes, loaderFile, static_cast<unsigned>(idBlockMode));
+    } catch (...) {
+        // Only an allocation can fail this way; the caller learns that the upgrade failed.
+        return -3;
+    }
+}
+
+int CV_EraseIDB(DEVICE_INFO& device, unsigned short timeoutSeconds, int includeUsb11,
+                char* loaderFile) {
+    try {
+        if (const char* failure =
+                cv50::api::eraseIdb(device, timeoutSeconds, includeUsb11, loaderFile)) {
+            Log("%s", failure);
+            return 0;
+        }
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,70 @@
+#include "engine/api/progress.h"
+
+#include <mutex>
+
+namespace cv50::api {
+namespace {
+
+std::mutex& sinkLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+ProgressSink& sinkSlot() {
+    static ProgressSink sink;
+    return sink;
+}
+
+}  // namespace
+
+const char* progressStepName(ProgressStep step) {
+    switch (step) {
+        case ProgressStep::Upgrade:
+            return "upgrade";
+        case ProgressStep::DownloadBoot:
+            return "download boot";
+        case ProgressStep::TestDevice:
+            return "test device";
+        case ProgressStep::WriteIdBlock:
+            return "write ID Block";
+        case ProgressStep::Reset:
+            return "reset";
+        case ProgressStep::WaitLoader:
+            return "wait for loader";
+        case ProgressStep::DownloadImage:
+            return "download image";
+        case ProgressStep::SetResetFlag:
+            return "set reset flag";
+        case ProgressStep::WaitDisk:
+            return "wait for disk";
+        case ProgressStep::Format:
+            return "format";
+        case ProgressStep::CopyData:
+            return "copy data";
+        case ProgressStep::Done:
+            return "done";
+        case ProgressStep::Failed:
+            return "failed";
+    }
+    return "?";
+}
+
+ProgressSink SetProgressSink(ProgressSink sink) {
+    std::lock_guard lock(sinkLock());
+    std::swap(sinkSlot(), sink);
+    return sink;
+}
+
+void ReportProgress(const std::string& layer, ProgressStep step, std::uint64_t done,
+                    std::uint64_t total) {
+    std::lock_guard lock(sinkLock());
+    const ProgressSink& sink = sinkSlot();
+    if (!sink) return;
+    // A sink that throws must not take a worker thread down with it.
+    try {
+        sink(Progress{layer, step, done, total});
+    } catch (...) {
+    }
+}
+
+}  // namespace cv50::api
