@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/api/md_exports.h"
+#include "engine/api/tests/scan_all.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
 #include "sim/testing/scoped_sim.h"
@@ -17,18 +18,7 @@ std::string ports(const std::string& entries) {
     return R"({"speed": 100, "controllers": [{"ports": [)" + entries + "]}]}";
 }
 
-// Disks first, then loaders, as scans list them; a caller list in port order.
-std::vector<DEVICE_INFO> scanAll() {
-    std::vector<DEVICE_INFO> all;
-    SEARCH_RESULT r{};
-    ScanCorvMsc(&r);
-    all.insert(all.end(), r.devices, r.devices + r.count);
-    ScanCorvUsb(&r);
-    all.insert(all.end(), r.devices, r.devices + r.count);
-    std::sort(all.begin(), all.end(),
-              [](const DEVICE_INFO& a, const DEVICE_INFO& b) { return std::strcmp(a.layer, b.layer) < 0; });
-    return all;
-}
+using testing::scanAll;
 
 TEST(MdDiskCommands, SwitchTurnsTheDiskIntoALoaderAndRefusesALoaderAtItsOwnIndex) {
     ScopedSim sim(ports(R"({"player": {"mode": "loader"}}, {"player": {"mode": "msc"}})"));
@@ -49,7 +39,8 @@ TEST(MdDiskCommands, SwitchTurnsTheDiskIntoALoaderAndRefusesALoaderAtItsOwnIndex
 }
 
 TEST(MdDiskCommands, VersionsLandInTheCallersArrayInListOrder) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
+    ScopedSim sim(
+        ports(R"({"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
                            {"player": {"mode": "msc", "versions": {"loader": [4, 5], "system": [6, 7]}}})"));
     std::vector<DEVICE_INFO> list = scanAll();
     SEARCH_RESULT devices{2, list.data()};
@@ -76,8 +67,8 @@ TEST(MdDiskCommands, ExtendedCommandFillsOneSlicePerDeviceAndLeavesAFailedOnesSl
     std::memset(buffer, 0xEE, sizeof buffer);
     ERROR_LIST errors{};
     EXPECT_EQ(MD_SendExCommand(&devices, &errors, 0xFFFFFFFF, buffer, 12), 0);
-    EXPECT_EQ(buffer[0], 1);   // loaderLow of device 0
-    EXPECT_EQ(buffer[2], 1);   // loaderHigh
+    EXPECT_EQ(buffer[0], 1);  // loaderLow of device 0
+    EXPECT_EQ(buffer[2], 1);  // loaderHigh
     for (int i = 12; i < 24; ++i) EXPECT_EQ(buffer[i], 0xEE) << i;
     EXPECT_EQ(buffer[24], 3);
     ASSERT_EQ(errors.count, 1);
@@ -112,7 +103,8 @@ TEST(MdDiskCommands, ShowSystemDiskUsesALetterFoundNowWithoutChangingTheRecord) 
     ERROR_LIST errors{};
     EXPECT_EQ(MD_ShowSystemDisk(&devices, &errors), 1);
     EXPECT_EQ(list[0].driveLetter, 0);
-    EXPECT_TRUE(sim.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->systemDiskShown; }));
+    EXPECT_TRUE(
+        sim.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->systemDiskShown; }));
 }
 
 TEST(MdDiskCommands, EjectVetoedTwentyTimesFailsAfterAbout2Seconds) {
