@@ -1,0 +1,81 @@
+// The staged upgrade against simulated players: the devices gathered, the chain of steps,
+// and the merged error list whose indexes are positions in the host's list.
+#include <gtest/gtest.h>
+
+#include "engine/api/error_list.h"
+#include "engine/api/md_exports.h"
+#include "engine/api/tests/upgrade_fixture.h"
+
+namespace cv50 {
+namespace {
+
+using testing::UpgradeFixture;
+
+class StagedUpgrade : public UpgradeFixture {};
+
+TEST_F(StagedUpgrade, EachFailureIsReportedAtTheHostsIndexAndTheRestGoOn) {
+    // A blank player in mask ROM; a disk that becomes a loader without ID Blocks, so the
+    // update finds none; a player that never comes back after its reset.
+    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}},
+             {"player": {"mode": "msc", "enumerateDelay": 0.5}},
+             {"player": {"mode": "maskrom", "enumerateDelay": 600}})");
+    std::string image = packImage("fw.img");
+
+    SEARCH_RESULT prepared{-1, nullptr};
+    ASSERT_EQ(MD_Upgrade_Prepare(&prepared, 30, 0), 3);
+    ASSERT_EQ(prepared.count, 3);
+    EXPECT_NE(prepared.devices, device::searchTable());
+    EXPECT_STREQ(prepared.devices[1].layer, "2");
+    EXPECT_EQ(prepared.devices[1].type, Loader);
+
+    ERROR_LIST errors{-1, nullptr};
+    EXPECT_EQ(MD_Upgrade_Work(&prepared, image.data(), &errors, 0xDEAD, 10, 0, 0, 8), 0);
+    ASSERT_EQ(errors.count, 2) << logText();
+    EXPECT_NE(errors.errors, api::errorTable());
+    EXPECT_EQ(errors.errors[0].index, 1u);
+    EXPECT_STREQ(errors.errors[0].text, "Error:Write ID_BLOCK failed");
+    // Second in the list that was waited for, third in the host's.
+    EXPECT_EQ(errors.errors[1].index, 2u);
+    EXPECT_STREQ(errors.errors[1].text, "Wait for Loader failed");
+    EXPECT_TRUE(logged("INFO:begin to wait for loader"));
+    EXPECT_TRUE(logged("INFO:wait for loader return"));
+
+    // The host's records show how MD_Upgrade went.
+    EXPECT_EQ(prepared.devices[0].status, StatusOk);
+    EXPECT_EQ(prepared.devices[1].status, StatusFailed);
+    EXPECT_EQ(prepared.devices[2].status, StatusOk);
+    EXPECT_EQ(FreeSearchResult(&prepared), 1);
+
+    // The one that made it took the image and was reset into its loader.
+    DEVICE_INFO done = waitFor("1", Loader);
+    ASSERT_EQ(done.type, Loader);
+    EXPECT_TRUE(diskHoldsImage(done, image));
+}
+
+TEST_F(StagedUpgrade, WhenMdUpgradeLeavesNoDeviceOnlyItsOwnErrorsAreListed) {
+    // Loaders without ID Blocks: the update of both fails.
+    start(R"({"player": {"mode": "loader"}}, {"player": {"mode": "loader"}})");
+    std::string image = packImage("fw.img");
+    SEARCH_RESULT prepared{};
+    ASSERT_EQ(MD_Upgrade_Prepare(&prepared, 5, 0), 2);
+    ERROR_LIST errors{};
+    EXPECT_EQ(MD_Upgrade_Work(&prepared, image.data(), &errors, 0, 5, 0, 0, 8), 0);
+    ASSERT_EQ(errors.count, 2);
+    for (unsigned i = 0; i < 2; ++i) {
+        EXPECT_EQ(errors.errors[i].index, i);
+        EXPECT_STREQ(errors.errors[i].text, "Error:Write ID_BLOCK failed");
+    }
+    EXPECT_FALSE(logged("INFO:begin to wait for loader"));
+    FreeSearchResult(&prepared);
+}
+
+TEST_F(StagedUpgrade, PrepareWithoutAnyDeviceGivesNothing) {
+    start(R"(null, {"device": {"vid": "0x1234", "pid": "0x5678", "bcdUSB": "0x0200"}})");
+    SEARCH_RESULT prepared{7, reinterpret_cast<DEVICE_INFO*>(0x1)};
+    EXPECT_EQ(MD_Upgrade_Prepare(&prepared, 1, 1), 0);
+    EXPECT_EQ(prepared.count, 0);
+    EXPECT_EQ(prepared.devices, nullptr);
+}
+
+}  // namespace
+}  // namespace cv50
