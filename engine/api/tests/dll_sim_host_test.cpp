@@ -70,6 +70,27 @@ TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
     EXPECT_EQ(record.type, Loader);
     EXPECT_EQ(record.status, StatusOk);
 
+    // The upgrade flows, the staged calls and the device-record family, the last by
+    // their decorated names.
+    for (const char* name :
+         {"MD_Upgrade", "MD_DownImage", "MD_CopyData", "MD_Upgrade_Prepare", "MD_Upgrade_Work",
+          "MD_Upgrade_Format", "MD_Upgrade_Copy", "_Z13CV_FindDeviceR11DEVICE_INFOi",
+          "_Z13CV_WaitDeviceR11DEVICE_INFO14CV_DEVICE_TYPEti",
+          "_Z16CV_SwitchCorvUsbRK11DEVICE_INFO",
+          "_Z19CV_GetDeviceVersionRK11DEVICE_INFOP13_CORV_VERSION",
+          "_Z14CV_ResetDeviceRK11DEVICE_INFO", "_Z16CV_DownloadImageRK11DEVICE_INFOPc",
+          "_Z11CV_CopyDataR11DEVICE_INFOPcS1_ti", "_Z10CV_UpgradeRK11DEVICE_INFOmmmPcii",
+          "_Z11CV_EraseIDBR11DEVICE_INFOtiPc"})
+        EXPECT_NE(GetProcAddress(dll, name), nullptr) << name;
+    using FindFn = int (*)(DEVICE_INFO&, int);
+    auto find = reinterpret_cast<FindFn>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "_Z13CV_FindDeviceR11DEVICE_INFOi")));
+    ASSERT_TRUE(find);
+    DEVICE_INFO first{};
+    EXPECT_EQ(find(first, 0), 2);
+    EXPECT_STREQ(first.layer, "1");
+    EXPECT_EQ(first.type, Loader);
+
     FreeLibrary(dll);
     DeleteFileA(scenario.c_str());
 }
