@@ -1,6 +1,6 @@
 # Set-up and everyday commands. `make test` is what CI runs.
 SHELL := /bin/bash
-PRESETS_TESTED := linux linux-asan win64
+PRESETS_TESTED := linux linux-asan linux-tsan win64
 JOBS ?= $(shell nproc)
 export WINEDEBUG ?= -all
 export WINEPREFIX ?= $(CURDIR)/build/wineprefix
@@ -11,7 +11,7 @@ DEB_PACKAGES := cmake ninja-build g++ googletest nlohmann-json3-dev libcli11-dev
 # One command per package that tells whether it is there.
 DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix wine mkfs.fat mcopy
 
-.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-win64 fuzz clean
+.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 fuzz clean
 
 all: build-linux
 
@@ -41,6 +41,10 @@ test-linux: build-linux
 test-linux-asan: build-linux-asan
 	ctest --test-dir build/linux-asan --output-on-failure -j $(JOBS)
 
+# Thread sanitizer: the worker threads of the upgrade flows and the format workers.
+test-linux-tsan: build-linux-tsan
+	ctest --test-dir build/linux-tsan --output-on-failure -j $(JOBS)
+
 # The Windows tests run under Wine; the prefix is made once, headless.
 $(WINEPREFIX)/system.reg: | deps
 	mkdir -p $(WINEPREFIX) && wineboot --init >/dev/null 2>&1; wineserver -w || true
@@ -49,7 +53,7 @@ test-win64: build-win64 $(WINEPREFIX)/system.reg
 	ctest --test-dir build/win64 --output-on-failure -j $(JOBS)
 
 test: deps
-	$(MAKE) test-linux test-linux-asan test-win64
+	$(MAKE) test-linux test-linux-asan test-linux-tsan test-win64
 
 windows: build-win64
 	@echo "Windows binaries are in build/win64/bin/"
