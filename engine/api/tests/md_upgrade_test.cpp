@@ -162,11 +162,11 @@ TEST_F(MdUpgrade, ImageWorkersWaitOutABusyLoaderButGiveUpOnOneThatStaysBusy) {
         ERROR_LIST errors{};
         ASSERT_EQ(MD_Upgrade(&devices, image.data(), &errors, 0, 8), 1) << logText();
     }
-    // Busy for 5 s, busy for far longer than the workers wait, and a disk.
-    start(R"({"player": {"mode": "loader", "timing": {"busyMs": 5000}}},
+    // Busy for a minute, busy for far longer than the workers wait, and a disk.
+    start(R"({"player": {"mode": "loader", "timing": {"busyMs": 60000}}},
              {"player": {"mode": "loader", "timing": {"busyMs": 1000000}}},
              {"player": {"mode": "msc"}})",
-          1000, true);
+          200, true);
     StepLog progress;
     api::ScopedProgressSink sink([&progress](const api::Progress& p) { progress(p); });
     std::vector<DEVICE_INFO> list = scanAll();
@@ -199,7 +199,7 @@ TEST_F(MdUpgrade, ImageWorkersWaitOutABusyLoaderButGiveUpOnOneThatStaysBusy) {
     // While busy the loader tells how far its preparation has come.
     const auto& busy = progress.byLayer["1"];
     EXPECT_TRUE(std::any_of(busy.begin(), busy.end(), [](const api::Progress& p) {
-        return p.step == Step::TestDevice && p.total == 5000 && p.done < p.total;
+        return p.step == Step::TestDevice && p.total == 60000 && p.done < p.total;
     }));
 }
 

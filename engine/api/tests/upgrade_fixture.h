@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "engine/api/tests/scan_all.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
+#include "engine/device/tests/log_capture.h"
 #include "engine/flash/boot_head.h"
 #include "engine/flash/flash_device.h"
 #include "fwpkg/packer.h"
@@ -36,15 +36,8 @@ struct ImageSpec {
 
 class UpgradeFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        log::disable();
-        ASSERT_TRUE(log::setFolder(logs.path().c_str()));
-        writeFile(loaderPath(), sampleLoader());
-    }
-    void TearDown() override {
-        log::disable();
-        world.reset();
-    }
+    void SetUp() override { writeFile(loaderPath(), sampleLoader()); }
+    void TearDown() override { world.reset(); }
 
     // A world of `players` (the JSON objects of the ports, comma-separated) whose
     // temporary folder is a scratch folder. Waits of seconds take milliseconds.
@@ -143,20 +136,9 @@ protected:
         return verdict.copy;
     }
 
-    // Every line logged so far, without the times.
-    std::string logText() const {
-        std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(logs.path())) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream s;
-            s << in.rdbuf();
-            all += s.str();
-        }
-        return all;
-    }
-    bool logged(const std::string& message) const {
-        return logText().find("\t" + message + "\r\n") != std::string::npos;
-    }
+    std::string logText() const { return log.text(); }
+    // True when a line of the log is exactly `message` after its time and tab.
+    bool logged(const std::string& message) const { return log.contains("\t" + message + "\r\n"); }
 
     std::string loaderPath() const { return files.path() + "/CVBOOT.BIN"; }
     bool tempHas(const std::string& name) const {
@@ -172,7 +154,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    sim::testing::TempFolder logs;
+    LogCapture log;
     sim::testing::TempFolder files;
     sim::testing::TempFolder temp;
     sim::testing::TempFolder state;
