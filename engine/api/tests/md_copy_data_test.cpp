@@ -36,29 +36,32 @@ protected:
     }
 };
 
-TEST_F(MdCopyData, ALoaderThatNeverComesBackAsADiskFailsAtItsIndexWhileTheOtherGoesOn) {
-    startUpgraded(2, R"({"player": {"mode": "loader", "enumerateDelay": 0.5}},
+TEST_F(MdCopyData, ALoaderThatNeverComesBackAsADiskFailsAtItsIndexWhileTheOthersGoOn) {
+    startUpgraded(3, R"({"player": {"mode": "loader", "enumerateDelay": 0.5}},
                         {"player": {"mode": "loader", "enumerateDelay": 600}},
+                        {"player": {"mode": "loader", "enumerateDelay": 0.5}},
                         {"player": {"mode": "msc"}})");
     std::vector<DEVICE_INFO> list = scanAll();
-    ASSERT_EQ(list.size(), 3u);
-    SEARCH_RESULT devices{3, list.data()};
+    ASSERT_EQ(list.size(), 4u);
+    SEARCH_RESULT devices{4, list.data()};
     ERROR_LIST errors{};
     char label[] = "PLAYER";
     EXPECT_EQ(MD_CopyData(&devices, &errors, 10, label, nullptr, 0), 0);
 
-    EXPECT_EQ(entriesOf(errors, 2), std::vector<std::string>{"Error:Device is not Loader"});
+    EXPECT_EQ(entriesOf(errors, 3), std::vector<std::string>{"Error:Device is not Loader"});
     EXPECT_EQ(entriesOf(errors, 1), std::vector<std::string>{"Error:Wait msc device failed"});
     EXPECT_EQ(list[1].status, StatusFailed);
-    EXPECT_EQ(list[2].status, StatusFailed);
-    // The one that came back went on to its format.
-    for (const std::string& text : entriesOf(errors, 0))
-        EXPECT_NE(text, "Error:Wait msc device failed");
+    EXPECT_EQ(list[3].status, StatusFailed);
+    // The two that came back went on to their formats, side by side.
+    for (unsigned i : {0u, 2u})
+        for (const std::string& text : entriesOf(errors, i))
+            EXPECT_NE(text, "Error:Wait msc device failed");
     EXPECT_TRUE(logged("<Layer:1> INFO:Begin to set reset flag"));
     EXPECT_TRUE(logged("<Layer:1> INFO:Begin to reset device"));
     EXPECT_TRUE(logged("INFO:Begin to wait for msc device"));
     EXPECT_TRUE(logged("INFO:wait for msc device return"));
     EXPECT_TRUE(logged("<Layer:1> INFO:Begin to Format"));
+    EXPECT_TRUE(logged("<Layer:3> INFO:Begin to Format"));
     EXPECT_FALSE(logged("<Layer:2> INFO:Begin to Format"));
 }
 
