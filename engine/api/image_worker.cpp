@@ -53,6 +53,8 @@ int DownloadImageWithProgress(const DEVICE_INFO& device, const std::string& imag
                               MessageForm form) {
     const std::string path = pathOf(device);
     const std::string layer = layerOf(device);
+    // The one place where the download's byte counts (written, then checked) become
+    // reports; until the download reports them, only the step is reported.
     ReportProgress(layer, ProgressStep::DownloadImage);
     if (form == MessageForm::Plain) return flash::DownloadImage(path, imagePath);
     return flash::DownloadImageLayer(path, layer, imagePath);
