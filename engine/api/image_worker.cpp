@@ -1,5 +1,7 @@
 #include "engine/api/image_worker.h"
 
+#include <cstdint>
+
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
@@ -53,11 +55,15 @@ int DownloadImageWithProgress(const DEVICE_INFO& device, const std::string& imag
                               MessageForm form) {
     const std::string path = pathOf(device);
     const std::string layer = layerOf(device);
-    // The one place where the download's byte counts (written, then checked) become
-    // reports; until the download reports them, only the step is reported.
     ReportProgress(layer, ProgressStep::DownloadImage);
-    if (form == MessageForm::Plain) return flash::DownloadImage(path, imagePath);
-    return flash::DownloadImageLayer(path, layer, imagePath);
+    // One count over both phases: the bytes written, then the bytes checked after them.
+    const flash::ImageProgress bytes = [&layer](flash::ImagePhase phase, std::uint64_t done,
+                                                std::uint64_t total) {
+        const std::uint64_t before = phase == flash::ImagePhase::Checked ? total : 0;
+        ReportProgress(layer, ProgressStep::DownloadImage, before + done, 2 * total);
+    };
+    if (form == MessageForm::Plain) return flash::DownloadImage(path, imagePath, bytes);
+    return flash::DownloadImageLayer(path, layer, imagePath, bytes);
 }
 
 void ImageWorker(DEVICE_INFO& device, const std::string& imagePath) {

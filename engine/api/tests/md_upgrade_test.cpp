@@ -196,6 +196,16 @@ TEST_F(MdUpgrade, ImageWorkersWaitOutABusyLoaderButGiveUpOnOneThatStaysBusy) {
               (std::vector<Step>{Step::TestDevice, Step::DownloadImage, Step::Done}));
     EXPECT_EQ(progress.steps("2"), (std::vector<Step>{Step::TestDevice, Step::Failed}));
     EXPECT_EQ(progress.steps("3"), (std::vector<Step>{Step::Failed}));
+    // The image's bytes, written and then checked, counted up to twice its content.
+    const std::uint64_t content = std::filesystem::file_size(image) - 32;
+    std::uint64_t last = 0;
+    for (const api::Progress& p : progress.byLayer["1"]) {
+        if (p.step != Step::DownloadImage || p.total == 0) continue;
+        EXPECT_EQ(p.total, 2 * content);
+        EXPECT_GT(p.done, last);
+        last = p.done;
+    }
+    EXPECT_EQ(last, 2 * content);
     // While busy the loader tells how far its preparation has come.
     const auto& busy = progress.byLayer["1"];
     EXPECT_TRUE(std::any_of(busy.begin(), busy.end(), [](const api::Progress& p) {
