@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "engine/flash/byte_order.h"
+
 namespace cv50::fwpkg {
 namespace {
 
@@ -104,6 +106,47 @@ std::uint8_t shortNameChecksum(const ShortName& name) {
     std::uint8_t sum = 0;
     for (std::uint8_t c : name) sum = static_cast<std::uint8_t>(((sum & 1) << 7) + (sum >> 1) + c);
     return sum;
+}
+
+DosStamp dosStamp(int year, int month, int day, int hour, int minute, int second) {
+    DosStamp s;
+    s.date =
+        static_cast<std::uint16_t>((std::clamp(year, 1980, 2107) - 1980) << 9 | month << 5 | day);
+    s.time = static_cast<std::uint16_t>(hour << 11 | minute << 5 | second / 2);
+    return s;
+}
+
+std::array<std::uint8_t, 32> shortNameEntry(const ShortName& name, std::uint8_t attributes,
+                                            std::uint32_t cluster, std::uint32_t size, int fatType,
+                                            DosStamp stamp) {
+    using flash::storeLe16;
+    using flash::storeLe32;
+    std::array<std::uint8_t, 32> e{};
+    std::copy(name.begin(), name.end(), e.begin());
+    e[11] = attributes;
+    storeLe16(e, 14, stamp.time);
+    storeLe16(e, 16, stamp.date);
+    storeLe16(e, 18, stamp.date);
+    storeLe16(e, 20, static_cast<std::uint16_t>(fatType == 32 ? cluster >> 16 : 0));
+    storeLe16(e, 22, stamp.time);
+    storeLe16(e, 24, stamp.date);
+    storeLe16(e, 26, static_cast<std::uint16_t>(cluster));
+    storeLe32(e, 28, size);
+    return e;
+}
+
+ShortName volumeLabelName(const std::string& label) {
+    if (label.size() > 11) throw std::runtime_error("the volume label has more than 11 characters");
+    ShortName out;
+    out.fill(' ');
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(label[i]);
+        if (c != ' ' && !shortNameChar(c))
+            throw std::runtime_error(
+                "the volume label may hold only A-Z, 0-9, spaces and !#$%&'()-@^_`{}~");
+        out[i] = c;
+    }
+    return out;
 }
 
 std::vector<std::array<std::uint8_t, 32>> longNameEntries(const std::u16string& name,

@@ -83,24 +83,18 @@ std::string utf8FromUtf16(const std::vector<std::uint16_t>& units) {
     return out;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
 // The long name being gathered from the parts that precede a short entry.
 class LongNameParts {
 public:
     void reset() { expected_ = -1; }
-    void add(const std::uint8_t* e) {
+    void add(const std::uint8_t* e, std::uint32_t slot) {
         const int seq = e[0] & 0x1F;
         if (e[0] & 0x40) {
             if (seq < 1 || seq > kMaxLongNameParts) return reset();
             units_.assign(static_cast<std::size_t>(seq) * kLongNameChars, 0xFFFF);
             checksum_ = e[13];
             expected_ = seq;
+            firstSlot_ = slot;
         } else if (expected_ <= 0 || seq != expected_ || e[13] != checksum_) {
             return reset();
         }
@@ -110,22 +104,33 @@ public:
             units_[static_cast<std::size_t>(seq - 1) * kLongNameChars + i] = le16(e + kOffsets[i]);
         --expected_;
     }
-    // The name when every part was seen and they belong to this short entry.
-    std::string take(const std::uint8_t* shortEntry) {
-        std::string name;
-        if (expected_ == 0 && checksum_ == shortNameChecksum(shortEntry))
+    // True, with the name and the slot of its first part, when every part was seen and
+    // they belong to this short entry.
+    bool take(const std::uint8_t* shortEntry, std::string& name, std::uint32_t& firstSlot) {
+        const bool belongs = expected_ == 0 && checksum_ == shortNameChecksum(shortEntry);
+        if (belongs) {
             name = utf8FromUtf16(units_);
+            firstSlot = firstSlot_;
+        }
         reset();
-        return name;
+        return belongs;
     }
 
 private:
     int expected_ = -1;
+    std::uint32_t firstSlot_ = 0;
     std::uint8_t checksum_ = 0;
     std::vector<std::uint16_t> units_;
 };
 
 }  // namespace
+
+bool sameFatName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
 
 const char* describe(FatError error) {
     switch (error) {
@@ -301,15 +306,13 @@ FatError FatVolume::directoryBytes(const FatEntry& directory, std::vector<std::u
     return FatError::Ok;
 }
 
-FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) {
+FatError parseDirectory(std::span<const std::uint8_t> bytes, FatType type,
+                        std::uint64_t volumeBytes, std::vector<FatEntry>& out) {
     out.clear();
-    std::vector<std::uint8_t> bytes;
-    if (const FatError e = directoryBytes(directory, bytes); e != FatError::Ok) return e;
-    const std::uint64_t volumeBytes =
-        std::uint64_t(geometry_.clusterCount) * geometry_.clusterBytes();
     LongNameParts longName;
     for (std::size_t at = 0; at + kEntrySize <= bytes.size(); at += kEntrySize) {
         const std::uint8_t* e = bytes.data() + at;
+        const auto slot = static_cast<std::uint32_t>(at / kEntrySize);
         if (e[0] == 0x00) break;
         if (e[0] == 0xE5) {
             longName.reset();
@@ -317,7 +320,7 @@ FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) 
         }
         const std::uint8_t attr = e[11];
         if ((attr & 0x3F) == kAttrLongName) {
-            longName.add(e);
+            longName.add(e, slot);
             continue;
         }
         if (attr & kAttrVolume) {
@@ -335,12 +338,13 @@ FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) 
         }
         FatEntry entry;
         entry.shortName = ext.empty() ? base : base + "." + ext;
-        entry.name = longName.take(e);
-        if (entry.name.empty()) entry.name = entry.shortName;
+        entry.firstSlot = slot;
+        if (!longName.take(e, entry.name, entry.firstSlot) || entry.name.empty())
+            entry.name = entry.shortName;
+        entry.slotCount = slot - entry.firstSlot + 1;
         entry.directory = (attr & kAttrDirectory) != 0;
         entry.firstCluster = le16(e + 26);
-        if (geometry_.type == FatType::Fat32)
-            entry.firstCluster |= std::uint32_t(le16(e + 20)) << 16;
+        if (type == FatType::Fat32) entry.firstCluster |= std::uint32_t(le16(e + 20)) << 16;
         entry.size = le32(e + 28);
         if (entry.shortName.empty() || (entry.directory && entry.firstCluster < 2) ||
             (!entry.directory && entry.size > volumeBytes))
@@ -348,6 +352,14 @@ FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) 
         out.push_back(std::move(entry));
     }
     return FatError::Ok;
+}
+
+FatError FatVolume::list(const FatEntry& directory, std::vector<FatEntry>& out) {
+    out.clear();
+    std::vector<std::uint8_t> bytes;
+    if (const FatError e = directoryBytes(directory, bytes); e != FatError::Ok) return e;
+    return parseDirectory(bytes, geometry_.type,
+                          std::uint64_t(geometry_.clusterCount) * geometry_.clusterBytes(), out);
 }
 
 FatError FatVolume::find(std::string_view path, FatEntry& out) {
@@ -362,7 +374,7 @@ FatError FatVolume::find(std::string_view path, FatEntry& out) {
         std::vector<FatEntry> entries;
         if (const FatError e = list(current, entries); e != FatError::Ok) return e;
         const auto hit = std::find_if(entries.begin(), entries.end(), [&](const FatEntry& f) {
-            return sameName(f.name, part) || sameName(f.shortName, part);
+            return sameFatName(f.name, part) || sameFatName(f.shortName, part);
         });
         if (hit == entries.end()) return FatError::NotFound;
         current = *hit;

@@ -55,7 +55,18 @@ struct FatEntry {
     bool root = false;  // the root folder, which has no name
     std::uint32_t firstCluster = 0;
     std::uint32_t size = 0;
+    // Where the entry sits in its directory, in 32-byte slots, its long-name parts included.
+    std::uint32_t firstSlot = 0;
+    std::uint32_t slotCount = 0;
 };
+
+// Whether two names are the same entry's name: equal without regard to ASCII case.
+bool sameFatName(std::string_view a, std::string_view b);
+
+// The entries in a directory's bytes, as FatVolume::list gives them. `volumeBytes` bounds
+// the size a file may claim.
+FatError parseDirectory(std::span<const std::uint8_t> bytes, FatType type,
+                        std::uint64_t volumeBytes, std::vector<FatEntry>& out);
 
 class FatVolume {
 public:

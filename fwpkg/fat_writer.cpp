@@ -15,8 +15,6 @@ namespace cv50::fwpkg {
 namespace {
 
 constexpr std::uint32_t kSectorSize = 512;
-constexpr std::uint16_t kDosDate = ((2008 - 1980) << 9) | (12 << 5) | 20;  // fixed: same input,
-constexpr std::uint16_t kDosTime = (12 << 11);                             // same image
 constexpr std::uint32_t kFat32Reserved = 32;
 
 void put16(std::uint8_t* p, std::uint32_t v) {
@@ -178,38 +176,6 @@ public:
     }
 };
 
-std::array<std::uint8_t, 32> shortEntry(const ShortName& name, std::uint8_t attr,
-                                        std::uint32_t cluster, std::uint32_t size, int fatType) {
-    std::array<std::uint8_t, 32> e{};
-    std::copy(name.begin(), name.end(), e.begin());
-    e[11] = attr;
-    put16(&e[14], kDosTime);
-    put16(&e[16], kDosDate);
-    put16(&e[18], kDosDate);
-    put16(&e[20], fatType == 32 ? cluster >> 16 : 0);
-    put16(&e[22], kDosTime);
-    put16(&e[24], kDosDate);
-    put16(&e[26], cluster & 0xFFFF);
-    put32(&e[28], size);
-    return e;
-}
-
-ShortName labelName(const std::string& label) {
-    if (label.size() > 11) throw std::runtime_error("the volume label has more than 11 characters");
-    ShortName out;
-    out.fill(' ');
-    for (std::size_t i = 0; i < label.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(label[i]);
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
-                        std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
-        if (!ok)
-            throw std::runtime_error(
-                "the volume label may hold only A-Z, 0-9, spaces and !#$%&'()-@^_`{}~");
-        out[i] = c;
-    }
-    return out;
-}
-
 std::vector<std::uint8_t> directoryContent(const Planned& dir, const Planned* parent, bool root,
                                            const ShortName& label, int fatType,
                                            std::size_t capacity) {
@@ -219,21 +185,21 @@ std::vector<std::uint8_t> directoryContent(const Planned& dir, const Planned* pa
     };
     if (root) {
         if (label != ShortName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '})
-            add(shortEntry(label, 0x08, 0, 0, fatType));
+            add(shortNameEntry(label, 0x08, 0, 0, fatType));
     } else {
         ShortName dot;
         dot.fill(' ');
         dot[0] = '.';
-        add(shortEntry(dot, 0x10, dir.firstCluster, 0, fatType));
+        add(shortNameEntry(dot, 0x10, dir.firstCluster, 0, fatType));
         dot[1] = '.';
-        add(shortEntry(dot, 0x10,
+        add(shortNameEntry(dot, 0x10,
                        parent != nullptr && parent->parent != nullptr ? parent->firstCluster : 0, 0,
                        fatType));
     }
     for (const auto& c : dir.children) {
         if (!c->longName.empty())
             for (const auto& e : longNameEntries(c->longName, c->shortName)) add(e);
-        add(shortEntry(c->shortName, c->node->directory ? 0x10 : 0x20, c->firstCluster,
+        add(shortNameEntry(c->shortName, c->node->directory ? 0x10 : 0x20, c->firstCluster,
                        c->node->directory ? 0 : static_cast<std::uint32_t>(c->size), fatType));
     }
     out.resize(capacity, 0);
@@ -280,7 +246,7 @@ std::uint64_t writeFatImage(const FatNode& rootNode, const FatWriteOptions& opti
     root.node = &rootNode;
     plan(root);
     sizeDirectories(root, true);
-    const ShortName label = labelName(options.label);
+    const ShortName label = volumeLabelName(options.label);
     const Geometry g = chooseGeometry(options.fatType, root);
     const std::uint32_t clusterBytes = g.clusterBytes();
 
