@@ -75,8 +75,8 @@ public:
     PlayerSpec player(const json& v, const std::string& where) const {
         object(v, where);
         checkKeys(v, where, {"mode", "present", "enumerateDelay", "mountDelay", "diskId",
-                             "friendlyName", "ids", "script", "versions", "ejectVetoes", "nand",
-                             "timing", "faults"});
+                             "friendlyName", "ids", "script", "versions", "ejectVetoes", "driveType",
+                             "nand", "timing", "faults"});
         PlayerSpec p;
         if (v.contains("mode")) p.mode = mode(v["mode"], where + ".mode");
         if (v.contains("present")) p.present = boolean(v["present"], where + ".present");
@@ -111,6 +111,7 @@ public:
                 fail(where + ".ejectVetoes", "expected a count, or -1 for always");
             p.ejectVetoes = n.get<int>();
         }
+        if (v.contains("driveType")) p.fixedDrive = driveType(v["driveType"], where + ".driveType");
         if (v.contains("nand")) p.nand = parseNandSpec(v["nand"], where + ".nand", source());
         if (v.contains("timing"))
             p.timing = parseTimingSpec(v["timing"], where + ".timing", source());
@@ -124,6 +125,14 @@ public:
         return p;
     }
 
+    // True for a fixed drive.
+    bool driveType(const json& v, const std::string& where) const {
+        const std::string type = string(v, where);
+        if (type != "removable" && type != "fixed")
+            fail(where, "expected \"removable\" or \"fixed\"");
+        return type == "fixed";
+    }
+
     DriveSpec drive(const json& v, const std::string& where) const {
         object(v, where);
         checkKeys(v, where, {"letter", "type", "target"});
@@ -133,12 +142,7 @@ public:
         if (letter.size() != 1 || letter[0] < 'D' || letter[0] > 'Z')
             fail(where + ".letter", "expected one upper-case letter from D to Z");
         d.letter = letter[0];
-        if (v.contains("type")) {
-            const std::string type = string(v["type"], where + ".type");
-            if (type != "removable" && type != "fixed")
-                fail(where + ".type", "expected \"removable\" or \"fixed\"");
-            d.removable = type == "removable";
-        }
+        if (v.contains("type")) d.removable = !driveType(v["type"], where + ".type");
         if (v.contains("target")) d.target = string(v["target"], where + ".target");
         return d;
     }
@@ -204,9 +208,12 @@ public:
 
     Scenario scenario(const json& root) const {
         object(root, "");
-        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives", "state"});
+        checkKeys(root, "",
+                  {"controllers", "speed", "windows", "time", "drives", "state", "formatLibrary"});
         Scenario s;
         if (root.contains("state")) s.stateFolder = string(root["state"], "state");
+        if (root.contains("formatLibrary"))
+            s.formatLibrary = boolean(root["formatLibrary"], "formatLibrary");
         if (root.contains("speed")) {
             const json& v = root["speed"];
             if (!v.is_number() || v.get<double>() <= 0 || v.get<double>() > 1e6)

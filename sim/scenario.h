@@ -13,6 +13,7 @@
 // adds volumes that belong to no player (drive C: is always there, fixed).
 // "state": FOLDER keeps every player's flash and disk in files named after its port, so a
 // player flashed by one run is found flashed by the next.
+// "formatLibrary": false makes the system's format library ("fmifs.dll") missing.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +56,7 @@ struct PlayerEvent {
 //   "enumerateDelay": 1.0, "mountDelay": 1.0 | null, "diskId": "...", "friendlyName": "...",
 //   "ids": {"corvUsb": [VID, PID], "corvMsc": [VID, PID]},
 //   "versions": {"loader": [HIGH, LOW], "system": [HIGH, LOW]}, "ejectVetoes": 0,
+//   "driveType": "removable" | "fixed",
 //   "nand": {...}, "timing": {...}, "faults": {...},  (keys in sim/nand_spec.h)
 //   "script": [{"at": 2.5, "action": "unplug" | "plug" | "switch", "mode": "loader"}]}}
 // A player in loader mode reports bcdUSB 0x0201, in mask ROM 0x0200, both with the CorvUsb
@@ -62,7 +64,8 @@ struct PlayerEvent {
 // seconds after it arrives (null: never) on the next free drive letter from D. Every change
 // of mode leaves the bus and comes back `enumerateDelay` seconds later with a new device
 // node, instance id and path. "versions" are what the disk's version command reports;
-// "ejectVetoes" is how many eject requests the player vetoes (-1: all). In loader mode
+// "ejectVetoes" is how many eject requests the player vetoes (-1: all); "driveType" is how
+// its volume is reported (removable unless "fixed"). In loader mode
 // (and in mask ROM once the boot programs ran) the player answers the CorvUsb commands
 // from its NAND; a reset brings it back as Loader when its boot ROM finds a valid ID Block
 // copy, else as MaskRom, and as a disk when the reset flag was set.
@@ -78,6 +81,7 @@ struct PlayerSpec {
     std::uint16_t loaderHigh = 0x0001, loaderLow = 0x0000;
     std::uint16_t systemHigh = 0x0001, systemLow = 0x0000;
     int ejectVetoes = 0;
+    bool fixedDrive = false;  // "driveType": "fixed"
     std::vector<PlayerEvent> script;
     NandSpec nand;      // "nand"
     TimingSpec timing;  // "timing"
@@ -115,7 +119,8 @@ struct Scenario {
     std::optional<os::LocalTime> startTime;
     std::vector<ControllerSpec> controllers;
     std::vector<DriveSpec> drives;
-    std::string stateFolder;  // "state": players' flash kept here between runs
+    std::string stateFolder;    // "state": players' flash kept here between runs
+    bool formatLibrary = true;  // "formatLibrary"
 };
 
 // Parses scenario text; `source` names it in errors. Throws ScenarioError.

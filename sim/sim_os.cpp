@@ -21,6 +21,7 @@
 
 #include "engine/os/scsi_pass_through.h"
 #include "sim/boot_rom/power_on.h"
+#include "sim/format_library.h"
 #include "sim/msc_firmware.h"
 #include "sim/text.h"
 
@@ -29,13 +30,15 @@ SimOs::SimOs(const Scenario& scenario)
     : world_(scenario),
       clock_(scenario.speed, scenario.startTime),
       windows_(scenario.windows),
-      stateFolder_(scenario.stateFolder) {
+      stateFolder_(scenario.stateFolder),
+      formatLibrary_(scenario.formatLibrary) {
     loadState();
     std::lock_guard lock(mutex_);
     reconcileEndpoints();
 }
 
 SimOs::~SimOs() {
+    forgetFormatHost(*this);
     for (const auto& p : world_.players()) p->endpoint.reset();
     saveState();
 }
@@ -331,22 +334,6 @@ std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(size);
 }
 
-os::PathKind SimOs::pathKind(const std::string& path) {
-    std::error_code ec;
-    if (path.empty()) return os::PathKind::Missing;
-    const auto status = std::filesystem::status(hostPath(path), ec);
-    if (ec || !std::filesystem::exists(status)) return os::PathKind::Missing;
-    return std::filesystem::is_directory(status) ? os::PathKind::Folder : os::PathKind::File;
-}
-
-// Copies onto simulated drives are not there yet: every copy fails, as to a missing drive.
-int SimOs::shellCopy(const std::string&, const std::string&, bool& aborted) {
-    aborted = false;
-    return 2;  // ERROR_FILE_NOT_FOUND
-}
-
-bool SimOs::copyFile(const std::string&, const std::string&) { return false; }
-
 namespace {
 
 // The host's form of a folder, ending in the engine's separator.
@@ -480,6 +467,7 @@ bool SimOs::requestEject(os::DevInst node) {
 }
 
 os::Handle SimOs::loadLibrary(const std::string& name) {
+    if (isFormatLibraryName(name)) return formatLibrary_ ? kFormatLibraryHandle : 0;
 #ifdef _WIN32
     return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
 #else
@@ -503,6 +491,7 @@ os::Handle SimOs::loadLibrary(const std::string& name) {
 
 void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
     if (library == 0) return nullptr;
+    if (library == kFormatLibraryHandle) return name == "FormatEx" ? formatExFunction(*this) : nullptr;
 #ifdef _WIN32
     return reinterpret_cast<void*>(GetProcAddress(
         reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)), name.c_str()));
@@ -512,7 +501,7 @@ void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
 }
 
 void SimOs::freeLibrary(os::Handle library) {
-    if (library == 0) return;
+    if (library == 0 || library == kFormatLibraryHandle) return;
 #ifdef _WIN32
     FreeLibrary(reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)));
 #else

@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "engine/os/os.h"
+#include "fwpkg/fat_names.h"
+#include "fwpkg/sector_device.h"
 #include "sim/corvusb_endpoint.h"
 #include "sim/scenario.h"
 #include "sim/sim_clock.h"
@@ -98,6 +101,37 @@ public:
     // Engine paths use "\"; on a host whose separator is "/" they are mapped.
     static std::string hostPath(const std::string& enginePath);
 
+    // --- The players' volumes: the format library and the shell copy ---
+    // The sector device behind the volume of drive `driveLetter`, or nullptr.
+    using VolumeProvider = std::function<std::unique_ptr<fwpkg::SectorDevice>(char driveLetter)>;
+    // Until a provider is set no volume has a device, and every format and copy fails. The
+    // provider may use withWorld(); it is never called under the world's lock.
+    void setVolumeProvider(VolumeProvider provider);
+
+    // One call of the format library's FormatEx, as it was made, and how it ended.
+    struct FormatRequest {
+        char letter = 0;
+        int mediaKind = 0;
+        bool quick = false;
+        std::string fileSystem;
+        std::string label;
+        std::uint32_t clusterBytes = 0;
+        bool succeeded = false;
+        std::string error;  // why it failed
+    };
+    // Formats the volume of `request.letter` as FormatEx was asked to; kept for
+    // formatRequests(). True when the volume is now empty and FAT32.
+    bool formatVolume(FormatRequest request);
+    // Every format asked for so far, oldest first.
+    std::vector<FormatRequest> formatRequests() const;
+
+    // Writes the whole volume of drive `letter`, or of the player on the port `layer`
+    // ("4-2"), to the host file `hostPath`. False, with the reason in `error`, when there is
+    // no such volume or it cannot be read or written.
+    bool saveVolumeImage(char letter, const std::string& hostPath, std::string& error);
+    bool saveVolumeImageOfLayer(const std::string& layer, const std::string& hostPath,
+                                std::string& error);
+
 private:
     // What an open handle refers to: a controller (by index), a hub (by name, looked up
     // on every request so a hub that left the bus fails cleanly), a pipe, a volume or a
@@ -132,6 +166,20 @@ private:
     std::optional<std::string> tempFolder_;
     std::string stateFolder_;
     os::Handle nextHandle_ = 0x100;
+
+    // The drive letter of a player's mounted volume in an engine path ("E:", "e:\x"), or 0.
+    char playerVolumeOf(const std::string& enginePath);
+    // Under volumeMutex_: the device of the volume of `letter`, or nullptr with `error` set.
+    std::unique_ptr<fwpkg::SectorDevice> volumeDevice(char letter, std::string& error);
+    // The simulated time, as directory entries hold it.
+    fwpkg::DosStamp dosStampNow();
+
+    // One format or copy at a time. Taken before mutex_, never while it is held, since the
+    // provider may take mutex_.
+    mutable std::mutex volumeMutex_;
+    VolumeProvider volumeProvider_;
+    std::vector<FormatRequest> formatRequests_;
+    const bool formatLibrary_;
 };
 
 // The simulator for a process that did not name one explicitly: the scenario file

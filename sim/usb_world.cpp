@@ -227,7 +227,7 @@ void UsbWorld::mount(SimPlayer& player) {
     while (letter <= 'Z' && drives_.count(letter)) ++letter;
     if (letter > 'Z') return;  // no letter left: the volume stays without one
     const std::string target = format("\\Device\\HarddiskVolume%u", nextVolume_++);
-    drives_[letter] = Drive{true, target};
+    drives_[letter] = Drive{!player.spec.fixedDrive, target};
     player.driveLetter = letter;
 
     const std::string diskId = *instanceId(player.diskNode);

@@ -87,7 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"speed": 0, "controllers": []})", "speed"},
         BadCase{R"({"windows": "11", "controllers": []})", "unknown Windows version"},
         BadCase{R"({"time": "yesterday", "controllers": []})", "expected a local time"},
-        BadCase{R"({"controllers": [], "extra": true})", "unknown key \"extra\""}));
+        BadCase{R"({"controllers": [], "extra": true})", "unknown key \"extra\""},
+        BadCase{R"({"formatLibrary": "no", "controllers": []})",
+                "formatLibrary: expected true or false"},
+        BadCase{R"({"controllers": [{"ports": [{"player": {"driveType": "cdrom"}}]}]})",
+                "ports[0].player.driveType: expected \"removable\" or \"fixed\""}));
 
 TEST(Scenario, DeeplyNestedHubsAreRefusedNotRecursedForever) {
     std::string text = "null";
