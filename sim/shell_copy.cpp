@@ -62,6 +62,18 @@ std::unique_ptr<fwpkg::SectorDevice> SimOs::volumeDevice(char letter, std::strin
     return device;
 }
 
+fwpkg::FatResult SimOs::editVolume(char letter,
+                                   const std::function<fwpkg::FatResult(fwpkg::FatEditor&)>& edit) {
+    std::lock_guard lock(volumeMutex_);
+    std::string error;
+    const auto device = volumeDevice(letter, error);
+    if (!device) return fwpkg::FatResult::failed(error);
+    std::unique_ptr<fwpkg::FatEditor> editor;
+    if (fwpkg::FatResult r = fwpkg::FatEditor::open(*device, editor); !r) return r;
+    editor->setStamp(dosStampNow());
+    return edit(*editor);
+}
+
 fwpkg::DosStamp SimOs::dosStampNow() {
     const os::LocalTime t = clock_.localTime();
     return fwpkg::dosStamp(t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -113,31 +125,19 @@ int SimOs::shellCopy(const std::string& sourcePattern, const std::string& destin
     if ((content && !folder) || (!folder && !std::filesystem::is_regular_file(host, ec)))
         return kErrorFileNotFound;
 
-    std::lock_guard lock(volumeMutex_);
-    std::string error;
-    const auto device = volumeDevice(letter, error);
-    std::unique_ptr<fwpkg::FatEditor> editor;
-    fwpkg::FatResult r =
-        device ? fwpkg::FatEditor::open(*device, editor) : fwpkg::FatResult::failed(error);
-    if (!r) {
-        std::cerr << "cv50 simulator: cannot copy to " << letter << ": " << r.message << "\n";
-        return kErrorPathNotFound;
-    }
-    editor->setStamp(dosStampNow());
-    const std::string target = insideVolume(destination);
-    if (content)
-        r = editor->addHostFolder(host, target);
-    else if (folder)
-        r = editor->addHostFolder(host, joined(target, fileName(host)));
-    else
-        r = editor->addHostFile(host, joined(target, fileName(host)));
-    if (!r) {
-        // The shell stops at the first error and shows it.
-        std::cerr << "cv50 simulator: the copy to " << letter << ": stopped: " << r.message << "\n";
-        aborted = true;
-        return kErrorWriteFault;
-    }
-    return 0;
+    bool started = false;
+    const fwpkg::FatResult r = editVolume(letter, [&](fwpkg::FatEditor& editor) {
+        started = true;
+        const std::string target = insideVolume(destination);
+        if (content) return editor.addHostFolder(host, target);
+        if (folder) return editor.addHostFolder(host, joined(target, fileName(host)));
+        return editor.addHostFile(host, joined(target, fileName(host)));
+    });
+    if (r) return 0;
+    // The shell stops at the first error and shows it.
+    std::cerr << "cv50 simulator: the copy to " << letter << ": stopped: " << r.message << "\n";
+    aborted = started;
+    return started ? kErrorWriteFault : kErrorPathNotFound;
 }
 
 bool SimOs::copyFile(const std::string& source, const std::string& destination) {
@@ -146,16 +146,8 @@ bool SimOs::copyFile(const std::string& source, const std::string& destination) 
     std::error_code ec;
     const std::filesystem::path host = hostPath(source);
     if (letter == 0 || target.empty() || !std::filesystem::is_regular_file(host, ec)) return false;
-    std::lock_guard lock(volumeMutex_);
-    std::string error;
-    const auto device = volumeDevice(letter, error);
-    std::unique_ptr<fwpkg::FatEditor> editor;
-    fwpkg::FatResult r =
-        device ? fwpkg::FatEditor::open(*device, editor) : fwpkg::FatResult::failed(error);
-    if (r) {
-        editor->setStamp(dosStampNow());
-        r = editor->addHostFile(host, target);
-    }
+    const fwpkg::FatResult r = editVolume(
+        letter, [&](fwpkg::FatEditor& editor) { return editor.addHostFile(host, target); });
     if (!r) std::cerr << "cv50 simulator: cannot copy " << source << ": " << r.message << "\n";
     return r.ok;
 }

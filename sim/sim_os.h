@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/os/os.h"
-#include "fwpkg/fat_names.h"
+#include "fwpkg/fat_editor.h"
 #include "fwpkg/sector_device.h"
 #include "sim/corvusb_endpoint.h"
 #include "sim/scenario.h"
@@ -171,6 +171,10 @@ private:
     char playerVolumeOf(const std::string& enginePath);
     // Under volumeMutex_: the device of the volume of `letter`, or nullptr with `error` set.
     std::unique_ptr<fwpkg::SectorDevice> volumeDevice(char letter, std::string& error);
+    // Runs `edit` on the volume of `letter` under volumeMutex_; fails without running it
+    // when the volume has no device or no FAT32 file system.
+    fwpkg::FatResult editVolume(char letter,
+                                const std::function<fwpkg::FatResult(fwpkg::FatEditor&)>& edit);
     // The simulated time, as directory entries hold it.
     fwpkg::DosStamp dosStampNow();
 

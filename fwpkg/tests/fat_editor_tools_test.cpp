@@ -1,53 +1,20 @@
 // Volumes formatted and filled by the editor, judged by dosfstools and mtools.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "fwpkg/fat_editor.h"
 #include "fwpkg/memory_sector_device.h"
 #include "fwpkg/sector_device_io.h"
 #include "fwpkg/tests/fat_test_support.h"
+#include "fwpkg/tests/host_tools.h"
 
 namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
 namespace fs = std::filesystem;
-
-struct Shell {
-    int status = -1;
-    std::string output;
-};
-
-Shell run(const std::string& command) {
-    Shell r;
-    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string shellQuoted(const fs::path& p) { return "'" + p.string() + "'"; }
-
-void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class FatEditorTools : public ::testing::Test {
 protected:

@@ -11,43 +11,13 @@
 #include "engine/flash/boot_head.h"
 #include "fwpkg/packer.h"
 #include "fwpkg/tests/fat_test_support.h"
+#include "fwpkg/tests/host_tools.h"
 
 namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
 namespace fs = std::filesystem;
-
-struct Shell {
-    int status = -1;
-    std::string output;
-};
-
-Shell run(const std::string& command) {
-    Shell r;
-    std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
-
-void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class FatToolsTest : public ::testing::TestWithParam<int> {
 protected:
@@ -80,24 +50,24 @@ TEST_P(FatToolsTest, PackedImagePassesFsckListsWithMtoolsAndMd5sumAgrees) {
     const PackedImage packed = packImage(input, image);
     ASSERT_EQ(fs::file_size(image), packed.totalBytes);
 
-    const Shell fsck = run("fsck.fat -n -v " + quoted(image));
+    const Shell fsck = run("fsck.fat -n -v " + shellQuoted(image));
     EXPECT_EQ(fsck.status, 0) << fsck.output;
     EXPECT_NE(fsck.output.find(std::to_string(GetParam()) + " bit entries"), std::string::npos)
         << fsck.output;
 
-    const Shell list = run("MTOOLS_SKIP_CHECK=1 mdir -/ -i " + quoted(image) + " ::");
+    const Shell list = run("MTOOLS_SKIP_CHECK=1 mdir -/ -i " + shellQuoted(image) + " ::");
     EXPECT_EQ(list.status, 0) << list.output;
     EXPECT_NE(list.output.find("Read Me First.txt"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("font.bin"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("CVBOOT"), std::string::npos) << list.output;
 
-    const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -n -i " + quoted(image) +
-                           " ::/SYSTEM/font.bin " + quoted(dir / "font.out"));
+    const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -n -i " + shellQuoted(image) +
+                           " ::/SYSTEM/font.bin " + shellQuoted(dir / "font.out"));
     EXPECT_EQ(copy.status, 0) << copy.output;
     EXPECT_EQ(readFile(dir / "font.out"), pattern(9000, 2));
 
     const Shell md5 = run("head -c " + std::to_string(packed.totalBytes - 32) + " " +
-                          quoted(image) + " | md5sum");
+                          shellQuoted(image) + " | md5sum");
     ASSERT_EQ(md5.status, 0);
     EXPECT_EQ(md5.output.substr(0, 32), packed.checkValue);
     const std::vector<std::uint8_t> bytes = readFile(image);
@@ -110,14 +80,14 @@ TEST_P(FatToolsTest, ReaderReadsWhatMkfsAndMcopyWrote) {
     // FAT16 needs small clusters to reach its cluster count at this size.
     const std::string clusters = GetParam() == 16 ? " -s 1" : "";
     const Shell mkfs = run("mkfs.fat -C -F " + std::to_string(GetParam()) + clusters +
-                           " -n MADEBYMKFS " + quoted(image) + " " + std::to_string(kib));
+                           " -n MADEBYMKFS " + shellQuoted(image) + " " + std::to_string(kib));
     ASSERT_EQ(mkfs.status, 0) << mkfs.output;
     writeFile(dir / "src" / "CVBOOT.BIN", pattern(12345, 5));
     writeFile(dir / "src" / "Sub Folder" / "a long name with spaces.dat", pattern(70000, 6));
     writeFile(dir / "src" / "Sub Folder" / "tiny", pattern(1, 7));
     const Shell copy =
-        run("MTOOLS_SKIP_CHECK=1 mcopy -s -i " + quoted(image) + " " +
-            quoted(dir / "src" / "CVBOOT.BIN") + " " + quoted(dir / "src" / "Sub Folder") + " ::/");
+        run("MTOOLS_SKIP_CHECK=1 mcopy -s -i " + shellQuoted(image) + " " +
+            shellQuoted(dir / "src" / "CVBOOT.BIN") + " " + shellQuoted(dir / "src" / "Sub Folder") + " ::/");
     ASSERT_EQ(copy.status, 0) << copy.output;
 
     auto source = FileSource::open(image.string());
