@@ -1,6 +1,7 @@
 // FAT32 format of a whole sector device.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "engine/flash/byte_order.h"
@@ -32,6 +33,10 @@ struct Layout {
         return kReservedSectors + std::uint64_t(kFatCount) * fatSectors;
     }
 };
+
+bool unnamed(const ShortName& label) {
+    return std::all_of(label.begin(), label.end(), [](std::uint8_t c) { return c == ' '; });
+}
 
 // The FAT must cover the clusters that remain beside it: grow it until it does.
 std::optional<Layout> layoutFor(std::uint32_t totalSectors, std::uint32_t clusterBytes) {
@@ -76,8 +81,8 @@ std::vector<std::uint8_t> bootSector(const Layout& l, const Fat32FormatOptions& 
     b[64] = 0x80;
     b[66] = 0x29;
     storeLe32(b, 67, options.volumeId);
-    const bool unnamed = std::all_of(label.begin(), label.end(), [](auto c) { return c == ' '; });
-    std::memcpy(&b[71], unnamed ? "NO NAME    " : reinterpret_cast<const char*>(label.data()), 11);
+    std::memcpy(&b[71],
+                unnamed(label) ? "NO NAME    " : reinterpret_cast<const char*>(label.data()), 11);
     std::memcpy(&b[82], "FAT32   ", 8);
     b[510] = 0x55;
     b[511] = 0xAA;
@@ -152,8 +157,7 @@ FatResult formatFat32(SectorDevice& device, const Fat32FormatOptions& options) {
     storeLe32(fatHead, 4, kEndOfChain);
     storeLe32(fatHead, 8, kEndOfChain);  // the root folder
     std::vector<std::uint8_t> root(clusterBytes, 0);
-    const bool unnamed = std::all_of(label.begin(), label.end(), [](auto c) { return c == ' '; });
-    if (!unnamed) {
+    if (!unnamed(label)) {
         const auto entry = shortNameEntry(label, 0x08, 0, 0, 32, options.stamp);
         std::copy(entry.begin(), entry.end(), root.begin());
     }
