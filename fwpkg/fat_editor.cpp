@@ -16,6 +16,7 @@ constexpr std::uint32_t kMaxFolderSlots = 65536;
 constexpr std::uint8_t kAttrDirectory = 0x10;
 constexpr std::uint8_t kAttrArchive = 0x20;
 constexpr std::uint8_t kFreeSlot = 0xE5;
+constexpr std::size_t kMaxPathChars = 1024;
 
 // The names of a path; empty parts ("a\\b", a leading "\") are skipped.
 std::vector<std::string> splitPath(std::string_view path) {
@@ -334,6 +335,9 @@ FatResult FatEditor::addHostFile(const std::filesystem::path& host, std::string_
 
 FatResult FatEditor::addHostFolder(const std::filesystem::path& host, std::string_view path) {
     namespace fs = std::filesystem;
+    // A link from a folder to one above it would lead down forever.
+    if (path.size() > kMaxPathChars)
+        return FatResult::failed("the folders under " + host.string() + " nest too deeply");
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec))

@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "engine/flash/byte_order.h"
 #include "fwpkg/memory_sector_device.h"
 #include "fwpkg/sector_device_io.h"
@@ -254,6 +262,32 @@ TEST(FatEditor, FailuresComeBackAsResultsAndLeaveTheVolumeAsItWas) {
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("/no/such/file"), std::string::npos) << missing.message;
 }
+
+#ifndef _WIN32
+TEST(FatEditor, AHostFolderCopyStopsAtTheFirstFailureAndEndsOnALinkLoop) {
+    namespace fs = std::filesystem;
+    const fs::path host = fs::temp_directory_path() / ("cv50-editor-" + std::to_string(::getpid()));
+    fs::create_directories(host / "plain");
+    std::ofstream(host / "plain" / "a.txt") << "first";
+    ASSERT_EQ(::mkfifo((host / "plain" / "b pipe").c_str(), 0600), 0);
+    std::ofstream(host / "plain" / "c.txt") << "never reached";
+    fs::create_directories(host / "loop");
+    fs::create_directory_symlink(host / "loop", host / "loop" / "again");
+
+    Volume v(40 * kMiB);
+    auto editor = v.editor();
+    FatResult r = editor->addHostFolder(host / "plain", "copy");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("b pipe: not a file"), std::string::npos) << r.message;
+    EXPECT_EQ(v.content("copy\\a.txt"), (std::vector<std::uint8_t>{'f', 'i', 'r', 's', 't'}));
+    EXPECT_EQ(v.content("copy\\c.txt"), std::nullopt);
+
+    EXPECT_FALSE(editor->addHostFolder(host / "loop", "loop").ok);
+    const auto [fsInfoFree, counted] = v.freeCounts();
+    EXPECT_EQ(fsInfoFree, counted);
+    fs::remove_all(host);
+}
+#endif
 
 TEST(FatEditor, AMediumThatFailsGivesAnErrorNotACrash) {
     Volume v(40 * kMiB);
