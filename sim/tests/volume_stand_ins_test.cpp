@@ -202,6 +202,20 @@ TEST(SimFormatLibrary, LoadsUnderAnyCaseUnlessTheScenarioTakesItAway) {
     EXPECT_EQ(missing.sim().loadLibrary("fmifs.dll"), 0u);
 }
 
+TEST(SimFormatLibrary, AFunctionKeptFromAnEarlierSimulatorFormatsThroughTheCurrentOne) {
+    device::FormatExFunction kept = nullptr;
+    {
+        World first;
+        kept = first.formatEx();
+    }
+    World second;
+    auto disk = second.attach('E', 40 * kMiB);
+    format(kept, L"E:\\", device::kMediaRemovable, L"FAT32", L"SECOND");
+    EXPECT_EQ(done.success, 1);
+    EXPECT_EQ(contentOf(*disk).label, "SECOND");
+    EXPECT_EQ(second.sim().formatRequests().size(), 1u);
+}
+
 TEST(SimFormatLibrary, WithoutAVolumeProviderEveryFormatFails) {
     ScopedSim sim(kTwoPlayers);
     const os::Handle h = sim.sim().loadLibrary("fmifs.dll");
