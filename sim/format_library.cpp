@@ -2,6 +2,7 @@
 #include "sim/format_library.h"
 
 #include <algorithm>
+#include <mutex>
 #include <string_view>
 
 #include "engine/device/format_copy.h"
@@ -11,6 +12,11 @@
 
 namespace cv50::sim {
 namespace {
+
+// FormatEx is a plain function: it finds the simulator that handed it out here. The lock
+// is held for a whole format, so that simulator cannot go away under one.
+std::mutex hostMutex;
+SimOs* formatHost = nullptr;
 
 // Text the format library was handed, when it is printable ASCII of a sane length.
 std::optional<std::string> narrowText(const wchar_t* text) {
@@ -42,11 +48,14 @@ void CV50_FORMAT_CALL simulatedFormatEx(wchar_t* root, int mediaKind, wchar_t* f
     if (labelText) request.label = upper(*labelText);
     if (!rootText || !fileSystemText || !labelText) request.error = "text that is not plain ASCII";
 
-    // A caller keeps the function for the whole process, as it would keep the library, so
-    // it is answered by whichever simulator is the backend at the time of the call.
-    auto* sim = dynamic_cast<SimOs*>(&os::current());
-    if (sim == nullptr) request.error = "the simulator is not the process's backend";
-    unsigned char success = sim != nullptr && sim->formatVolume(request) ? 1 : 0;
+    unsigned char success = 0;
+    {
+        std::lock_guard lock(hostMutex);
+        // A caller may keep the function longer than the simulator that gave it, as it
+        // would keep the library: then the process's simulator answers.
+        SimOs* sim = formatHost != nullptr ? formatHost : dynamic_cast<SimOs*>(&os::current());
+        success = sim != nullptr && sim->formatVolume(request) ? 1 : 0;
+    }
     if (callback != nullptr) callback(device::kFormatCommandDone, 0, &success);
 }
 
@@ -60,7 +69,16 @@ bool isFormatLibraryName(const std::string& name) {
     return base == "FMIFS.DLL" || base == "FMIFS";
 }
 
-void* formatExFunction() { return reinterpret_cast<void*>(&simulatedFormatEx); }
+void* formatExFunction(SimOs& host) {
+    std::lock_guard lock(hostMutex);
+    formatHost = &host;
+    return reinterpret_cast<void*>(&simulatedFormatEx);
+}
+
+void forgetFormatHost(const SimOs& host) {
+    std::lock_guard lock(hostMutex);
+    if (formatHost == &host) formatHost = nullptr;
+}
 
 bool SimOs::formatVolume(FormatRequest request) {
     std::lock_guard lock(volumeMutex_);

@@ -38,6 +38,7 @@ SimOs::SimOs(const Scenario& scenario)
 }
 
 SimOs::~SimOs() {
+    forgetFormatHost(*this);
     for (const auto& p : world_.players()) p->endpoint.reset();
     saveState();
 }
@@ -490,7 +491,7 @@ os::Handle SimOs::loadLibrary(const std::string& name) {
 
 void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
     if (library == 0) return nullptr;
-    if (library == kFormatLibraryHandle) return name == "FormatEx" ? formatExFunction() : nullptr;
+    if (library == kFormatLibraryHandle) return name == "FormatEx" ? formatExFunction(*this) : nullptr;
 #ifdef _WIN32
     return reinterpret_cast<void*>(GetProcAddress(
         reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)), name.c_str()));

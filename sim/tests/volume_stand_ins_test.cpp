@@ -10,6 +10,7 @@
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/memory_sector_device.h"
 #include "fwpkg/sector_device_io.h"
+#include "sim/testing/forwarding_os.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50::sim {
@@ -214,6 +215,24 @@ TEST(SimFormatLibrary, AFunctionKeptFromAnEarlierSimulatorFormatsThroughTheCurre
     EXPECT_EQ(done.success, 1);
     EXPECT_EQ(contentOf(*disk).label, "SECOND");
     EXPECT_EQ(second.sim().formatRequests().size(), 1u);
+}
+
+TEST(SimFormatLibrary, ASimulatorBehindAnotherBackendStillAnswers) {
+    auto owned = std::make_unique<SimOs>(parseScenario(kTwoPlayers, "test"));
+    SimOs& sim = *owned;
+    auto disk = std::make_shared<MemorySectorDevice>(40 * kMiB);
+    sim.setVolumeProvider([disk](char letter) -> std::unique_ptr<fwpkg::SectorDevice> {
+        if (letter != 'D') return nullptr;
+        return std::make_unique<SharedDevice>(disk);
+    });
+    auto previous = os::install(std::make_unique<testing::ForwardingOs>(std::move(owned)));
+    const os::Handle library = os::current().loadLibrary("fmifs.dll");
+    const auto formatEx = reinterpret_cast<device::FormatExFunction>(
+        os::current().libraryFunction(library, "FormatEx"));
+    format(formatEx, L"D:\\", device::kMediaFixed, L"FAT32", L"BEHIND");
+    EXPECT_EQ(done.success, 1);
+    EXPECT_EQ(contentOf(*disk).label, "BEHIND");
+    os::install(std::move(previous));
 }
 
 TEST(SimFormatLibrary, WithoutAVolumeProviderEveryFormatFails) {
