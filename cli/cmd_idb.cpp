@@ -6,6 +6,7 @@
 
 #include "cli/cmd_flash.h"
 #include "cli/commands.h"
+#include "cli/terminal_prompt.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_download.h"
@@ -22,16 +23,6 @@ bool hasIdBlock(const std::string& path) {
     probe.SetDevice(path);
     return probe.GetFlashInfo(probe.flashInfo) && probe.BuildFlashStateMap(0, probe.flashInfo) &&
            probe.FindAllIDB() > 0;
-}
-
-flash::PromptAnswerer terminalAnswerer(bool yes, std::istream& in, std::ostream& err) {
-    return [yes, &in, &err](const std::string& text, const std::string&) {
-        if (yes) return true;
-        err << text << " [y/N] " << std::flush;
-        std::string answer;
-        if (!std::getline(in, answer)) return false;
-        return answer == "y" || answer == "Y" || answer == "yes";
-    };
 }
 
 }  // namespace

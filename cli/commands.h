@@ -24,6 +24,7 @@ void addIdbCommand(CLI::App& app, Action& action);
 void addSnCommand(CLI::App& app, Action& action);
 // version, switch and format: a player running as a disk.
 void addDiskCommands(CLI::App& app, Action& action);
+void addUpgradeCommand(CLI::App& app, Action& action);
 // image write, under the image command.
 void addImageWriteCommand(CLI::App& image, Action& action);
 

@@ -19,6 +19,8 @@ ProgressSink& sinkSlot() {
 
 const char* progressStepName(ProgressStep step) {
     switch (step) {
+        case ProgressStep::Switch:
+            return "switch to loader";
         case ProgressStep::Upgrade:
             return "upgrade";
         case ProgressStep::DownloadBoot:

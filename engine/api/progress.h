@@ -10,6 +10,7 @@
 namespace cv50::api {
 
 enum class ProgressStep {
+    Switch,        // a disk switched to CorvUsb
     Upgrade,       // the upgrade of one device begins
     DownloadBoot,  // boot programs to a mask-ROM device
     TestDevice,    // waiting for the loader to answer ready
