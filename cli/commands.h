@@ -25,6 +25,7 @@ void addSnCommand(CLI::App& app, Action& action);
 // version, switch and format: a player running as a disk.
 void addDiskCommands(CLI::App& app, Action& action);
 void addUpgradeCommand(CLI::App& app, Action& action);
+void addSimVolumeCommand(CLI::App& app, Action& action);
 // image write, under the image command.
 void addImageWriteCommand(CLI::App& image, Action& action);
 

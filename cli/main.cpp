@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     cv50::cli::addSnCommand(app, action);
     cv50::cli::addDiskCommands(app, action);
     cv50::cli::addUpgradeCommand(app, action);
+    cv50::cli::addSimVolumeCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
