@@ -1,7 +1,6 @@
 // The four FS_ functions of CV60FSDLL over the FAT reader.
 #include "fwpkg/cv60fs.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "fwpkg/fat_reader.h"
+#include "fwpkg/package_loader.h"
 
 #if defined(_WIN32)
 #define CV60FS_EXPORT extern "C" __declspec(dllexport)
@@ -18,8 +18,6 @@
 
 namespace cv50::fwpkg {
 namespace {
-
-constexpr char kLoaderName[] = "CVBOOT.BIN";
 
 struct Package {
     std::unique_ptr<FileSource> source;
@@ -37,33 +35,6 @@ std::string hostPath(const char* path) {
         if (c == '\\') c = '/';
 #endif
     return p;
-}
-
-bool isLoaderName(const std::string& name) {
-    if (name.size() != std::strlen(kLoaderName)) return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kLoaderName[i]) return false;
-    return true;
-}
-
-bool isLoader(const FatEntry& e) {
-    return !e.directory && (isLoaderName(e.name) || isLoaderName(e.shortName));
-}
-
-// The loader's path inside the package, or an empty string.
-std::string findLoader(FatVolume& volume) {
-    std::vector<FatEntry> top;
-    if (volume.list(volume.root(), top) != FatError::Ok) return {};
-    for (const FatEntry& e : top)
-        if (isLoader(e)) return e.name;
-    for (const FatEntry& dir : top) {
-        if (!dir.directory) continue;
-        std::vector<FatEntry> inner;
-        if (volume.list(dir, inner) != FatError::Ok) continue;
-        for (const FatEntry& e : inner)
-            if (isLoader(e)) return dir.name + "\\" + e.name;
-    }
-    return {};
 }
 
 int errorOf(FatError e) {
@@ -100,7 +71,7 @@ CV60FS_EXPORT int FS_Initialize(const char* imagePath, int /*reserved1*/, int /*
 CV60FS_EXPORT int FS_GetLoaderPath(char* buffer) {
     std::lock_guard lock(packageLock);
     if (buffer == nullptr || !package.volume) return 0;
-    const std::string path = findLoader(*package.volume);
+    const std::string path = findLoaderPath(*package.volume);
     if (path.empty() || path.size() >= kLoaderPathCapacity) return 0;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return 1;

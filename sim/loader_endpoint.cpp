@@ -18,9 +18,10 @@ using cvusb::Opcode;
 // The largest data phase a loader buffers: one full LBA transfer.
 constexpr std::uint32_t kMaxDataPhase = CVU_MAX_LBA_SECTORS * kSectorSize;
 
-std::uint32_t diskSectors(const NandSpec& n) {
+std::uint32_t plainDiskSectors(const NandSpec& n) {
+    constexpr std::uint64_t kLeast = 64 * 2048;  // room for a FAT32 volume
     const std::uint64_t total = std::uint64_t{n.chipSectors} * n.chipCount();
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(total, kLeast, UINT32_MAX));
 }
 
 bool rangeFits(std::uint32_t first, std::uint32_t count, std::uint64_t limit) {
@@ -31,7 +32,7 @@ bool rangeFits(std::uint32_t first, std::uint32_t count, std::uint64_t limit) {
 
 LoaderMedia::LoaderMedia(const NandSpec& nandSpec, const TimingSpec& timingSpec,
                          const FaultSpec& faultSpec)
-    : nand(nandSpec), disk(diskSectors(nandSpec)), timing(timingSpec), faults(faultSpec) {
+    : nand(nandSpec), plainUserDisk(plainDiskSectors(nandSpec)), timing(timingSpec), faults(faultSpec) {
     for (const CommandFault& f : faults.failCommands) failuresLeft.push_back(f.times);
     if (faults.powerCutAtStep != 0) nand.cutPowerAtStep(faults.powerCutAtStep);
 }
@@ -238,6 +239,12 @@ void LoaderEndpoint::spendPages(std::uint32_t firstSector, std::uint32_t count,
     spendUs(double(last / ps - firstSector / ps + 1) * pageUs);
 }
 
+void LoaderEndpoint::spend(const NandWork& work) {
+    const TimingSpec& t = media_->timing;
+    spendUs(double(work.pagesRead) * t.pageReadUs + double(work.pagesProgrammed) * t.pageProgramUs +
+            double(work.blocksErased) * t.blockEraseUs);
+}
+
 std::int32_t LoaderEndpoint::checkRawRange(std::uint32_t first, std::uint32_t count,
                                            std::uint32_t mode) const {
     if (count == 0 || count > CVU_MAX_SECTORS || mode != 1) return CVU_ERR_ARGUMENT;
@@ -292,32 +299,36 @@ std::int32_t LoaderEndpoint::writeSector(const Command& c, std::span<const std::
 std::int32_t LoaderEndpoint::readLba(const Command& c, std::span<std::uint8_t> in) {
     const auto [first, count, unused1, unused2] = c.params;
     if (count == 0 || count > CVU_MAX_LBA_SECTORS) return CVU_ERR_ARGUMENT;
+    if (!media_->disk.layout()) return CVU_ERR_DEVICE;  // no ID Block said where the disk is
     if (!rangeFits(first, count, media_->disk.sectors())) return CVU_ERR_RANGE;
-    spendPages(first, count, media_->timing.pageReadUs);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const SectorRef where{true, first + i};
-        if (readError(where)) return CVU_ERR_READ;
-        auto bytes = in.subspan(std::size_t{i} * kSectorSize, kSectorSize);
-        media_->disk.read(first + i, bytes);
-        applyFlips(where, bytes);
-    }
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (readError({true, first + i})) return CVU_ERR_READ;
+    NandWork work;
+    const auto bytes = in.first(std::size_t{count} * kSectorSize);
+    if (!media_->disk.read(first, bytes, work)) return CVU_ERR_RANGE;
+    spend(work);
+    for (std::uint32_t i = 0; i < count; ++i)
+        applyFlips({true, first + i}, bytes.subspan(std::size_t{i} * kSectorSize, kSectorSize));
     return CVU_OK;
 }
 
 std::int32_t LoaderEndpoint::writeLba(const Command& c, std::span<const std::uint8_t> out) {
     const auto [first, count, unused1, unused2] = c.params;
     if (count == 0 || count > CVU_MAX_LBA_SECTORS) return CVU_ERR_ARGUMENT;
+    if (!media_->disk.layout()) return CVU_ERR_DEVICE;
     if (!rangeFits(first, count, media_->disk.sectors())) return CVU_ERR_RANGE;
-    spendPages(first, count, media_->timing.pageProgramUs);
-    for (std::uint32_t i = 0; i < count; ++i)
-        media_->disk.write(first + i, out.subspan(std::size_t{i} * kSectorSize, kSectorSize));
+    NandWork work;
+    if (!media_->disk.write(first, out.first(std::size_t{count} * kSectorSize), work))
+        return CVU_ERR_RANGE;
+    spend(work);
     return CVU_OK;
 }
 
+// Without a layout there is no system disk, so nothing to erase.
 std::int32_t LoaderEndpoint::eraseSystemDisk() {
-    media_->disk.clear();
-    const NandSpec& n = media_->nand.spec();
-    spendUs(double(media_->disk.sectors() / n.blockSectors) * media_->timing.blockEraseUs);
+    NandWork work;
+    media_->disk.eraseSystemDisk(work);
+    spend(work);
     return CVU_OK;
 }
 

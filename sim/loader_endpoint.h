@@ -12,7 +12,9 @@
 
 #include "cvusbcomm/wire.h"
 #include "sim/corvusb_endpoint.h"
+#include "sim/memory_disk.h"
 #include "sim/nand.h"
+#include "sim/nand_disk.h"
 #include "sim/nand_spec.h"
 #include "sim/sim_clock.h"
 
@@ -22,9 +24,15 @@ namespace cv50::sim {
 struct LoaderMedia {
     explicit LoaderMedia(const NandSpec& nandSpec, const TimingSpec& timingSpec = {},
                          const FaultSpec& faultSpec = {});
+    LoaderMedia(const LoaderMedia&) = delete;
+    LoaderMedia& operator=(const LoaderMedia&) = delete;
 
     Nand nand;
-    FlatDisk disk;  // as large as all chips together
+    NandDisk disk{nand};  // laid out from the ID Block the boot ROM last accepted
+    NandDiskPart userDisk{disk, &NandDisk::userDisk};
+    // The user disk of a player that runs as a disk without a layout on its NAND (a
+    // scenario's disk on blank flash): as large as all chips, at least 64 MiB.
+    MemoryDisk plainUserDisk;
     TimingSpec timing;
     FaultSpec faults;
     std::vector<std::uint32_t> failuresLeft;  // per faults.failCommands entry
@@ -71,6 +79,7 @@ private:
 
     void spendUs(double us) { debtUs_ += us; }
     void spendPages(std::uint32_t firstSector, std::uint32_t count, std::uint32_t pageUs);
+    void spend(const NandWork& work);
     void settleTime();
 
     std::mutex mutex_;

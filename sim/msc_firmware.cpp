@@ -32,10 +32,19 @@ bool answerScsiRequest(UsbWorld& world, SimPlayer& player, std::span<std::uint8_
     switch (vendor->command) {
         case kReadVersion: {
             std::uint8_t version[12] = {};
-            put16(version, 0, player.spec.loaderLow);
-            put16(version, 2, player.spec.loaderHigh);
-            put16(version, 8, player.spec.systemLow);
-            put16(version, 10, player.spec.systemHigh);
+            if (const auto& layout = player.media->disk.layout(); layout && player.image) {
+                // The loader's word as the ID Block records it; the system's from the tail block.
+                put16(version, 0, layout->loaderVersion & 0xFF);
+                put16(version, 2, layout->loaderVersion >> 8);
+                const std::uint32_t system = player.image->systemVersion.value_or(0xFFFFFFFF);
+                put16(version, 8, static_cast<std::uint16_t>(system));
+                put16(version, 10, static_cast<std::uint16_t>(system >> 16));
+            } else {
+                put16(version, 0, player.spec.loaderLow);
+                put16(version, 2, player.spec.loaderHigh);
+                put16(version, 8, player.spec.systemLow);
+                put16(version, 10, player.spec.systemHigh);
+            }
             std::copy_n(version, std::min<std::size_t>(12, parsed->dataLength), data.begin());
             return true;
         }

@@ -1,4 +1,4 @@
-// The NAND model and the flat logical disk.
+// The NAND model.
 #include "sim/nand.h"
 
 #include <algorithm>
@@ -11,27 +11,7 @@ using cvusb::kRawSectorSize;
 using cvusb::kSectorSize;
 
 constexpr char kNandMagic[8] = {'C', 'V', '5', '0', 'N', 'A', 'N', 'D'};
-constexpr char kDiskMagic[8] = {'C', 'V', '5', '0', 'D', 'I', 'S', 'K'};
 constexpr std::uint64_t kVersion = 1;
-
-bool readMagic(std::istream& in, const char (&magic)[8]) {
-    char got[8] = {};
-    return in.read(got, 8) && std::equal(got, got + 8, magic);
-}
-
-bool openForLoad(std::ifstream& in, const std::string& path, const char (&magic)[8],
-                 std::string& error) {
-    in.open(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the file";
-        return false;
-    }
-    if (!readMagic(in, magic) || readLe(in, 4) != kVersion) {
-        error = path + ": not a state file of this kind and version";
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -111,8 +91,7 @@ bool Nand::save(const std::string& path, std::string& error) const {
     return saveStateFile(
         path,
         [&](std::ostream& out) {
-            out.write(kNandMagic, 8);
-            writeLe(out, kVersion, 4);
+            writeStateHeader(out, kNandMagic, kVersion);
             writeLe(out, spec_.chipMask, 1);
             writeLe(out, spec_.chipSectors, 4);
             writeLe(out, spec_.blockSectors, 2);
@@ -129,7 +108,7 @@ bool Nand::save(const std::string& path, std::string& error) const {
 
 bool Nand::load(const std::string& path, std::string& error) {
     std::ifstream in;
-    if (!openForLoad(in, path, kNandMagic, error)) return false;
+    if (!openStateFile(in, path, kNandMagic, kVersion, error)) return false;
     const auto mask = readLe(in, 1), chipSectors = readLe(in, 4), blockSectors = readLe(in, 2),
                pageSectors = readLe(in, 1);
     if (mask != spec_.chipMask || chipSectors != spec_.chipSectors ||
@@ -157,48 +136,6 @@ bool Nand::load(const std::string& path, std::string& error) {
         return false;
     }
     grownBad_ = std::move(grown);
-    store_ = std::move(store);
-    return true;
-}
-
-FlatDisk::FlatDisk(std::uint32_t sectors)
-    : sectors_(sectors), store_(std::size_t{kChunkSectors} * kSectorSize, 0x00) {}
-
-void FlatDisk::read(std::uint32_t sector, std::span<std::uint8_t> out) const {
-    store_.read(sector / kChunkSectors, std::size_t{sector % kChunkSectors} * kSectorSize,
-                out.first(kSectorSize));
-}
-
-void FlatDisk::write(std::uint32_t sector, std::span<const std::uint8_t> in) {
-    auto chunk = store_.chunk(sector / kChunkSectors);
-    std::copy_n(in.begin(), kSectorSize,
-                chunk.begin() + static_cast<std::ptrdiff_t>(sector % kChunkSectors) * kSectorSize);
-}
-
-bool FlatDisk::save(const std::string& path, std::string& error) const {
-    return saveStateFile(
-        path,
-        [&](std::ostream& out) {
-            out.write(kDiskMagic, 8);
-            writeLe(out, kVersion, 4);
-            writeLe(out, sectors_, 4);
-            store_.save(out);
-        },
-        error);
-}
-
-bool FlatDisk::load(const std::string& path, std::string& error) {
-    std::ifstream in;
-    if (!openForLoad(in, path, kDiskMagic, error)) return false;
-    if (readLe(in, 4) != sectors_) {
-        error = path + ": the saved disk has another size than the scenario's";
-        return false;
-    }
-    SparseStore store(store_.chunkSize(), 0x00);
-    if (!store.load(in, (std::uint64_t{sectors_} + kChunkSectors - 1) / kChunkSectors, error)) {
-        error = path + ": " + error;
-        return false;
-    }
     store_ = std::move(store);
     return true;
 }

@@ -71,23 +71,4 @@ private:
     SparseStore store_;
 };
 
-// The logical disk the loader presents: 512-byte sectors, zero until written.
-class FlatDisk {
-public:
-    explicit FlatDisk(std::uint32_t sectors);
-
-    std::uint32_t sectors() const { return sectors_; }
-    void read(std::uint32_t sector, std::span<std::uint8_t> out) const;   // one sector
-    void write(std::uint32_t sector, std::span<const std::uint8_t> in);   // one sector
-    void clear() { store_.clear(); }
-
-    [[nodiscard]] bool save(const std::string& path, std::string& error) const;
-    [[nodiscard]] bool load(const std::string& path, std::string& error);
-
-private:
-    static constexpr std::uint32_t kChunkSectors = 128;
-    std::uint32_t sectors_;
-    SparseStore store_;
-};
-
 }  // namespace cv50::sim

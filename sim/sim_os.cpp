@@ -20,27 +20,32 @@
 #endif
 
 #include "engine/os/scsi_pass_through.h"
-#include "sim/boot_rom/power_on.h"
 #include "sim/format_library.h"
 #include "sim/msc_firmware.h"
+#include "sim/player_state.h"
 #include "sim/text.h"
 
 namespace cv50::sim {
 SimOs::SimOs(const Scenario& scenario)
-    : world_(scenario),
+    : world_(scenario,
+             [folder = hostStateFolder(scenario)](SimPlayer& player) {
+                 loadPlayerState(player, folder);
+                 return powerOnMode(player);
+             }),
       clock_(scenario.speed, scenario.startTime),
       windows_(scenario.windows),
-      stateFolder_(scenario.stateFolder),
+      stateFolder_(hostStateFolder(scenario)),
       formatLibrary_(scenario.formatLibrary) {
-    loadState();
     std::lock_guard lock(mutex_);
     reconcileEndpoints();
 }
 
 SimOs::~SimOs() {
     forgetFormatHost(*this);
-    for (const auto& p : world_.players()) p->endpoint.reset();
-    saveState();
+    for (const auto& p : world_.players()) {
+        p->endpoint.reset();
+        savePlayerState(*p, stateFolder_);
+    }
 }
 
 void SimOs::sync() {
@@ -64,8 +69,9 @@ void SimOs::reconcileEndpoints() {
         p->endpoint = std::make_shared<LoaderEndpoint>(p->media, clock_);
         const unsigned generation = p->generation;
         p->endpoint->onReset = [this, p, generation](bool flag) { playerReset(p, generation, flag); };
-        // Power that fails and comes back is a reset without the flag.
-        p->endpoint->onPowerCut = [this, p, generation] { playerReset(p, generation, false); };
+        // Power that fails and comes back is a power-on: like a reset with the flag, it starts
+        // the firmware when the system disk holds an image.
+        p->endpoint->onPowerCut = [this, p, generation] { playerReset(p, generation, true); };
         endpoints_[key] = p->endpoint;
     }
 }
@@ -76,36 +82,16 @@ void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag) 
     // A flash whose power failed has it again when the player comes back.
     player->media->nand.restorePower();
     if (!player->onBus() || player->generation != generation) return;
-    PlayerMode next = bootRomMode(player->media->nand);
-    // With the reset flag set the loader starts the firmware: the player comes up as a disk.
-    if (next == PlayerMode::Loader && resetFlag) next = PlayerMode::Msc;
-    world_.reenumerate(*player, next, clock_.tickMs());
+    world_.reenumerate(*player, resetMode(*player, resetFlag), clock_.tickMs());
     reconcileEndpoints();
 }
 
-void SimOs::loadState() {
-    if (stateFolder_.empty()) return;
+std::string SimOs::hostStateFolder(const Scenario& scenario) {
+    if (scenario.stateFolder.empty()) return {};
+    const std::string folder = hostPath(scenario.stateFolder);
     std::error_code ec;
-    std::filesystem::create_directories(hostPath(stateFolder_), ec);
-    for (const auto& p : world_.players()) {
-        const std::string base = hostPath(stateFolder_) + "/player-" + p->layer;
-        std::string error;
-        if (std::filesystem::exists(base + ".nand") && !p->media->nand.load(base + ".nand", error))
-            std::cerr << "cv50 simulator: " << base << ".nand: " << error << "\n";
-        if (std::filesystem::exists(base + ".disk") && !p->media->disk.load(base + ".disk", error))
-            std::cerr << "cv50 simulator: " << base << ".disk: " << error << "\n";
-    }
-}
-
-void SimOs::saveState() const {
-    if (stateFolder_.empty()) return;
-    for (const auto& p : world_.players()) {
-        const std::string base = hostPath(stateFolder_) + "/player-" + p->layer;
-        std::string error;
-        if (!p->media->nand.save(base + ".nand", error) || !p->media->disk.save(base + ".disk", error))
-            std::cerr << "cv50 simulator: cannot keep the state of player " << p->layer << ": "
-                      << error << "\n";
-    }
+    std::filesystem::create_directories(folder, ec);
+    return folder;
 }
 
 std::vector<std::string> SimOs::hostControllerPaths() {

@@ -58,6 +58,18 @@ public:
         return fn(world_);
     }
 
+    // Runs `fn` with the user disk (fwpkg::SectorDevice&) of the player whose volume has
+    // drive letter `letter`, under the lock; false, without running it, when no player's
+    // volume has that letter.
+    template <typename Fn>
+    bool withUserDisk(char letter, Fn&& fn) {
+        return withWorld([&](UsbWorld& world) {
+            fwpkg::SectorDevice* disk = world.userDisk(letter);
+            if (disk) fn(*disk);
+            return disk != nullptr;
+        });
+    }
+
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
     std::FILE* openFile(const std::string& path, const char* mode) override;
@@ -152,8 +164,8 @@ private:
     void reconcileEndpoints();
     // A player's loader was reset, or its power failed: its boot ROM decides what comes back.
     void playerReset(SimPlayer* player, unsigned generation, bool resetFlag);
-    void loadState();
-    void saveState() const;
+    // The scenario's state folder on the host, made when missing; "" for none.
+    static std::string hostStateFolder(const Scenario& scenario);
     const SimHub* hubFor(os::Handle h) const;
     const SimPort* portFor(os::Handle hub, unsigned port) const;
 
@@ -164,7 +176,7 @@ private:
     std::map<os::Handle, Target> handles_;
     std::map<std::string, std::shared_ptr<CorvUsbEndpoint>> endpoints_;  // by upper-case path
     std::optional<std::string> tempFolder_;
-    std::string stateFolder_;
+    std::string stateFolder_;  // host path
     os::Handle nextHandle_ = 0x100;
 
     // The drive letter of a player's mounted volume in an engine path ("E:", "e:\x"), or 0.

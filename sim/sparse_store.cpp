@@ -81,6 +81,26 @@ bool SparseStore::load(std::istream& in, std::uint64_t chunkLimit, std::string& 
     return true;
 }
 
+void writeStateHeader(std::ostream& out, const char (&magic)[8], std::uint64_t version) {
+    out.write(magic, 8);
+    writeLe(out, version, 4);
+}
+
+bool openStateFile(std::ifstream& in, const std::string& path, const char (&magic)[8],
+                   std::uint64_t version, std::string& error) {
+    in.open(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    char got[8] = {};
+    if (!in.read(got, 8) || !std::equal(got, got + 8, magic) || readLe(in, 4) != version) {
+        error = path + ": not a state file of this kind and version";
+        return false;
+    }
+    return true;
+}
+
 bool saveStateFile(const std::string& path, const std::function<void(std::ostream&)>& write,
                    std::string& error) {
     const std::string temporary = path + ".tmp";

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <span>
@@ -41,6 +41,13 @@ private:
 // Little-endian integers of `bytes` bytes in state files.
 void writeLe(std::ostream& out, std::uint64_t value, int bytes);
 std::optional<std::uint64_t> readLe(std::istream& in, int bytes);
+
+// The head of a state file: an 8-byte magic and a 4-byte version.
+void writeStateHeader(std::ostream& out, const char (&magic)[8], std::uint64_t version);
+// Opens `path` and reads its head; false with `error` set when it cannot be opened or is
+// not a state file of this magic and version.
+[[nodiscard]] bool openStateFile(std::ifstream& in, const std::string& path,
+                                 const char (&magic)[8], std::uint64_t version, std::string& error);
 
 // Writes a state file through a temporary beside it, so an interrupted save never leaves
 // half a file where a good one was. False with `error` set on failure.

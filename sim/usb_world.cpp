@@ -50,7 +50,7 @@ DeviceSpec SimPlayer::descriptor() const {
     return d;
 }
 
-UsbWorld::UsbWorld(const Scenario& scenario) : windows_(scenario.windows) {
+UsbWorld::UsbWorld(const Scenario& scenario, const PowerOn& powerOn) : windows_(scenario.windows) {
     drives_['C'] = Drive{false, "\\Device\\HarddiskVolume1"};
     for (const DriveSpec& d : scenario.drives) drives_[d.letter] = Drive{d.removable, d.target};
 
@@ -74,8 +74,9 @@ UsbWorld::UsbWorld(const Scenario& scenario) : windows_(scenario.windows) {
     }
 
     for (const auto& player : players_) {
+        if (powerOn) player->mode = powerOn(*player);
         if (player->spec.present) {
-            arrive(*player, player->spec.mode, 0);
+            arrive(*player, player->mode, 0);
             // A player present from the start has settled: its volume is already there.
             if (player->mode == PlayerMode::Msc && player->spec.mountDelay) mount(*player);
         }
@@ -284,6 +285,14 @@ SimPlayer* UsbWorld::playerOnDrive(char letter) const {
     for (const auto& p : players_)
         if (p->onBus() && p->driveLetter == letter && letter != 0) return p.get();
     return nullptr;
+}
+
+fwpkg::SectorDevice* UsbWorld::userDisk(char letter) const {
+    SimPlayer* p = playerOnDrive(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+    if (!p) return nullptr;
+    LoaderMedia& media = *p->media;
+    if (media.disk.layout()) return &media.userDisk;
+    return &media.plainUserDisk;
 }
 
 bool UsbWorld::requestEject(os::DevInst node) {

@@ -17,6 +17,7 @@
 #include "sim/loader_endpoint.h"
 #include "sim/mask_rom.h"
 #include "sim/scenario.h"
+#include "sim/system_image.h"
 
 namespace cv50::sim {
 
@@ -43,6 +44,9 @@ struct SimPlayer {
     bool systemDiskShown = false;
     MaskRom maskRom;          // the download state while in mask ROM
     std::shared_ptr<LoaderMedia> media;         // its NAND and logical disk
+    // The firmware image the player started from, while it runs as a disk on its NAND's
+    // layout; nothing for a disk that a scenario declares on flash without one.
+    std::optional<SystemImage> image;
     std::shared_ptr<LoaderEndpoint> endpoint;   // while the loader (or booted ROM) answers
     std::string devicePath;   // "\\?\USB#..." while on the bus
     int ejectRequests = 0;
@@ -75,7 +79,12 @@ struct SimController {
 
 class UsbWorld {
 public:
-    explicit UsbWorld(const Scenario& scenario);
+    // What a player comes up as when it is powered: called once for every player before any
+    // arrives (players present from the start arrive in it, the others when plugged).
+    using PowerOn = std::function<PlayerMode(SimPlayer&)>;
+
+    // Without `powerOn` every player comes up as its scenario says.
+    explicit UsbWorld(const Scenario& scenario, const PowerOn& powerOn = {});
 
     // Applies every event due at or before `nowMs` (simulated), in time order.
     void advance(std::uint64_t nowMs);
@@ -103,6 +112,10 @@ public:
     SimPlayer* playerWithPath(const std::string& path) const;
     // The player whose volume has drive letter `letter`, or nullptr.
     SimPlayer* playerOnDrive(char letter) const;
+    // The user disk of the player whose volume has drive letter `letter` (the volume that
+    // gets the letter), as 512-byte sectors; nullptr when no player's volume has it. Only
+    // for use under the simulator's lock, and only until the world changes.
+    fwpkg::SectorDevice* userDisk(char letter) const;
     // An eject request for the device node `node`: true when done without a veto; the
     // player's volume is then gone while the player stays on the bus.
     bool requestEject(os::DevInst node);

@@ -2,6 +2,7 @@
 // checks made before sending, scripted faults, and devices that vanish mid-command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -51,6 +52,8 @@ protected:
     void attach(const NandSpec& nand = smallNand(), const sim::TimingSpec& timing = {},
                 const FaultSpec& faults = {}) {
         media = std::make_shared<LoaderMedia>(nand, timing, faults);
+        // The disks from block 8 on, a system disk of 1 MiB first.
+        media->disk.setLayout(sim::DiskLayout{8, {1, 0, 0, 0}, 0});
         loader = std::make_shared<LoaderEndpoint>(media, world.sim().clock());
         wire = std::make_shared<RecordingEndpoint>(loader);
         world.sim().attachEndpoint(kPath, wire);
@@ -143,17 +146,29 @@ TEST_F(CvuTest, EraseReportsBadBlocksMetAndForceEraseClearsOnlyGrownOnes) {
 TEST_F(CvuTest, LogicalDiskReadWriteAndSystemDiskErase) {
     const Bytes data = pattern(32 * 512, 3);
     ASSERT_EQ(CVU_WriteLBA(kPath, 1000, 32, data.data()), 0);
+    ASSERT_EQ(CVU_WriteLBA(kPath, 2048, 1, data.data()), 0);  // the first sector behind it
     Bytes back(32 * 512);
     ASSERT_EQ(CVU_ReadLBA(kPath, 1000, 32, back.data()), 0);
     EXPECT_EQ(back, data);
 
+    // The system disk is erased, the disk behind it kept.
     ASSERT_EQ(CVU_EraseSystemDisk(kPath), 0);
     ASSERT_EQ(CVU_ReadLBA(kPath, 1000, 32, back.data()), 0);
-    EXPECT_EQ(back, Bytes(32 * 512, 0));
+    EXPECT_EQ(back, Bytes(32 * 512, 0xFF));
+    ASSERT_EQ(CVU_ReadLBA(kPath, 2048, 1, back.data()), 0);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 512, back.begin()));
 
-    const std::uint32_t sectors = 600 * kBlockSectors;
+    // 592 blocks from block 8, less factory-bad block 517.
+    const std::uint32_t sectors = 591 * kBlockSectors;
+    EXPECT_EQ(CVU_ReadLBA(kPath, sectors - 32, 32, back.data()), 0);
     EXPECT_EQ(CVU_WriteLBA(kPath, sectors - 31, 32, data.data()), CVU_ERR_RANGE);
     EXPECT_EQ(CVU_ReadLBA(kPath, 0xFFFFFFF0u, 32, back.data()), CVU_ERR_RANGE);
+
+    // No ID Block told the loader where its disk is: there is none, and nothing to erase.
+    media->disk.setLayout(std::nullopt);
+    EXPECT_EQ(CVU_ReadLBA(kPath, 0, 1, back.data()), CVU_ERR_DEVICE);
+    EXPECT_EQ(CVU_WriteLBA(kPath, 0, 1, data.data()), CVU_ERR_DEVICE);
+    EXPECT_EQ(CVU_EraseSystemDisk(kPath), 0);
 }
 
 TEST_F(CvuTest, UnitReadyIsBusyForTheScriptedPeriodWithItsCounters) {

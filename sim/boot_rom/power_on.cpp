@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "sim/boot_rom/idb_check.h"
-
 namespace cv50::sim {
 
-std::optional<std::uint32_t> bootRomCopyBlock(const Nand& nand) {
+std::optional<BootedCopy> acceptedIdBlock(const Nand& nand) {
     constexpr std::uint32_t kSearchedBlocks = 200;
     constexpr std::size_t kSector = 528;
     if (!nand.spec().chipPresent(0)) return std::nullopt;
@@ -22,13 +20,24 @@ std::optional<std::uint32_t> bootRomCopyBlock(const Nand& nand) {
         if (block[512 + 2] != 0x69) continue;  // only copies carry the marker
         for (std::uint32_t s = 1; s < blockSectors; ++s)
             nand.read(0, first + s, std::span(block.data() + s * kSector, kSector));
-        if (checkIdBlockCopy(block).valid()) return b;
+        IdBlockVerdict verdict = checkIdBlockCopy(block);
+        if (verdict.valid()) return BootedCopy{b, std::move(verdict.copy)};
     }
     return std::nullopt;
 }
 
-PlayerMode bootRomMode(const Nand& nand) {
-    return bootRomCopyBlock(nand) ? PlayerMode::Loader : PlayerMode::MaskRom;
+std::optional<std::uint32_t> bootRomCopyBlock(const Nand& nand) {
+    const auto booted = acceptedIdBlock(nand);
+    if (!booted) return std::nullopt;
+    return booted->block;
+}
+
+DiskLayout diskLayoutOf(const IdBlockCopy& copy) {
+    DiskLayout layout;
+    layout.firstBlock = copy.firstFreeBlock;
+    layout.diskSizesMB = copy.diskSizesMB;
+    layout.loaderVersion = copy.loaderWords[2];
+    return layout;
 }
 
 }  // namespace cv50::sim

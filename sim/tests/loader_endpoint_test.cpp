@@ -76,7 +76,9 @@ TEST(LoaderEndpoint, CommandsSpendTheSimulatedTimeTheyWouldTake) {
     TimingSpec timing;
     timing.linkBytesPerSecond = 1e6;
     timing.pageProgramUs = 1000;
-    LoaderEndpoint loader(std::make_shared<LoaderMedia>(NandSpec{}, timing), clock);
+    auto media = std::make_shared<LoaderMedia>(NandSpec{}, timing);
+    media->disk.setLayout(DiskLayout{12, {10, 0, 0, 0}, 0});
+    LoaderEndpoint loader(media, clock);
     Bytes write = block(cvusb::Opcode::WriteLBA, {0, 2048, 0, 0});
     write.resize(write.size() + 2048 * 512, 0x5A);
     const std::uint64_t before = clock.tickMs();

@@ -1,4 +1,4 @@
-// The NAND model and the flat disk, and their state files.
+// The NAND model and the in-memory disk, and their state files.
 #include "sim/nand.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "sim/memory_disk.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50::sim {
@@ -136,23 +137,27 @@ TEST(Nand, StateFileKeepsContentsAndGrownBadBlocks) {
     EXPECT_FALSE(back.load(folder.path() + "/missing.nand", error));
 }
 
-TEST(FlatDisk, ReadsZeroUntilWrittenAndSurvivesAStateFile) {
+TEST(MemoryDisk, ReadsZeroUntilWrittenStaysInsideAndSurvivesAStateFile) {
     testing::TempFolder folder;
     const std::string path = folder.path() + "/player.disk";
     std::string error;
-    FlatDisk disk(1000);
-    Bytes out(512);
-    disk.read(999, out);
-    EXPECT_EQ(out, Bytes(512, 0));
-    disk.write(999, Bytes(512, 0x77));
+    MemoryDisk disk(1000);
+    Bytes out(1024, 0xAA);
+    ASSERT_TRUE(disk.read(998, out));
+    EXPECT_EQ(out, Bytes(1024, 0));
+    EXPECT_FALSE(disk.written());
+    ASSERT_TRUE(disk.write(998, Bytes(1024, 0x77)));
+    EXPECT_FALSE(disk.write(999, Bytes(1024, 0x66)));  // the second sector is beyond the disk
+    Bytes part(100);
+    EXPECT_FALSE(disk.read(0, part));  // not whole sectors
     ASSERT_TRUE(disk.save(path, error)) << error;
     ASSERT_TRUE(disk.save(path, error)) << error;  // over an existing file
 
-    FlatDisk back(1000);
+    MemoryDisk back(1000);
     ASSERT_TRUE(back.load(path, error)) << error;
-    back.read(999, out);
-    EXPECT_EQ(out, Bytes(512, 0x77));
-    FlatDisk smaller(999);
+    ASSERT_TRUE(back.read(998, out));
+    EXPECT_EQ(out, Bytes(1024, 0x77));
+    MemoryDisk smaller(999);
     EXPECT_FALSE(smaller.load(path, error));
 }
 
