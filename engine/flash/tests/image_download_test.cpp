@@ -6,25 +6,27 @@
 #include <fstream>
 
 #include "cvusbcomm/cvusbcomm.h"
-#include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
-#include "sim/testing/scoped_sim.h"
+#include "engine/flash/tests/idb_write_fixture.h"
 
 namespace cv50::flash {
 namespace {
 
-using sim::testing::ScopedSim;
 using sim::testing::TempFolder;
+using testing::kSmallNand;
+using testing::loaderPlayer;
 
-class ImageDownloadTest : public ::testing::Test {
+class ImageDownloadTest : public testing::IdbWriteFixture {
 protected:
-    void world(const std::string& playerOptions = "") {
-        sim_ = std::make_unique<ScopedSim>(
-            R"({"speed": 1000, "controllers": [{"ports": [{"player": {"mode": "loader")" +
-            playerOptions + "}}]}]}");
-        SEARCH_RESULT r{};
-        ASSERT_EQ(ScanCorvUsb(&r), 1);
-        device_ = r.devices[0].devicePath;
+    // A loader player with `faults` whose ID Block lays its disk out (a 12 MiB system disk
+    // from block 12 on), after the reset that makes the loader take it.
+    void world(const std::string& faults = "{}") {
+        start(loaderPlayer(kSmallNand, faults));
+        CFlashDevice d = device();
+        d.systemDiskMB = 2;
+        ASSERT_EQ(d.WriteIDBlock(false, true), 0);
+        ASSERT_TRUE(resetComesBackAsLoader());
+        device_ = usbPath();
     }
 
     // An image of `size` bytes whose content differs in every byte position.
@@ -41,14 +43,13 @@ protected:
         return out;
     }
 
-    std::unique_ptr<ScopedSim> sim_;
     std::string device_;
     TempFolder folder_;
 };
 
 TEST_F(ImageDownloadTest, PiecesAndTheTrailer) {
     world();
-    testing::LogCapture log;
+    cv50::testing::LogCapture log;
     // Whole pieces and the 32-byte check value: 64 sectors written and checked.
     EXPECT_EQ(DownloadImage(device_, image(2 * kImagePiece + 32)), 0);
     EXPECT_TRUE(log.contains("INFO:Write image to flash OK,Written(32768B)")) << log.text();
@@ -57,7 +58,7 @@ TEST_F(ImageDownloadTest, PiecesAndTheTrailer) {
     std::vector<unsigned char> expected(2 * kImagePiece);
     in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
     EXPECT_EQ(disk(0, 64), expected);
-    EXPECT_EQ(disk(64, 1), std::vector<unsigned char>(512, 0));  // the trailer was not written
+    EXPECT_EQ(disk(64, 1), std::vector<unsigned char>(512, 0xFF));  // the trailer was not written
 
     // A last piece of one sector.
     EXPECT_EQ(DownloadImage(device_, image(kImagePiece + 512)), 0);
@@ -79,15 +80,15 @@ TEST_F(ImageDownloadTest, ShortImageIsOnePieceRoundedUpAndZeroPadded) {
 
 TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
     // Logical sector 1 reads back with one bit flipped, inside the zero padding of a 700-byte image.
-    world(R"(, "faults": {"flipBits": [{"lba": 1, "byte": 400, "bit": 3}]})");
-    testing::LogCapture log;
+    world(R"({"flipBits": [{"lba": 1, "byte": 400, "bit": 3}]})");
+    cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, image(700)), -9);
     EXPECT_TRUE(log.contains("ERROR:Check data failed,checked(0B)")) << log.text();
 }
 
 TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
-    world(R"(, "faults": {"failCommands": [{"command": "WriteLBA", "times": 1}]})");
-    testing::LogCapture log;
+    world(R"({"failCommands": [{"command": "WriteLBA", "times": 1}]})");
+    cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, folder_.path() + "/none.img"), -1);
     EXPECT_TRUE(log.contains("ERROR:Open image file failed,Path(")) << log.text();
     EXPECT_EQ(DownloadImage(device_, image(0)), -3);
@@ -97,8 +98,8 @@ TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
 }
 
 TEST_F(ImageDownloadTest, LayerFormNamesThePort) {
-    world(R"(, "faults": {"readErrors": [{"lba": 40}]})");  // in the second piece
-    testing::LogCapture log;
+    world(R"({"readErrors": [{"lba": 40}]})");  // in the second piece
+    cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImageLayer(device_, "1-2", image(kImagePiece + 32)), 0);
     EXPECT_TRUE(log.contains("<Layer:1-2> Begin to write image to flash"));
     EXPECT_TRUE(log.contains("<Layer:1-2> Write image data OK,Total(16384B)"));
@@ -158,6 +159,29 @@ TEST_F(ImageDownloadTest, ProgressCountsFileBytesOfEachPhaseInBothForms) {
                             }),
               -5);
     EXPECT_TRUE(reports == (std::vector<Report>{{P::Written, 16384, 16928}}));
+}
+
+// The disk is the NAND behind the reserved blocks: the image is there in raw sectors, and
+// erasing those blocks, as an ID Block write that formats does, takes it away.
+TEST_F(ImageDownloadTest, TheImageLiesOnTheNandAndErasingBehindTheReservedBlocksLosesIt) {
+    world();
+    const std::string path = image(kImagePiece + 32);
+    ASSERT_EQ(DownloadImage(device_, path), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> expected(kImagePiece);
+    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+    // Copies in blocks 0-4, reserved blocks 5-11: the disk starts at block 12.
+    const auto raw = readBlock(12, 32);
+    for (std::size_t s = 0; s < 32; ++s)
+        ASSERT_TRUE(std::equal(expected.begin() + static_cast<std::ptrdiff_t>(s * 512),
+                               expected.begin() + static_cast<std::ptrdiff_t>(s * 512 + 512),
+                               raw.begin() + static_cast<std::ptrdiff_t>(s * 528)))
+            << "sector " << s;
+
+    CFlashDevice format = device();
+    ASSERT_EQ(format.WriteIDBlock(true, false), 0);
+    EXPECT_TRUE(logged("INFO:erasing blocks behind the reserve block,start(12),num(1012)")) << logText();
+    EXPECT_EQ(disk(0, 32), std::vector<unsigned char>(kImagePiece, 0xFF));
 }
 
 }  // namespace
