@@ -18,7 +18,8 @@ MemoryDisk::MemoryDisk(std::uint32_t sectors)
     : sectors_(sectors), store_(std::size_t{kChunkSectors} * kSectorBytes, 0x00) {}
 
 bool MemoryDisk::fits(std::uint64_t first, std::size_t bytes) const {
-    return bytes % kSectorBytes == 0 && first <= sectors_ && bytes / kSectorBytes <= sectors_ - first;
+    return bytes % kSectorBytes == 0 && first <= sectors_ &&
+           bytes / kSectorBytes <= sectors_ - first;
 }
 
 bool MemoryDisk::read(std::uint64_t first, std::span<std::uint8_t> out) {
@@ -36,8 +37,9 @@ bool MemoryDisk::write(std::uint64_t first, std::span<const std::uint8_t> in) {
     for (std::size_t done = 0; done < in.size(); done += kSectorBytes) {
         const std::uint64_t sector = first + done / kSectorBytes;
         auto chunk = store_.chunk(sector / kChunkSectors);
-        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(done), kSectorBytes,
-                    chunk.begin() + static_cast<std::ptrdiff_t>(sector % kChunkSectors) * kSectorBytes);
+        std::copy_n(
+            in.begin() + static_cast<std::ptrdiff_t>(done), kSectorBytes,
+            chunk.begin() + static_cast<std::ptrdiff_t>(sector % kChunkSectors) * kSectorBytes);
     }
     return true;
 }

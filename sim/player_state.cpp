@@ -45,7 +45,8 @@ void loadPlayerState(SimPlayer& player, const std::string& folder) {
     if (std::filesystem::exists(base + ".layout", ec) &&
         !media.disk.loadLayout(base + ".layout", error))
         report(base + ".layout", error);
-    if (std::filesystem::exists(base + ".disk", ec) && !media.plainUserDisk.load(base + ".disk", error))
+    if (std::filesystem::exists(base + ".disk", ec) &&
+        !media.plainUserDisk.load(base + ".disk", error))
         report(base + ".disk", error);
 }
 
@@ -54,14 +55,13 @@ void savePlayerState(const SimPlayer& player, const std::string& folder) {
     const std::string base = basePath(player, folder);
     const LoaderMedia& media = *player.media;
     std::string error;
-    if (!media.nand.save(base + ".nand", error) || !media.disk.saveLayout(base + ".layout", error) ||
+    if (!media.nand.save(base + ".nand", error) ||
+        !media.disk.saveLayout(base + ".layout", error) ||
         (media.plainUserDisk.written() && !media.plainUserDisk.save(base + ".disk", error)))
         report("cannot keep the state of player " + player.layer, error);
 }
 
-PlayerMode powerOnMode(SimPlayer& player) {
-    return boot(player, true).value_or(player.spec.mode);
-}
+PlayerMode powerOnMode(SimPlayer& player) { return boot(player, true).value_or(player.spec.mode); }
 
 PlayerMode resetMode(SimPlayer& player, bool resetFlag) {
     if (const auto mode = boot(player, resetFlag)) return *mode;

@@ -9,8 +9,8 @@
 
 namespace cv50::sim {
 
-// Files of the player in the host folder `folder` ("" keeps nothing): its NAND, the layout its loader last
-// took, and its plain user disk once written. Problems are reported on stderr.
+// Files of the player in the host folder `folder` ("" keeps nothing): its NAND, the layout its
+// loader last took, and its plain user disk once written. Problems are reported on stderr.
 void loadPlayerState(SimPlayer& player, const std::string& folder);
 void savePlayerState(const SimPlayer& player, const std::string& folder);
 

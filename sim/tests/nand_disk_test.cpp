@@ -33,7 +33,8 @@ DiskLayout layoutFrom(std::uint32_t firstBlock, std::array<std::uint16_t, 4> siz
 
 Bytes pattern(std::size_t sectors, std::uint8_t seed) {
     Bytes b(sectors * 512);
-    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 512);
+    for (std::size_t i = 0; i < b.size(); ++i)
+        b[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 512);
     return b;
 }
 

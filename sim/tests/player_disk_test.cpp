@@ -1,0 +1,243 @@
+// Players whose NAND carries a firmware image: the reset that starts the disk firmware, the
+// versions it reports, its user disk as the rest of the simulator reaches it, and all of
+// it kept between runs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/md_exports.h"
+#include "engine/flash/image_download.h"
+#include "engine/flash/tests/idb_write_fixture.h"
+#include "fwpkg/packer.h"
+
+namespace cv50::flash {
+namespace {
+
+using testing::kSmallNand;
+using testing::loaderPlayer;
+using testing::patternBytes;
+using Bytes = std::vector<std::uint8_t>;
+
+// kSmallNand: 1024 blocks of 32 sectors. Copies in blocks 0-4, reserved blocks 5-11, so the
+// disks hold 1012 blocks: a system disk of 12 MiB (2 + the margin), a further one of 1 MiB,
+// then the user disk.
+constexpr std::uint64_t kUserDiskFirst = 13 * 2048;
+constexpr std::uint64_t kUserDiskSectors = 1012 * 32 - kUserDiskFirst;
+
+class PlayerDisk : public testing::IdbWriteFixture {
+protected:
+    // A loader player whose ID Block (loader word 0x0123) lays out its disks, after the
+    // reset that makes the loader take them.
+    void laidOutLoader(const std::string& state = "") {
+        start(loaderPlayer(kSmallNand, "{}", state));
+        CFlashDevice d = device();
+        d.systemDiskMB = 2;
+        d.diskSizesText = "1";
+        ASSERT_EQ(d.WriteIDBlock(false, true), 0);
+        ASSERT_TRUE(resetComesBackAsLoader());
+    }
+
+    // A firmware image from the packer with `systemVersion` in its tail block.
+    std::string packedImage(std::uint32_t systemVersion, std::optional<std::uint32_t> crc = {}) {
+        LoaderSpec spec;
+        for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = fwpkg::samplePiece(kHeadPieceOrder[i]);
+        writeFile(files.path() + "/CVBOOT.BIN", *buildLoaderFile(spec));
+        fwpkg::ImagePackInput input;
+        input.loaderFile = files.path() + "/CVBOOT.BIN";
+        input.tail = {systemVersion, 12, 1};
+        input.crc = crc;
+        const std::string out = files.path() + "/fw.img";
+        fwpkg::packImage(input, out);
+        return out;
+    }
+
+    // A FAT volume that holds no loader file.
+    std::string volumeWithoutLoader() {
+        fwpkg::FatNode root;
+        root.directory = true;
+        fwpkg::FatNode readme;
+        readme.name = "README.TXT";
+        readme.bytes = patternBytes(3000, 5);
+        root.children.push_back(readme);
+        const std::string out = files.path() + "/noloader.img";
+        std::ofstream file(out, std::ios::binary);
+        fwpkg::writeFatImage(root, {}, [&](std::span<const std::uint8_t> b) {
+            return bool(file.write(reinterpret_cast<const char*>(b.data()),
+                                   static_cast<std::streamsize>(b.size())));
+        });
+        return out;
+    }
+
+    std::string bytesFile(std::size_t size) {
+        const std::string out = files.path() + "/bytes.img";
+        writeFile(out, patternBytes(size, 9));
+        return out;
+    }
+
+    // Resets the player, with the reset flag when asked, and finds it on its port again.
+    std::optional<CV_DEVICE_TYPE> resetAndFind(bool flag) {
+        const std::string path = usbPath();
+        if (flag) {
+            EXPECT_EQ(CVU_SetResetFlag(path.c_str()), 0);
+        }
+        EXPECT_EQ(CVU_ResetDevice(path.c_str()), 0);
+        return findOnPort();
+    }
+
+    std::optional<CV_DEVICE_TYPE> findOnPort() {
+        for (CV_DEVICE_TYPE type : {Msc, Loader, MaskRom}) {
+            found = DEVICE_INFO{};
+            std::strcpy(found.layer, "1");
+            SEARCH_RESULT list{1, &found};
+            if (WaitCVDevice(&list, type, 2) == 1) return type;
+        }
+        return std::nullopt;
+    }
+
+    _CORV_VERSION versionOfFound() {
+        _CORV_VERSION v{};
+        SEARCH_RESULT list{1, &found};
+        ERROR_LIST errors{};
+        EXPECT_EQ(MD_GetDeviceVersion(&list, &v, &errors), 1);
+        return v;
+    }
+
+    void switchFoundToLoader() {
+        SEARCH_RESULT list{1, &found};
+        ERROR_LIST errors{};
+        ASSERT_EQ(MD_SwitchToCorvUsb(&list, &errors), 1);
+        ASSERT_EQ(WaitCVDevice(&list, Loader, 5), 1);
+    }
+
+    DEVICE_INFO found{};
+};
+
+TEST_F(PlayerDisk, ComesBackAsADiskOnlyWithTheResetFlagAndAnImageInItsSystemDisk) {
+    auto download = [this](const std::string& image) {
+        ASSERT_EQ(DownloadImage(usbPath(), image), 0);
+    };
+    struct Case {
+        std::string what;
+        std::function<void()> prepare;
+        bool flag;
+        CV_DEVICE_TYPE expected;
+    };
+    const Case cases[] = {
+        {"an image, the flag", [&] { download(packedImage(0x00070008)); }, true, Msc},
+        {"an image, no flag", [&] { download(packedImage(0x00070008)); }, false, Loader},
+        {"nothing written", [] {}, true, Loader},
+        {"no FAT volume", [&] { download(bytesFile(16384 + 32)); }, true, Loader},
+        {"a volume without the loader", [&] { download(volumeWithoutLoader()); }, true, Loader},
+        {"an image, then the disks erased",
+         [&] {
+             download(packedImage(0x00070008));
+             // Formats behind the reserved blocks.
+             ASSERT_EQ(device().WriteIDBlock(true, false), 0);
+         },
+         true, Loader},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        laidOutLoader();
+        c.prepare();
+        EXPECT_EQ(resetAndFind(c.flag), c.expected);
+    }
+}
+
+TEST_F(PlayerDisk, VersionsAreTheIdBlocksLoaderWordAndTheTailBlocksSystemVersion) {
+    struct Case {
+        std::string what;
+        std::optional<std::uint32_t> crc;
+        std::uint16_t systemHigh, systemLow;
+    };
+    const Case cases[] = {
+        {"a sound tail block", std::nullopt, 0x0007, 0x0008},
+        {"a tail block with a wrong CRC", 0x12345678, 0xFFFF, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        laidOutLoader();
+        ASSERT_EQ(DownloadImage(usbPath(), packedImage(0x00070008, c.crc)), 0);
+        ASSERT_EQ(resetAndFind(true), Msc);
+        const _CORV_VERSION v = versionOfFound();
+        EXPECT_EQ(v.loaderHigh, 0x01);
+        EXPECT_EQ(v.loaderLow, 0x23);
+        EXPECT_EQ(v.systemHigh, c.systemHigh);
+        EXPECT_EQ(v.systemLow, c.systemLow);
+    }
+}
+
+// The user disk of a disk player, reached by its drive letter, is the NAND behind the
+// system and further disks; a scenario's disk on blank flash gets a plain one.
+TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
+    laidOutLoader();
+    ASSERT_EQ(DownloadImage(usbPath(), packedImage(0x00070008)), 0);
+    ASSERT_EQ(resetAndFind(true), Msc);
+    ASSERT_NE(found.driveLetter, 0);
+    const Bytes data = patternBytes(1024, 0x21);
+    const Bytes firstSector(data.begin(), data.begin() + 512);
+    std::uint64_t sectors = 0;
+    EXPECT_TRUE(world->sim().withUserDisk(found.driveLetter, [&](fwpkg::SectorDevice& disk) {
+        sectors = disk.sectorCount();
+        EXPECT_TRUE(disk.write(sectors - 2, data));
+        EXPECT_FALSE(disk.write(sectors - 1, data));
+    }));
+    EXPECT_EQ(sectors, kUserDiskSectors);
+    EXPECT_FALSE(world->sim().withUserDisk('Q', [](fwpkg::SectorDevice&) { ADD_FAILURE(); }));
+
+    switchFoundToLoader();
+    Bytes back(1024);
+    ASSERT_EQ(CVU_ReadLBA(found.devicePath, kUserDiskFirst + sectors - 2, 2, back.data()), 0);
+    EXPECT_EQ(back, data);
+
+    sim::testing::TempFolder state;
+    const std::string blankDisk = R"({"speed": 1000, "state": )" +
+                                  sim::testing::jsonString(state.path()) +
+                                  R"(, "controllers": [{"ports": [{"player": {"mode": "msc"}}]}]})";
+    for (bool again : {false, true}) {
+        start(blankDisk);
+        ASSERT_EQ(findOnPort(), Msc);
+        EXPECT_TRUE(world->sim().withUserDisk(found.driveLetter, [&](fwpkg::SectorDevice& disk) {
+            EXPECT_EQ(disk.sectorCount(), 262144u);  // the size of its 128 MiB of flash
+            Bytes sector(512);
+            if (!again) {
+                EXPECT_TRUE(disk.write(1000, firstSector));
+            }
+            ASSERT_TRUE(disk.read(1000, sector));
+            EXPECT_EQ(sector, firstSector);
+        }));
+    }
+    world.reset();  // before its state folder goes
+}
+
+TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
+    sim::testing::TempFolder state;
+    laidOutLoader(state.path());
+    const std::string image = packedImage(0x00070008);
+    ASSERT_EQ(DownloadImage(usbPath(), image), 0);
+
+    // The scenario says loader; powered on again, the player starts its firmware.
+    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    ASSERT_EQ(findOnPort(), Msc);
+    const _CORV_VERSION v = versionOfFound();
+    EXPECT_EQ(v.loaderLow, 0x23);
+    EXPECT_EQ(v.systemLow, 0x0008);
+
+    // Its loader keeps the layout: the image reads back from sector 0.
+    switchFoundToLoader();
+    std::ifstream in(image, std::ios::binary);
+    Bytes expected(16384);
+    in.read(reinterpret_cast<char*>(expected.data()),
+            static_cast<std::streamsize>(expected.size()));
+    Bytes back(16384);
+    ASSERT_EQ(CVU_ReadLBA(found.devicePath, 0, 32, back.data()), 0);
+    EXPECT_EQ(back, expected);
+    world.reset();
+}
+
+}  // namespace
+}  // namespace cv50::flash
