@@ -11,8 +11,8 @@
 //
 // "drives": [{"letter": "E", "type": "removable" | "fixed", "target": "\\Device\\X"}]
 // adds volumes that belong to no player (drive C: is always there, fixed).
-// "state": FOLDER keeps every player's flash and disk in files named after its port, so a
-// player flashed by one run is found flashed by the next.
+// "state": FOLDER keeps every player's flash, its disk layout and its plain user disk in
+// files named after its port, so a player flashed by one run is found flashed by the next.
 // "formatLibrary": false makes the system's format library ("fmifs.dll") missing.
 #pragma once
 
@@ -63,12 +63,16 @@ struct PlayerEvent {
 // numbers; in disk mode the CorvMsc numbers, and its removable volume mounts `mountDelay`
 // seconds after it arrives (null: never) on the next free drive letter from D. Every change
 // of mode leaves the bus and comes back `enumerateDelay` seconds later with a new device
-// node, instance id and path. "versions" are what the disk's version command reports;
-// "ejectVetoes" is how many eject requests the player vetoes (-1: all); "driveType" is how
-// its volume is reported (removable unless "fixed"). In loader mode
-// (and in mask ROM once the boot programs ran) the player answers the CorvUsb commands
-// from its NAND; a reset brings it back as Loader when its boot ROM finds a valid ID Block
-// copy, else as MaskRom, and as a disk when the reset flag was set.
+// node, instance id and path. "ejectVetoes" is how many eject requests the player vetoes
+// (-1: all); "driveType" is how its volume is reported (removable unless "fixed"). In
+// loader mode (and in mask ROM once the boot programs ran) the player answers the CorvUsb
+// commands from its NAND; its logical disk lies on the NAND as the ID Block its boot ROM
+// accepted lays it out (none without one). A reset brings it back as Loader when
+// its boot ROM finds a valid ID Block copy, else as MaskRom; with the reset flag set, as a
+// disk when its system disk holds a firmware image. Powered on with a valid ID Block the
+// player comes up as that decides (disk with an image, else Loader), whatever "mode" says.
+// A disk started from its NAND reports the versions of its ID Block and image; any other
+// disk reports "versions", and gets a plain user disk in memory.
 struct PlayerSpec {
     PlayerMode mode = PlayerMode::Loader;
     bool present = true;
