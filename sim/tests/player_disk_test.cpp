@@ -88,15 +88,7 @@ protected:
         return findOnPort();
     }
 
-    std::optional<CV_DEVICE_TYPE> findOnPort() {
-        for (CV_DEVICE_TYPE type : {Msc, Loader, MaskRom}) {
-            found = DEVICE_INFO{};
-            std::strcpy(found.layer, "1");
-            SEARCH_RESULT list{1, &found};
-            if (WaitCVDevice(&list, type, 2) == 1) return type;
-        }
-        return std::nullopt;
-    }
+    std::optional<CV_DEVICE_TYPE> findOnPort() { return kindOnPort(found); }
 
     _CORV_VERSION versionOfFound() {
         _CORV_VERSION v{};
@@ -110,7 +102,7 @@ protected:
         SEARCH_RESULT list{1, &found};
         ERROR_LIST errors{};
         ASSERT_EQ(MD_SwitchToCorvUsb(&list, &errors), 1);
-        ASSERT_EQ(WaitCVDevice(&list, Loader, 5), 1);
+        ASSERT_EQ(findOnPort(), Loader);
     }
 
     DEVICE_INFO found{};

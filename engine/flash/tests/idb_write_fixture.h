@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "engine/device/search.h"
 #include "engine/flash/flash_device.h"
 #include "engine/flash/tests/id_block_fixture.h"
+#include "engine/os/os.h"
 #include "sim/boot_rom/idb_check.h"
 #include "sim/testing/scoped_sim.h"
 
@@ -95,9 +97,22 @@ protected:
     static bool resetComesBackAsLoader() {
         if (CVU_ResetDevice(usbPath().c_str()) != 0) return false;
         DEVICE_INFO d{};
-        std::strcpy(d.layer, "1");
-        SEARCH_RESULT list{1, &d};
-        return WaitCVDevice(&list, Loader, 10) == 1;
+        return kindOnPort(d) == Loader;
+    }
+    // What the player on port 1 is once it is back on the bus, with its record in `found`;
+    // nothing after a minute. Waits in simulated time in short steps, so a host that runs
+    // slowly against the fast simulated clock cannot miss the player.
+    static std::optional<CV_DEVICE_TYPE> kindOnPort(DEVICE_INFO& found) {
+        for (int step = 0; step < 300; ++step) {
+            for (CV_DEVICE_TYPE type : {Msc, Loader, MaskRom}) {
+                found = DEVICE_INFO{};
+                std::strcpy(found.layer, "1");
+                SEARCH_RESULT list{1, &found};
+                if (WaitCVDevice(&list, type, 0) == 1) return type;
+            }
+            os::current().sleepMs(200);
+        }
+        return std::nullopt;
     }
 
     std::string logText() const {
