@@ -138,7 +138,16 @@ TEST_F(Cli, SwitchWaitsForTheDiskToAnswerAsLoader) {
 }
 
 TEST_F(Cli, ImageWriteShowsBytesWrittenThenCheckedAndFailsWithTheReason) {
-    const std::string world = scenario(kDiskAndLoader);
+    // The loader's disk lies where its ID Block lays it out: one run writes the ID Block, and
+    // the player is found with it by the next.
+    const std::string world = scenario(
+        R"({"speed": 50, "state": )" + cv50::sim::testing::jsonString(folder.path() + "/state") +
+        R"(, "controllers": [{"ports": [{"player": {"mode": "msc"}}, {"player": {"mode": "loader"}}]}]})");
+    const std::string loader = folder.path() + "/CVBOOT.BIN";
+    ASSERT_EQ(cv50("loader sample " + folder.path() + "/pieces").status, 0);
+    ASSERT_EQ(cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader).status, 0);
+    const Outcome idb = cv50("--sim " + world + " idb write --port 2 --loader " + loader);
+    ASSERT_EQ(idb.status, 0) << idb.out;
     const auto image = [&](std::size_t size) {
         const std::string path = folder.path() + "/" + std::to_string(size) + ".img";
         std::ofstream out(path, std::ios::binary);
