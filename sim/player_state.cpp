@@ -61,7 +61,21 @@ void savePlayerState(const SimPlayer& player, const std::string& folder) {
         report("cannot keep the state of player " + player.layer, error);
 }
 
-PlayerMode powerOnMode(SimPlayer& player) { return boot(player, true).value_or(player.spec.mode); }
+PlayerMode startMode(SimPlayer& player) {
+    switch (player.spec.mode) {
+        case PlayerMode::MaskRom:
+            player.image.reset();
+            player.media->disk.setLayout(std::nullopt);
+            break;
+        case PlayerMode::Loader:
+            (void)boot(player, false);
+            break;
+        case PlayerMode::Msc:
+            (void)boot(player, true);
+            break;
+    }
+    return player.spec.mode;
+}
 
 PlayerMode resetMode(SimPlayer& player, bool resetFlag) {
     if (const auto mode = boot(player, resetFlag)) return *mode;

@@ -14,13 +14,14 @@ namespace cv50::sim {
 void loadPlayerState(SimPlayer& player, const std::string& folder);
 void savePlayerState(const SimPlayer& player, const std::string& folder);
 
-// A valid ID Block starts the loader, and the firmware too when the system disk holds an
-// image: Msc then, else Loader. A NAND without one leaves the player as its scenario
-// declares it, on the layout it kept.
-PlayerMode powerOnMode(SimPlayer& player);
+// At the simulator's start a player runs as its scenario declares, on what its flash holds:
+// a loader or a disk lays its disks out from the ID Block its NAND holds (else from the
+// layout it kept), a disk runs the image in its system disk, a mask ROM has no layout.
+PlayerMode startMode(SimPlayer& player);
 
 // After a reset the firmware starts only with the reset flag: Msc with a flag and an image,
-// Loader with an ID Block, else MaskRom (with no layout).
+// Loader with an ID Block, else MaskRom (with no layout). Power that comes back after a cut
+// starts the player as a reset with the flag does.
 PlayerMode resetMode(SimPlayer& player, bool resetFlag);
 
 }  // namespace cv50::sim

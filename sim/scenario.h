@@ -67,12 +67,12 @@ struct PlayerEvent {
 // (-1: all); "driveType" is how its volume is reported (removable unless "fixed"). In
 // loader mode (and in mask ROM once the boot programs ran) the player answers the CorvUsb
 // commands from its NAND; its logical disk lies on the NAND as the ID Block its boot ROM
-// accepted lays it out (none without one). A reset brings it back as Loader when
-// its boot ROM finds a valid ID Block copy, else as MaskRom; with the reset flag set, as a
-// disk when its system disk holds a firmware image. Powered on with a valid ID Block the
-// player comes up as that decides (disk with an image, else Loader), whatever "mode" says.
-// A disk started from its NAND reports the versions of its ID Block and image; any other
-// disk reports "versions", and gets a plain user disk in memory.
+// accepted lays it out (none without one). A reset brings it back as Loader when its boot
+// ROM finds a valid ID Block copy, else as MaskRom; with the reset flag set, or when power
+// comes back after a cut, as a disk when its system disk holds a firmware image. At the
+// start a player runs as "mode" says, on what its flash holds. A disk whose NAND holds an
+// ID Block and an image reports their versions; any other disk reports "versions", and a
+// disk without a layout gets a plain user disk in memory.
 struct PlayerSpec {
     PlayerMode mode = PlayerMode::Loader;
     bool present = true;

@@ -30,7 +30,7 @@ SimOs::SimOs(const Scenario& scenario)
     : world_(scenario,
              [folder = hostStateFolder(scenario)](SimPlayer& player) {
                  loadPlayerState(player, folder);
-                 return powerOnMode(player);
+                 return startMode(player);
              }),
       clock_(scenario.speed, scenario.startTime),
       windows_(scenario.windows),

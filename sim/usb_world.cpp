@@ -50,7 +50,7 @@ DeviceSpec SimPlayer::descriptor() const {
     return d;
 }
 
-UsbWorld::UsbWorld(const Scenario& scenario, const PowerOn& powerOn) : windows_(scenario.windows) {
+UsbWorld::UsbWorld(const Scenario& scenario, const Start& start) : windows_(scenario.windows) {
     drives_['C'] = Drive{false, "\\Device\\HarddiskVolume1"};
     for (const DriveSpec& d : scenario.drives) drives_[d.letter] = Drive{d.removable, d.target};
 
@@ -74,7 +74,7 @@ UsbWorld::UsbWorld(const Scenario& scenario, const PowerOn& powerOn) : windows_(
     }
 
     for (const auto& player : players_) {
-        if (powerOn) player->mode = powerOn(*player);
+        if (start) player->mode = start(*player);
         if (player->spec.present) {
             arrive(*player, player->mode, 0);
             // A player present from the start has settled: its volume is already there.

@@ -79,12 +79,12 @@ struct SimController {
 
 class UsbWorld {
 public:
-    // What a player comes up as when it is powered: called once for every player before any
-    // arrives (players present from the start arrive in it, the others when plugged).
-    using PowerOn = std::function<PlayerMode(SimPlayer&)>;
+    // Readies a player before any arrives and gives the mode it starts in (players present
+    // from the start arrive in it, the others when plugged without a mode).
+    using Start = std::function<PlayerMode(SimPlayer&)>;
 
-    // Without `powerOn` every player comes up as its scenario says.
-    explicit UsbWorld(const Scenario& scenario, const PowerOn& powerOn = {});
+    // Without `start` every player starts as its scenario says.
+    explicit UsbWorld(const Scenario& scenario, const Start& start = {});
 
     // Applies every event due at or before `nowMs` (simulated), in time order.
     void advance(std::uint64_t nowMs);

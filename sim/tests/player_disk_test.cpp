@@ -206,28 +206,34 @@ TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
     world.reset();  // before its state folder goes
 }
 
+// The next run finds the player as its scenario declares it, on the flash the first run
+// left: as a loader its disk still holds the image, as a disk it runs that image.
 TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
     sim::testing::TempFolder state;
     laidOutLoader(state.path());
     const std::string image = packedImage(0x00070008);
     ASSERT_EQ(DownloadImage(usbPath(), image), 0);
-
-    // The scenario says loader; powered on again, the player starts its firmware.
-    start(loaderPlayer(kSmallNand, "{}", state.path()));
-    ASSERT_EQ(findOnPort(), Msc);
-    const _CORV_VERSION v = versionOfFound();
-    EXPECT_EQ(v.loaderLow, 0x23);
-    EXPECT_EQ(v.systemLow, 0x0008);
-
-    // Its loader keeps the layout: the image reads back from sector 0.
-    switchFoundToLoader();
     std::ifstream in(image, std::ios::binary);
     Bytes expected(16384);
-    in.read(reinterpret_cast<char*>(expected.data()),
-            static_cast<std::streamsize>(expected.size()));
+    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+
+    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    ASSERT_EQ(findOnPort(), Loader);
     Bytes back(16384);
     ASSERT_EQ(CVU_ReadLBA(found.devicePath, 0, 32, back.data()), 0);
     EXPECT_EQ(back, expected);
+    ASSERT_EQ(resetAndFind(true), Msc);
+    EXPECT_EQ(versionOfFound().systemLow, 0x0008);
+
+    start(R"({"speed": 1000, "state": )" + sim::testing::jsonString(state.path()) +
+          R"(, "controllers": [{"ports": [{"player": {"mode": "msc", "nand": )" + kSmallNand +
+          "}}]}]}");
+    ASSERT_EQ(findOnPort(), Msc);
+    const _CORV_VERSION v = versionOfFound();
+    EXPECT_EQ(v.loaderHigh, 0x01);
+    EXPECT_EQ(v.loaderLow, 0x23);
+    EXPECT_EQ(v.systemHigh, 0x0007);
+    EXPECT_EQ(v.systemLow, 0x0008);
     world.reset();
 }
 

@@ -12,8 +12,8 @@ using testing::UpgradeFixture;
 
 class MdCopyData : public UpgradeFixture {
 protected:
-    // Players with ID Blocks, so that a reset with the flag set starts their firmware:
-    // upgraded in a first world and found upgraded by the second, `players`.
+    // Players with ID Blocks and an image, so that a reset with the flag set starts their
+    // firmware: upgraded in a first world and found upgraded by the second, `players`.
     void startUpgraded(int count, const std::string& players) {
         std::string blank;
         for (int i = 0; i < count; ++i)
@@ -24,6 +24,10 @@ protected:
         SEARCH_RESULT devices{static_cast<int>(list.size()), list.data()};
         ERROR_LIST errors{};
         ASSERT_EQ(MD_Upgrade(&devices, image.data(), &errors, 0, 8), 1) << logText();
+        std::vector<DEVICE_INFO> loaders;
+        for (const DEVICE_INFO& d : list) loaders.push_back(waitFor(d.layer, Loader));
+        SEARCH_RESULT back{static_cast<int>(loaders.size()), loaders.data()};
+        ASSERT_EQ(MD_DownImage(&back, image.data(), &errors), 1) << logText();
         start(players, 50, true);
     }
 
