@@ -163,6 +163,19 @@ TEST_F(PlayerDisk, VersionsAreTheIdBlocksLoaderWordAndTheTailBlocksSystemVersion
     }
 }
 
+// Power that comes back after a cut is a power-on: the firmware starts from the image.
+TEST_F(PlayerDisk, PowerBackAfterACutStartsTheFirmware) {
+    laidOutLoader();
+    ASSERT_EQ(DownloadImage(usbPath(), packedImage(0x00070008)), 0);
+    world->sim().withWorld([](sim::UsbWorld& w) {
+        sim::Nand& nand = w.players()[0]->media->nand;
+        nand.cutPowerAtStep(nand.steps() + 1);
+    });
+    const Bytes data = patternBytes(512, 3);
+    EXPECT_NE(CVU_WriteLBA(usbPath().c_str(), kUserDiskFirst, 1, data.data()), 0);
+    EXPECT_EQ(findOnPort(), Msc);
+}
+
 // The user disk of a disk player, reached by its drive letter, is the NAND behind the
 // system and further disks; a scenario's disk on blank flash gets a plain one.
 TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
