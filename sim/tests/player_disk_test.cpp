@@ -228,7 +228,8 @@ TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
     ASSERT_EQ(DownloadImage(usbPath(), image), 0);
     std::ifstream in(image, std::ios::binary);
     Bytes expected(16384);
-    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+    in.read(reinterpret_cast<char*>(expected.data()),
+            static_cast<std::streamsize>(expected.size()));
 
     start(loaderPlayer(kSmallNand, "{}", state.path()));
     ASSERT_EQ(findOnPort(), Loader);
