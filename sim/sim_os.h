@@ -70,6 +70,10 @@ public:
         });
     }
 
+    // The same disk as a device that takes the lock for each transfer and fails once that
+    // volume is gone, or nullptr now; fit for setVolumeProvider(). Not under the lock.
+    std::unique_ptr<fwpkg::SectorDevice> userDiskDevice(char letter);
+
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
     std::FILE* openFile(const std::string& path, const char* mode) override;

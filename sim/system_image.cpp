@@ -10,35 +10,12 @@
 #include "engine/flash/byte_order.h"
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/package_loader.h"
+#include "fwpkg/sector_device_io.h"
 
 namespace cv50::sim {
 namespace {
 
 using fwpkg::kSectorBytes;
-
-// The system disk as bytes for the FAT reader.
-class SectorSource final : public fwpkg::ByteSource {
-public:
-    explicit SectorSource(fwpkg::SectorDevice& device) : device_(device) {}
-    std::uint64_t size() const override { return device_.sectorCount() * kSectorBytes; }
-    bool read(std::uint64_t offset, std::span<std::uint8_t> out) override {
-        if (offset > size() || out.size() > size() - offset) return false;
-        std::array<std::uint8_t, kSectorBytes> sector{};
-        for (std::size_t done = 0; done < out.size();) {
-            const std::uint64_t at = offset + done;
-            if (!device_.read(at / kSectorBytes, sector)) return false;
-            const std::size_t skip = at % kSectorBytes;
-            const std::size_t n = std::min(kSectorBytes - skip, out.size() - done);
-            std::copy_n(sector.begin() + static_cast<std::ptrdiff_t>(skip), n,
-                        out.begin() + static_cast<std::ptrdiff_t>(done));
-            done += n;
-        }
-        return true;
-    }
-
-private:
-    fwpkg::SectorDevice& device_;
-};
 
 constexpr std::size_t kTagAt = 500;
 constexpr char kTag[] = "TOOLVER";
@@ -64,7 +41,7 @@ bool soundTailBlock(std::span<const std::uint8_t> block) {
 }  // namespace
 
 std::optional<SystemImage> findSystemImage(fwpkg::SectorDevice& systemDisk) {
-    SectorSource source(systemDisk);
+    fwpkg::SectorDeviceSource source(systemDisk);
     std::unique_ptr<fwpkg::FatVolume> volume;
     if (fwpkg::FatVolume::open(source, volume) != fwpkg::FatError::Ok) return std::nullopt;
     if (fwpkg::findLoaderPath(*volume).empty()) return std::nullopt;

@@ -32,8 +32,8 @@ class PlayerDisk : public testing::IdbWriteFixture {
 protected:
     // A loader player whose ID Block (loader word 0x0123) lays out its disks, after the
     // reset that makes the loader take them.
-    void laidOutLoader(const std::string& state = "") {
-        start(loaderPlayer(kSmallNand, "{}", state));
+    void laidOutLoader(const std::string& state = "", const std::string& nand = kSmallNand) {
+        start(loaderPlayer(nand, "{}", state));
         CFlashDevice d = device();
         d.systemDiskMB = 2;
         d.diskSizesText = "1";
@@ -217,6 +217,33 @@ TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
         }));
     }
     world.reset();  // before its state folder goes
+}
+
+// The format library of the simulator reaches the user disk through userDiskDevice(): the
+// volume lands on the NAND behind the system and further disks.
+TEST_F(PlayerDisk, FormattingTheVolumeWritesTheUserDiskOnTheNand) {
+    laidOutLoader("", "{}");  // 128 MiB: room for a FAT32 user disk
+    ASSERT_EQ(DownloadImage(usbPath(), packedImage(0x00070008)), 0);
+    ASSERT_EQ(resetAndFind(true), Msc);
+    sim::SimOs& sim = world->sim();
+    sim.setVolumeProvider([&sim](char letter) { return sim.userDiskDevice(letter); });
+    EXPECT_EQ(sim.userDiskDevice('Q'), nullptr);
+    auto kept = sim.userDiskDevice(found.driveLetter);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->sectorCount(), 1012u * 256 - kUserDiskFirst);
+    sim::SimOs::FormatRequest request;
+    request.letter = found.driveLetter;
+    request.fileSystem = "FAT32";
+    request.label = "PLAYER";
+    ASSERT_TRUE(sim.formatVolume(request)) << sim.formatRequests().back().error;
+
+    switchFoundToLoader();
+    Bytes boot(512);
+    ASSERT_EQ(CVU_ReadLBA(found.devicePath, kUserDiskFirst, 1, boot.data()), 0);
+    EXPECT_EQ(std::string(boot.begin() + 82, boot.begin() + 87), "FAT32");
+    EXPECT_EQ(boot[510], 0x55);
+    EXPECT_EQ(boot[511], 0xAA);
+    EXPECT_FALSE(kept->read(0, boot));  // its volume is gone
 }
 
 // The next run finds the player as its scenario declares it, on the flash the first run
