@@ -36,6 +36,7 @@ SimOs::SimOs(const Scenario& scenario)
       windows_(scenario.windows),
       stateFolder_(hostStateFolder(scenario)),
       formatLibrary_(scenario.formatLibrary) {
+    volumeProvider_ = [this](char letter) { return userDiskDevice(letter); };
     std::lock_guard lock(mutex_);
     reconcileEndpoints();
 }

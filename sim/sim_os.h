@@ -120,7 +120,8 @@ public:
     // --- The players' volumes: the format library and the shell copy ---
     // The sector device behind the volume of drive `driveLetter`, or nullptr.
     using VolumeProvider = std::function<std::unique_ptr<fwpkg::SectorDevice>(char driveLetter)>;
-    // Until a provider is set no volume has a device, and every format and copy fails. The
+    // At first each player's volume is its user disk (userDiskDevice); an empty provider
+    // leaves every volume without a device, so that every format and copy fails. The
     // provider may use withWorld(); it is never called under the world's lock.
     void setVolumeProvider(VolumeProvider provider);
 

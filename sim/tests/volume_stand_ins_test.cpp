@@ -237,6 +237,7 @@ TEST(SimFormatLibrary, ASimulatorBehindAnotherBackendStillAnswers) {
 
 TEST(SimFormatLibrary, WithoutAVolumeProviderEveryFormatFails) {
     ScopedSim sim(kTwoPlayers);
+    sim.sim().setVolumeProvider({});
     const os::Handle h = sim.sim().loadLibrary("fmifs.dll");
     const auto formatEx =
         reinterpret_cast<device::FormatExFunction>(sim.sim().libraryFunction(h, "FormatEx"));

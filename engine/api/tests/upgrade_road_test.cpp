@@ -108,9 +108,9 @@ TEST_F(UpgradeRoad, EveryModeEndsAsADiskWithTheNewFirmwareAndTheDemoFiles) {
         EXPECT_EQ(v.loaderLow, expected.loaderLow);
 
         const std::string volume = volumeOf(layer, std::string("volume") + layer + ".img");
-        const auto fsck = run("fsck.fat -n " + shellQuoted(volume));
+        const auto fsck = run("fsck.fat -n -v " + shellQuoted(volume));
         EXPECT_EQ(fsck.status, 0) << fsck.output;
-        EXPECT_NE(fsck.output.find("FAT32"), std::string::npos) << fsck.output;
+        EXPECT_NE(fsck.output.find("32 bit entries"), std::string::npos) << fsck.output;
         const std::string copied = files.path() + "/copied.mp3";
         std::filesystem::remove(copied);
         const auto mcopy =
