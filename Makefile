@@ -63,15 +63,33 @@ CV50 := ./build/linux/bin/cv50
 
 demo: build-linux
 	$(CV50) list
-	$(CV50) wait --port 4-2 --kind Loader --timeout 10
-	$(CV50) flash --port 1
-	@rm -rf $(DEMO) && mkdir -p $(DEMO)/firmware/Music
+	@rm -rf $(DEMO) && mkdir -p $(DEMO)/firmware/Music $(DEMO)/Demo/Music $(DEMO)/log
 	$(CV50) loader sample $(DEMO)/pieces
 	$(CV50) loader pack --pieces $(DEMO)/pieces --version 1.23 --date 2026-03-07 -o $(DEMO)/CVBOOT.BIN
-	@cp README.md "$(DEMO)/firmware/Read Me.txt" && printf 'demo track\n' > $(DEMO)/firmware/Music/track01.mp3
+	@printf 'system file\n' > $(DEMO)/firmware/system.cfg
+	$(CV50) image pack --loader $(DEMO)/CVBOOT.BIN --folder $(DEMO)/firmware \
+	  --system-version 1.1 --system-disk 64 --config-disk 16 -o $(DEMO)/old.img
 	$(CV50) image pack --loader $(DEMO)/CVBOOT.BIN --folder $(DEMO)/firmware \
 	  --system-version 1.2 --system-disk 64 --config-disk 16 -o $(DEMO)/firmware.img
 	$(CV50) image info $(DEMO)/firmware.img
+	@cp README.md "$(DEMO)/Demo/Read Me.txt" && printf 'demo track\n' > $(DEMO)/Demo/Music/track01.mp3
+	@# The scenario says in which mode the player is when a run starts; its flash is kept
+	@# in the state folder between runs.
+	@for mode in maskrom msc; do \
+	  printf '{"speed": 20, "state": "%s", "controllers": [{"ports": [{"player": {"mode": "%s"}}]}]}\n' \
+	    "$(CURDIR)/$(DEMO)/state" $$mode > $(DEMO)/$$mode.json; done
+	@echo "--- a blank simulated player gets the old firmware and becomes a disk"
+	$(CV50) --sim $(DEMO)/maskrom.json upgrade $(DEMO)/old.img --format --yes
+	$(CV50) --sim $(DEMO)/msc.json version --port 1
+	@echo "--- the disk is upgraded end to end and gets the Demo folder"
+	$(CV50) --sim $(DEMO)/msc.json upgrade $(DEMO)/firmware.img --demo $(DEMO)/Demo --label DEMO \
+	  --yes --log $(DEMO)/log
+	$(CV50) --sim $(DEMO)/msc.json version --port 1
+	@echo "--- the log"
+	@cat $(DEMO)/log/Log*.txt
+	@echo "--- the player's disk"
+	$(CV50) --sim $(DEMO)/msc.json sim-volume --port 1 $(DEMO)/volume.img
+	mdir -/ -i $(DEMO)/volume.img ::
 
 # The fuzz target of the image parsers (libFuzzer, clang), run for FUZZ_SECONDS. Not part
 # of `make test`; it installs clang and its fuzzer runtime when they are missing.
