@@ -28,7 +28,11 @@ bool rangeFits(std::uint32_t first, std::uint32_t count, std::uint64_t limit) {
     return std::uint64_t{first} + count <= limit;
 }
 
+thread_local std::uint64_t settledOnThisThreadMs = 0;
+
 }  // namespace
+
+std::uint64_t loaderTimeSettledOnThisThreadMs() { return settledOnThisThreadMs; }
 
 LoaderMedia::LoaderMedia(const NandSpec& nandSpec, const TimingSpec& timingSpec,
                          const FaultSpec& faultSpec)
@@ -345,6 +349,7 @@ void LoaderEndpoint::settleTime() {
     if (debtUs_ < 1000) return;
     const auto ms = static_cast<std::uint32_t>(debtUs_ / 1000);
     debtUs_ -= ms * 1000.0;
+    settledOnThisThreadMs += ms;
     clock_.sleepMs(ms);
 }
 

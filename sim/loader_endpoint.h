@@ -38,6 +38,10 @@ struct LoaderMedia {
     std::vector<std::uint32_t> failuresLeft;  // per faults.failCommands entry
 };
 
+// Simulated milliseconds the loader endpoints have slept, on the calling thread, for the
+// commands that thread sent: the transfer share of a benchmark's floor.
+std::uint64_t loaderTimeSettledOnThisThreadMs();
+
 class LoaderEndpoint : public CorvUsbEndpoint {
 public:
     // Powers on now: a scripted busy period starts. `clock` must outlive the endpoint.
