@@ -1,0 +1,206 @@
+// Benchmark: the whole road of an upgrade against simulated players starting in their mask
+// ROM and ending as formatted disks.
+//
+// One player: the road cannot take less simulated time than its floor, the waits the engine
+// asks for on the thread that runs the road plus the simulated time of the flash commands
+// that thread sends. The image and format workers' own waits are left out: the road thread
+// polls while they run, so counting them too would count that time twice. The ratio of the
+// wall time (times the speed, in simulated ms) to the floor is what the engine adds on top:
+// 1.00 is a road that only waits and transfers; the excess is computation (the engine's and
+// the simulator's) and waits that overshoot, and it grows with the speed, since a real
+// millisecond of computation is `speed` simulated ones.
+//
+// Sixteen players on a hub against one on the same hub: a road that takes the players through
+// each step together stays near 1; one that took them in turn would approach 16.
+//
+//   upgrade_bench [SPEED]     (default: 20)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine/api/upgrade_road.h"
+#include "engine/os/os.h"
+#include "fwpkg/packer.h"
+#include "sim/loader_endpoint.h"
+#include "sim/scenario.h"
+#include "sim/sim_os.h"
+#include "sim/testing/forwarding_os.h"
+#include "sim/testing/scoped_sim.h"
+
+namespace {
+
+using namespace cv50;
+
+// The simulator, with the sleeps each thread asks for summed per thread.
+class SleepCountingOs : public sim::testing::ForwardingOs {
+public:
+    using ForwardingOs::ForwardingOs;
+
+    void sleepMs(std::uint32_t ms) override {
+        {
+            std::lock_guard lock(mutex_);
+            slept_[std::this_thread::get_id()] += ms;
+        }
+        ForwardingOs::sleepMs(ms);
+    }
+
+    std::uint64_t sleptOnThisThreadMs() {
+        std::lock_guard lock(mutex_);
+        return slept_[std::this_thread::get_id()];
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::thread::id, std::uint64_t> slept_;
+};
+
+// A simulated world installed as the process's backend for one scope.
+class World {
+public:
+    World(const std::string& ports, double speed, const std::string& tempFolder) {
+        auto sim = std::make_unique<sim::SimOs>(
+            sim::parseScenario(R"({"speed": )" + std::to_string(speed) +
+                                   R"(, "controllers": [{"ports": [)" + ports + "]}]}",
+                               "upgrade_bench"));
+        sim->setTempFolder(tempFolder + "\\");
+        auto counting = std::make_unique<SleepCountingOs>(std::move(sim));
+        os_ = counting.get();
+        previous_ = os::install(std::move(counting));
+    }
+    ~World() { os::install(std::move(previous_)); }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    SleepCountingOs& os() { return *os_; }
+
+private:
+    SleepCountingOs* os_ = nullptr;
+    std::unique_ptr<os::Os> previous_;
+};
+
+std::string maskRomPlayers(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += std::string(i ? ", " : "") + R"({"player": {"mode": "maskrom"}})";
+    return out;
+}
+
+std::string onHub(const std::string& ports) { return R"({"hub": {"ports": [)" + ports + "]}}"; }
+
+// An image of the sample loader and a 2 MiB file.
+std::string packImage(const std::filesystem::path& folder) {
+    const auto pieces = folder / "pieces";
+    std::filesystem::create_directories(pieces);
+    fwpkg::writeSamplePieces(pieces);
+    fwpkg::LoaderPackInput loader;
+    loader.data = pieces / "data.bin";
+    loader.prog = pieces / "prog.bin";
+    loader.prog2nd = pieces / "prog2nd.bin";
+    loader.flashBoot = pieces / "FlashBoot.bin";
+    loader.dates = {2008, 12, 20};
+    loader.versionHigh = 1;
+    loader.versionLow = 23;
+    const auto loaderFile = folder / "CVBOOT.BIN";
+    fwpkg::packLoader(loader, loaderFile);
+
+    const auto content = folder / "content";
+    std::filesystem::create_directories(content);
+    {
+        std::vector<char> bytes(2 << 20);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<char>(i * 7 + i / 4096);
+        std::FILE* f = std::fopen((content / "big.bin").string().c_str(), "wb");
+        if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            throw std::runtime_error("cannot write the image content");
+        std::fclose(f);
+    }
+    fwpkg::ImagePackInput input;
+    input.loaderFile = loaderFile;
+    input.folder = content;
+    input.tail = flash::TailFields{0x00010002, 64, 16};
+    const auto image = folder / "fw.img";
+    fwpkg::packImage(input, image);
+    return image.string();
+}
+
+struct RoadRun {
+    double wallSeconds = 0;
+    std::uint64_t sleptMs = 0;     // asked for on this thread
+    std::uint64_t transferMs = 0;  // settled by the loaders for this thread's commands
+};
+
+// Runs the road to a formatted disk on every player of `ports`; exits when a port fails.
+RoadRun runRoad(const std::string& ports, int players, double speed, const std::string& image,
+                const std::string& temp) {
+    World world(ports, speed, temp);
+    api::RoadOptions options;
+    options.image = image;
+    options.end = api::RoadEnd::Format;
+    const std::uint64_t sleptBefore = world.os().sleptOnThisThreadMs();
+    const std::uint64_t settledBefore = sim::loaderTimeSettledOnThisThreadMs();
+    const auto start = std::chrono::steady_clock::now();
+    const auto results = api::RunUpgradeRoad(options);
+    RoadRun run;
+    run.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.sleptMs = world.os().sleptOnThisThreadMs() - sleptBefore;
+    run.transferMs = sim::loaderTimeSettledOnThisThreadMs() - settledBefore;
+
+    bool ok = results.size() == static_cast<std::size_t>(players);
+    for (const auto& r : results) {
+        if (r.ok) continue;
+        std::fprintf(stderr, "upgrade_bench: port %s: %s\n", r.layer.c_str(), r.message.c_str());
+        ok = false;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "upgrade_bench: %zu of %d players upgraded\n", results.size(),
+                     players);
+        std::exit(1);
+    }
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double speed = argc > 1 ? std::strtod(argv[1], nullptr) : 20;
+    if (!(speed > 0 && speed <= 1000)) {
+        std::fprintf(stderr, "upgrade_bench: the speed is a number above 0 and at most 1000\n");
+        return 2;
+    }
+    sim::testing::TempFolder files;
+    sim::testing::TempFolder temp;
+    const std::string image = packImage(files.path());
+
+    const RoadRun one = runRoad(maskRomPlayers(1), 1, speed, image, temp.path());
+    const double simulatedMs = one.wallSeconds * 1000 * speed;
+    const auto floorMs = static_cast<double>(one.sleptMs + one.transferMs);
+    std::printf("one player, mask ROM to a formatted disk, speed %g\n", speed);
+    std::printf("  wall time x speed  %10.0f simulated ms (%.2f s wall)\n", simulatedMs,
+                one.wallSeconds);
+    std::printf("  floor              %10.0f simulated ms (waits %llu + transfers %llu)\n", floorMs,
+                static_cast<unsigned long long>(one.sleptMs),
+                static_cast<unsigned long long>(one.transferMs));
+    std::printf("  ratio              %10.3f\n", simulatedMs / floorMs);
+
+    const RoadRun single = runRoad(onHub(maskRomPlayers(1)), 1, speed, image, temp.path());
+    const RoadRun sixteen = runRoad(onHub(maskRomPlayers(16)), 16, speed, image, temp.path());
+    std::printf("sixteen players against one, on a hub, speed %g\n", speed);
+    std::printf("  %-10s %10s %18s %22s\n", "players", "wall s", "road waits ms",
+                "road transfers ms");
+    for (const auto& [count, run] : {std::pair{1, single}, std::pair{16, sixteen}})
+        std::printf("  %-10d %10.2f %18llu %22llu\n", count, run.wallSeconds,
+                    static_cast<unsigned long long>(run.sleptMs),
+                    static_cast<unsigned long long>(run.transferMs));
+    std::printf("  ratio      %10.3f\n", sixteen.wallSeconds / single.wallSeconds);
+    return 0;
+}
