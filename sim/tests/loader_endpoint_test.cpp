@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "cvusbcomm/cvusbcomm.h"
@@ -82,13 +83,25 @@ TEST(LoaderEndpoint, CommandsSpendTheSimulatedTimeTheyWouldTake) {
     Bytes write = block(cvusb::Opcode::WriteLBA, {0, 2048, 0, 0});
     write.resize(write.size() + 2048 * 512, 0x5A);
     const std::uint64_t before = clock.tickMs();
+    const std::uint64_t settledBefore = loaderTimeSettledOnThisThreadMs();
     ASSERT_TRUE(loader.hostWrite(write));
     EXPECT_GE(clock.tickMs() - before, 1048u + 512u);
+    const std::uint64_t settled = loaderTimeSettledOnThisThreadMs() - settledBefore;
+    EXPECT_GE(settled, 1048u + 512u);
+    EXPECT_LE(settled, clock.tickMs() - before);
 
-    // A whole 128 MiB chip erased at 2 ms a block: at least 2 s.
+    // A whole 128 MiB chip erased at 2 ms a block: at least 2 s, on the account of the
+    // thread that sent the command only.
     const std::uint64_t beforeErase = clock.tickMs();
-    ASSERT_TRUE(loader.hostWrite(block(cvusb::Opcode::EraseBlock, {0, 0, 1024, 6}, 2)));
+    std::uint64_t settledByEraser = 0;
+    std::thread eraser([&] {
+        EXPECT_TRUE(loader.hostWrite(block(cvusb::Opcode::EraseBlock, {0, 0, 1024, 6}, 2)));
+        settledByEraser = loaderTimeSettledOnThisThreadMs();
+    });
+    eraser.join();
     EXPECT_GE(clock.tickMs() - beforeErase, 2048u);
+    EXPECT_GE(settledByEraser, 2048u);
+    EXPECT_EQ(loaderTimeSettledOnThisThreadMs() - settledBefore, settled);
 }
 
 }  // namespace
