@@ -155,6 +155,15 @@ std::vector<std::uint8_t> samplePiece(flash::Piece piece) {
     return bytes;
 }
 
+std::vector<std::uint8_t> sampleLoaderFile() {
+    flash::LoaderSpec spec;
+    spec.dates = {2008, 12, 20};
+    spec.versionHigh = 1;
+    spec.versionLow = 23;
+    for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = samplePiece(flash::kHeadPieceOrder[i]);
+    return *flash::buildLoaderFile(spec);
+}
+
 void writeSamplePieces(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

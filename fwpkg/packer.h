@@ -55,6 +55,8 @@ PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& 
 std::vector<std::uint8_t> samplePiece(flash::Piece piece);
 // Writes data.bin, prog.bin, prog2nd.bin and FlashBoot.bin of samplePiece into `folder`.
 void writeSamplePieces(const std::filesystem::path& folder);
+// A loader file of the sample pieces, version 1.23, dated 2008-12-20.
+std::vector<std::uint8_t> sampleLoaderFile();
 
 // Reads a whole host file of at most `limit` bytes.
 std::vector<std::uint8_t> readHostFile(const std::filesystem::path& path, std::uint64_t limit);

@@ -27,13 +27,7 @@ protected:
         device::EnumerateUsbPorts(entries);
         ASSERT_EQ(entries.size(), 1u);
         layer = entries[0].layer;
-        flash::LoaderSpec spec;
-        spec.dates = {2008, 12, 20};
-        spec.versionHigh = 1;
-        spec.versionLow = 23;
-        for (std::size_t i = 0; i < 4; ++i)
-            spec.pieces[i] = fwpkg::samplePiece(flash::kHeadPieceOrder[i]);
-        const auto bytes = *flash::buildLoaderFile(spec);
+        const auto bytes = fwpkg::sampleLoaderFile();
         loader = folder.path() + "/CVBOOT.BIN";
         std::ofstream(loader, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),

@@ -18,13 +18,7 @@ namespace {
 class UpgradeCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        flash::LoaderSpec spec;
-        spec.dates = {2008, 12, 20};
-        spec.versionHigh = 1;
-        spec.versionLow = 23;
-        for (std::size_t i = 0; i < 4; ++i)
-            spec.pieces[i] = fwpkg::samplePiece(flash::kHeadPieceOrder[i]);
-        const auto bytes = *flash::buildLoaderFile(spec);
+        const auto bytes = fwpkg::sampleLoaderFile();
         const std::string loader = folder.path() + "/CVBOOT.BIN";
         std::ofstream(loader, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),

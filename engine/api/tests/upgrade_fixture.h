@@ -54,15 +54,7 @@ protected:
     }
 
     // A loader file of the sample pieces, version 1.23, dated 2008-12-20.
-    static std::vector<std::uint8_t> sampleLoader() {
-        flash::LoaderSpec spec;
-        spec.dates = {2008, 12, 20};
-        spec.versionHigh = 1;
-        spec.versionLow = 23;
-        for (std::size_t i = 0; i < 4; ++i)
-            spec.pieces[i] = fwpkg::samplePiece(flash::kHeadPieceOrder[i]);
-        return *flash::buildLoaderFile(spec);
-    }
+    static std::vector<std::uint8_t> sampleLoader() { return fwpkg::sampleLoaderFile(); }
 
     // An image of the sample loader and a 1.5 MiB file (so its size is 1 MB), at `name`.
     std::string packImage(const std::string& name, const ImageSpec& spec = {}) {
