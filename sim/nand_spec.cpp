@@ -93,6 +93,17 @@ std::array<std::uint8_t, 16> hexBytes16(const ScenarioReader& r, const json& v,
     return out;
 }
 
+// The object {KEY: N} of a fault that strikes once, at the N-th of its `events`.
+std::uint32_t countFromOne(const ScenarioReader& r, const json& v, const std::string& where,
+                           const char* key, const std::string& events) {
+    r.object(v, where);
+    r.checkKeys(v, where, {key});
+    if (!v.contains(key)) r.fail(where, std::string("missing \"") + key + "\"");
+    const std::uint32_t n = r.u32(v[key], at(where, key));
+    if (n == 0) r.fail(at(where, key), events + " count from 1");
+    return n;
+}
+
 }  // namespace
 
 unsigned NandSpec::chipCount() const { return static_cast<unsigned>(std::popcount(chipMask)); }
@@ -165,7 +176,8 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
     r.object(v, where);
     r.checkKeys(
         v, where,
-        {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut"});
+        {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut",
+         "neverReturn"});
     FaultSpec f;
     if (v.contains("eraseFails"))
         f.eraseFails = blockList(r, v["eraseFails"], at(where, "eraseFails"), nand);
@@ -216,14 +228,11 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
             f.failCommands.push_back(c);
         }
     }
-    if (v.contains("powerCut")) {
-        const std::string w = at(where, "powerCut");
-        r.object(v["powerCut"], w);
-        r.checkKeys(v["powerCut"], w, {"atStep"});
-        if (!v["powerCut"].contains("atStep")) r.fail(w, "missing \"atStep\"");
-        f.powerCutAtStep = r.u32(v["powerCut"]["atStep"], at(w, "atStep"));
-        if (f.powerCutAtStep == 0) r.fail(at(w, "atStep"), "steps count from 1");
-    }
+    if (v.contains("powerCut"))
+        f.powerCutAtStep = countFromOne(r, v["powerCut"], at(where, "powerCut"), "atStep", "steps");
+    if (v.contains("neverReturn"))
+        f.neverReturnAtReset =
+            countFromOne(r, v["neverReturn"], at(where, "neverReturn"), "atReset", "resets");
     return f;
 }
 

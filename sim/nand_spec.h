@@ -28,6 +28,8 @@
 //                                     the command fails N times (default 1), then works
 //     "powerCut": {"atStep": N}       power fails during the N-th flash step (sector program
 //                                     or block erase, counted from 1), once
+//     "neverReturn": {"atReset": N}   at the N-th reset the player sees (counted from 1 since
+//                                     the simulator started) it leaves the bus for good
 //   }
 //
 // BLOCK is a block number of chip 0 or {"chip": C, "block": B}. PLACE is a raw sector number
@@ -107,6 +109,7 @@ struct FaultSpec {
     std::vector<BitFlip> flipBits;
     std::vector<CommandFault> failCommands;
     std::uint32_t powerCutAtStep = 0;  // 0: power never fails
+    std::uint32_t neverReturnAtReset = 0;  // 0: the player comes back after every reset
 };
 
 // Each reads the object at `where` ("controllers[0].ports[1].player.nand") of the scenario

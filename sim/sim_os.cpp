@@ -69,21 +69,32 @@ void SimOs::reconcileEndpoints() {
         if (!answers) continue;
         p->endpoint = std::make_shared<LoaderEndpoint>(p->media, clock_);
         const unsigned generation = p->generation;
-        p->endpoint->onReset = [this, p, generation](bool flag) { playerReset(p, generation, flag); };
+        p->endpoint->onReset = [this, p, generation](bool flag) {
+            playerReset(p, generation, flag, Restart::Reset);
+        };
         // Power that fails and comes back is a power-on: like a reset with the flag, it starts
         // the firmware when the system disk holds an image.
-        p->endpoint->onPowerCut = [this, p, generation] { playerReset(p, generation, true); };
+        p->endpoint->onPowerCut = [this, p, generation] {
+            playerReset(p, generation, true, Restart::PowerBack);
+        };
         endpoints_[key] = p->endpoint;
     }
 }
 
-void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag) {
+void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag, Restart why) {
     std::lock_guard lock(mutex_);
     sync();
     // A flash whose power failed has it again when the player comes back.
     player->media->nand.restorePower();
     if (!player->onBus() || player->generation != generation) return;
-    world_.reenumerate(*player, resetMode(*player, resetFlag), clock_.tickMs());
+    const PlayerMode next = resetMode(*player, resetFlag);
+    if (why == Restart::Reset && ++player->resets == player->spec.faults.neverReturnAtReset) {
+        // Gone for good; a scripted plug brings it back in the mode its boot ROM chose.
+        player->mode = next;
+        world_.depart(*player);
+    } else {
+        world_.reenumerate(*player, next, clock_.tickMs());
+    }
     reconcileEndpoints();
 }
 

@@ -167,8 +167,10 @@ private:
     // players that run one; called under the lock by every operation.
     void sync();
     void reconcileEndpoints();
-    // A player's loader was reset, or its power failed: its boot ROM decides what comes back.
-    void playerReset(SimPlayer* player, unsigned generation, bool resetFlag);
+    // A player's loader was reset, or its power failed: its boot ROM decides what comes back,
+    // unless the reset is the one its scripted fault keeps it away at.
+    enum class Restart { Reset, PowerBack };
+    void playerReset(SimPlayer* player, unsigned generation, bool resetFlag, Restart why);
     // The scenario's state folder on the host, made when missing; "" for none.
     static std::string hostStateFolder(const Scenario& scenario);
     const SimHub* hubFor(os::Handle h) const;

@@ -50,6 +50,7 @@ struct SimPlayer {
     std::shared_ptr<LoaderEndpoint> endpoint;   // while the loader (or booted ROM) answers
     std::string devicePath;   // "\\?\USB#..." while on the bus
     int ejectRequests = 0;
+    std::uint32_t resets = 0;  // loader resets since the simulator started
 
     bool onBus() const { return device.has_value(); }
     // The descriptor numbers the player reports in its current mode.

@@ -23,6 +23,7 @@ TEST(NandSpec, EmptyObjectsGiveASensiblePlayer) {
     const FaultSpec f = parseFaultSpec(json::object(), "p.faults", "w.json", n);
     EXPECT_TRUE(f.failCommands.empty());
     EXPECT_EQ(f.powerCutAtStep, 0u);
+    EXPECT_EQ(f.neverReturnAtReset, 0u);
 }
 
 TEST(NandSpec, EveryKeyIsRead) {
@@ -52,7 +53,7 @@ TEST(NandSpec, EveryKeyIsRead) {
         "readErrors": [100, {"lba": 8}],
         "flipBits": [{"sector": 5, "byte": 527, "bit": 7}, {"lba": 1, "byte": 511, "bit": 0}],
         "failCommands": [{"command": "WriteLBA", "times": 3}, {"command": "ResetDevice", "result": -2}],
-        "powerCut": {"atStep": "0x10"}})"),
+        "powerCut": {"atStep": "0x10"}, "neverReturn": {"atReset": 2}})"),
                                        "p.faults", "w.json", n);
     EXPECT_EQ(f.eraseFails, (std::vector<BlockRef>{{2, 1}}));
     EXPECT_EQ(f.readErrors, (std::vector<SectorRef>{{false, 100}, {true, 8}}));
@@ -65,6 +66,7 @@ TEST(NandSpec, EveryKeyIsRead) {
     EXPECT_EQ(f.failCommands[1].command, cvusb::Opcode::ResetDevice);
     EXPECT_EQ(f.failCommands[1].times, 1u);
     EXPECT_EQ(f.powerCutAtStep, 16u);
+    EXPECT_EQ(f.neverReturnAtReset, 2u);
 }
 
 TEST(NandSpec, ProblemsNameTheFileAndTheKey) {
@@ -110,6 +112,14 @@ TEST(NandSpec, ProblemsNameTheFileAndTheKey) {
         {"faults", R"({"powerCut": {}})", "w.json: p.faults.powerCut: missing \"atStep\""},
         {"faults", R"({"powerCut": {"atStep": 0}})",
          "w.json: p.faults.powerCut.atStep: steps count from 1"},
+        {"faults", R"({"neverReturn": true})", "w.json: p.faults.neverReturn: expected an object"},
+        {"faults", R"({"neverReturn": {"atStep": 1}})",
+         "w.json: p.faults.neverReturn: unknown key \"atStep\""},
+        {"faults", R"({"neverReturn": {}})", "w.json: p.faults.neverReturn: missing \"atReset\""},
+        {"faults", R"({"neverReturn": {"atReset": 0}})",
+         "w.json: p.faults.neverReturn.atReset: resets count from 1"},
+        {"faults", R"({"neverReturn": {"atReset": -1}})",
+         "w.json: p.faults.neverReturn.atReset: expected a number or a \"0x...\" string"},
     };
     for (const Case& k : cases) {
         const json v = json::parse(k.text);

@@ -119,5 +119,31 @@ TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComes
     EXPECT_EQ(back, sectors);
 }
 
+// Resets count from the start: the first brings the player back, the second keeps it away.
+TEST(PlayerLoader, NeverReturnKeepsThePlayerAwayFromItsNthResetUntilPluggedAgain) {
+    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 0.5,
+        "faults": {"neverReturn": {"atReset": 2}},
+        "script": [{"at": 300, "action": "plug"}]})"));
+    ASSERT_EQ(CVU_ResetDevice(usbPath().c_str()), 0);
+    DEVICE_INFO d{};
+    std::strcpy(d.layer, "1");
+    SEARCH_RESULT list{1, &d};
+    ASSERT_EQ(WaitCVDevice(&list, MaskRom, 5), 1);  // the first reset: back as usual
+
+    TempFolder folder;
+    const std::string piece = folder.path() + "/piece.bin";
+    std::ofstream(piece, std::ios::binary) << std::string(100, 'p');
+    ASSERT_EQ(flash::BootDownload(d.devicePath).DownloadBoot(piece, piece, piece), 1);
+    ASSERT_EQ(CVU_ResetDevice(d.devicePath), 0);
+    SEARCH_RESULT r{};
+    EXPECT_EQ(ScanCorvUsb(&r), 0);
+    world.sim().sleepMs(100000);  // far beyond its enumeration delay
+    EXPECT_EQ(ScanCorvUsb(&r), 0);
+
+    world.sim().sleepMs(210000);
+    ASSERT_EQ(ScanCorvUsb(&r), 1);
+    EXPECT_EQ(r.devices[0].type, MaskRom);
+}
+
 }  // namespace
 }  // namespace cv50
