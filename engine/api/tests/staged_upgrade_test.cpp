@@ -2,6 +2,11 @@
 // and the merged error list whose indexes are positions in the host's list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "engine/api/error_list.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/tests/upgrade_fixture.h"
@@ -50,6 +55,60 @@ TEST_F(StagedUpgrade, EachFailureIsReportedAtTheHostsIndexAndTheRestGoOn) {
     DEVICE_INFO done = waitFor("1", Loader);
     ASSERT_EQ(done.type, Loader);
     EXPECT_TRUE(diskHoldsImage(done, image));
+}
+
+TEST_F(StagedUpgrade, SixteenPlayersEndAsDisksButThoseThatFailedEachWithItsOwnError) {
+    // Four hubs of four ports: the host's index i is the player on Layer "hub-port".
+    auto layerOf = [](int i) { return std::to_string(i / 4 + 1) + "-" + std::to_string(i % 4 + 1); };
+    const int noIdBlock = 5, noLoader = 9, noDisk = 14;
+    auto player = [&](int i) -> std::string {
+        if (i == noIdBlock) return R"({"player": {"mode": "msc", "enumerateDelay": 0.5}})";
+        // A player gone for good at its first reset (after its ID Block) or at its second
+        // (after its image, on the way to a disk).
+        const std::string fault =
+            i == noLoader ? R"(, "faults": {"neverReturn": {"atReset": 1}})"
+            : i == noDisk ? R"(, "faults": {"neverReturn": {"atReset": 2}})"
+                          : "";
+        return R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5)" + fault + "}}";
+    };
+    std::string hubs;
+    for (int h = 0; h < 4; ++h) {
+        std::string ports;
+        for (int p = 0; p < 4; ++p) ports += (p ? "," : "") + player(h * 4 + p);
+        hubs += (h ? "," : "") + std::string(R"({"hub": {"ports": [)") + ports + "]}}";
+    }
+    start(hubs);
+    std::string image = packImage("fw.img");
+
+    SEARCH_RESULT prepared{};
+    ASSERT_EQ(MD_Upgrade_Prepare(&prepared, 60, 0), 16) << logText();
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(prepared.devices[i].layer, layerOf(i));
+        EXPECT_EQ(prepared.devices[i].type, i == noIdBlock ? Loader : MaskRom) << i;
+    }
+
+    // Long timeouts: the players that come back are there long before them.
+    ERROR_LIST errors{};
+    EXPECT_EQ(MD_Upgrade_Format(&prepared, image.data(), &errors, 60, 60, nullptr, 0, 0, 8), 0);
+    std::vector<std::pair<unsigned, std::string>> listed;
+    for (int k = 0; k < errors.count; ++k)
+        listed.emplace_back(errors.errors[k].index, errors.errors[k].text);
+    EXPECT_EQ(listed, (std::vector<std::pair<unsigned, std::string>>{
+                          {noIdBlock, "Error:Write ID_BLOCK failed"},
+                          {noLoader, "Wait for Loader failed"},
+                          {noDisk, "Error:Wait msc device failed"}}))
+        << logText();
+    EXPECT_EQ(FreeSearchResult(&prepared), 1);
+
+    std::vector<std::string> expected;
+    for (int i = 0; i < 16; ++i)
+        if (i != noIdBlock && i != noLoader && i != noDisk) expected.push_back(layerOf(i));
+    SEARCH_RESULT disks{};
+    const int found = ScanCorvMsc(&disks);
+    std::vector<std::string> diskLayers;
+    for (int k = 0; k < found; ++k) diskLayers.push_back(disks.devices[k].layer);
+    std::sort(diskLayers.begin(), diskLayers.end());
+    EXPECT_EQ(diskLayers, expected);
 }
 
 TEST_F(StagedUpgrade, WhenMdUpgradeLeavesNoDeviceOnlyItsOwnErrorsAreListed) {
