@@ -174,10 +174,9 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
                          const NandSpec& nand) {
     const ScenarioReader r(source);
     r.object(v, where);
-    r.checkKeys(
-        v, where,
-        {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut",
-         "neverReturn"});
+    r.checkKeys(v, where,
+                {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut",
+                 "neverReturn"});
     FaultSpec f;
     if (v.contains("eraseFails"))
         f.eraseFails = blockList(r, v["eraseFails"], at(where, "eraseFails"), nand);

@@ -59,16 +59,17 @@ TEST_F(StagedUpgrade, EachFailureIsReportedAtTheHostsIndexAndTheRestGoOn) {
 
 TEST_F(StagedUpgrade, SixteenPlayersEndAsDisksButThoseThatFailedEachWithItsOwnError) {
     // Four hubs of four ports: the host's index i is the player on Layer "hub-port".
-    auto layerOf = [](int i) { return std::to_string(i / 4 + 1) + "-" + std::to_string(i % 4 + 1); };
+    auto layerOf = [](int i) {
+        return std::to_string(i / 4 + 1) + "-" + std::to_string(i % 4 + 1);
+    };
     const int noIdBlock = 5, noLoader = 9, noDisk = 14;
     auto player = [&](int i) -> std::string {
         if (i == noIdBlock) return R"({"player": {"mode": "msc", "enumerateDelay": 0.5}})";
         // A player gone for good at its first reset (after its ID Block) or at its second
         // (after its image, on the way to a disk).
-        const std::string fault =
-            i == noLoader ? R"(, "faults": {"neverReturn": {"atReset": 1}})"
-            : i == noDisk ? R"(, "faults": {"neverReturn": {"atReset": 2}})"
-                          : "";
+        const std::string fault = i == noLoader ? R"(, "faults": {"neverReturn": {"atReset": 1}})"
+                                  : i == noDisk ? R"(, "faults": {"neverReturn": {"atReset": 2}})"
+                                                : "";
         return R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5)" + fault + "}}";
     };
     std::string hubs;
