@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/host.h"
 #include "cli/commands.h"
 #include "cli/terminal_prompt.h"
 #include "cli/upgrade_view.h"
@@ -13,14 +14,6 @@
 #include "engine/api/upgrade_road.h"
 #include "engine/device/log.h"
 #include "engine/os/os.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define CV50_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define CV50_ISATTY(f) isatty(fileno(f))
-#endif
 
 namespace cv50::cli {
 namespace {
@@ -105,8 +98,9 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
 void addUpgradeCommand(CLI::App& app, Action& action) {
     auto options = std::make_shared<UpgradeOptions>();
     CLI::App* c = app.add_subcommand(
-        "upgrade", "Upgrade every attached player (or the named ports): ID Blocks, image, back "
-                   "as a disk; optionally format it and copy a demo folder");
+        "upgrade",
+        "Upgrade every attached player (or the named ports): ID Blocks, image, back "
+        "as a disk; optionally format it and copy a demo folder");
     c->add_option("image", options->image, "Firmware image (.img)")->required();
     c->add_option("--port", options->ports, "Only the player on this port (repeatable)");
     CLI::Option* format = c->add_flag("--format", options->format, "Format the disk FAT32");
@@ -124,7 +118,7 @@ void addUpgradeCommand(CLI::App& app, Action& action) {
     c->add_option("--log", options->logFolder, "Write the engine's dated log into this folder");
     c->callback([options, &action] {
         action = [options] {
-            options->liveProgress = CV50_ISATTY(stdout) != 0;
+            options->liveProgress = base::isTerminal(stdout);
             return runUpgrade(*options, std::cin, std::cout, std::cerr);
         };
     });

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 namespace cv50::cli {
 

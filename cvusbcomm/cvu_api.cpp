@@ -1,8 +1,8 @@
 // The twelve CVU_ functions: argument checks, then one transaction each.
 
+#include "base/byte_order.h"
 #include "cvusbcomm/cvusbcomm.h"
 #include "cvusbcomm/transport.h"
-#include "engine/flash/byte_order.h"
 
 namespace cv50::cvusb {
 namespace {
@@ -104,8 +104,8 @@ extern "C" int CVU_TestUnitReady(const char* devicePath, unsigned int* total, un
     std::array<std::uint8_t, kUnitReadySize> progress{};
     const int result = call(devicePath, Opcode::TestUnitReady, {}, {}, progress);
     if (result == CVU_OK || result == CVU_BUSY) {
-        if (total) *total = cv50::flash::loadLe32(progress, 0);
-        if (done) *done = cv50::flash::loadLe32(progress, 4);
+        if (total) *total = cv50::base::loadLe32(progress, 0);
+        if (done) *done = cv50::base::loadLe32(progress, 4);
     }
     return result;
 }

@@ -4,21 +4,21 @@
 #include <algorithm>
 #include <iterator>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::cvusb {
 namespace {
 
-using flash::loadLe32;
-using flash::storeLe32;
+using base::loadLe32;
+using base::storeLe32;
 
 constexpr std::array<std::uint8_t, 4> kCommandSignature{'C', 'V', 'U', 'C'};
 constexpr std::array<std::uint8_t, 4> kStatusSignature{'C', 'V', 'U', 'S'};
 
 constexpr const char* kNames[] = {
-    "ReadFlashInfo", "ReadChipInfo",    "TestBadBlock",  "EraseBlock",
-    "ReadSector",    "WriteSector",     "ReadLBA",       "WriteLBA",
-    "EraseSystemDisk", "TestUnitReady", "SetResetFlag",  "ResetDevice",
+    "ReadFlashInfo",   "ReadChipInfo",  "TestBadBlock", "EraseBlock",
+    "ReadSector",      "WriteSector",   "ReadLBA",      "WriteLBA",
+    "EraseSystemDisk", "TestUnitReady", "SetResetFlag", "ResetDevice",
 };
 static_assert(std::size(kNames) == kLastOpcode - kFirstOpcode + 1);
 
@@ -92,15 +92,22 @@ std::optional<std::uint32_t> expectedDataLength(Opcode op, const std::array<std:
         return static_cast<std::uint32_t>(n);
     };
     switch (op) {
-        case Opcode::ReadFlashInfo: return kFlashInfoSize;
-        case Opcode::ReadChipInfo: return kChipInfoSize;
-        case Opcode::TestBadBlock: return kBitmapSize;
-        case Opcode::TestUnitReady: return kUnitReadySize;
+        case Opcode::ReadFlashInfo:
+            return kFlashInfoSize;
+        case Opcode::ReadChipInfo:
+            return kChipInfoSize;
+        case Opcode::TestBadBlock:
+            return kBitmapSize;
+        case Opcode::TestUnitReady:
+            return kUnitReadySize;
         case Opcode::ReadSector:
-        case Opcode::WriteSector: return times(p[1], kRawSectorSize);
+        case Opcode::WriteSector:
+            return times(p[1], kRawSectorSize);
         case Opcode::ReadLBA:
-        case Opcode::WriteLBA: return times(p[1], kSectorSize);
-        default: return 0;
+        case Opcode::WriteLBA:
+            return times(p[1], kSectorSize);
+        default:
+            return 0;
     }
 }
 

@@ -3,19 +3,13 @@
 
 #include <cstring>
 
+#include "base/host.h"
+
 namespace cv50::fwpkg {
 namespace {
 
 bool inside(std::uint64_t offset, std::size_t count, std::uint64_t size) {
     return offset <= size && count <= size - offset;
-}
-
-bool seek(std::FILE* f, std::uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
 }
 
 }  // namespace
@@ -29,18 +23,12 @@ bool MemorySource::read(std::uint64_t offset, std::span<std::uint8_t> out) {
 std::unique_ptr<FileSource> FileSource::open(const std::string& hostPath) {
     std::FILE* f = std::fopen(hostPath.c_str(), "rb");
     if (f == nullptr) return nullptr;
-#ifdef _WIN32
-    const bool ended = _fseeki64(f, 0, SEEK_END) == 0;
-    const long long end = ended ? _ftelli64(f) : -1;
-#else
-    const bool ended = fseeko(f, 0, SEEK_END) == 0;
-    const long long end = ended ? static_cast<long long>(ftello(f)) : -1;
-#endif
-    if (end < 0) {
+    const std::optional<std::uint64_t> end = base::fileLength(f);
+    if (!end) {
         std::fclose(f);
         return nullptr;
     }
-    return std::unique_ptr<FileSource>(new FileSource(f, static_cast<std::uint64_t>(end)));
+    return std::unique_ptr<FileSource>(new FileSource(f, *end));
 }
 
 FileSource::~FileSource() { std::fclose(file_); }
@@ -48,7 +36,8 @@ FileSource::~FileSource() { std::fclose(file_); }
 bool FileSource::read(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (!inside(offset, out.size(), size_)) return false;
     if (out.empty()) return true;
-    return seek(file_, offset) && std::fread(out.data(), 1, out.size(), file_) == out.size();
+    return base::seekFile(file_, offset) &&
+           std::fread(out.data(), 1, out.size(), file_) == out.size();
 }
 
 }  // namespace cv50::fwpkg

@@ -7,14 +7,9 @@
 #include <mutex>
 #include <string>
 
+#include "base/host.h"
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/package_loader.h"
-
-#if defined(_WIN32)
-#define CV60FS_EXPORT extern "C" __declspec(dllexport)
-#else
-#define CV60FS_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace cv50::fwpkg {
 namespace {
@@ -28,14 +23,7 @@ struct Package {
 std::mutex packageLock;
 Package package;
 
-std::string hostPath(const char* path) {
-    std::string p = path != nullptr ? path : "";
-#ifndef _WIN32
-    for (char& c : p)
-        if (c == '\\') c = '/';
-#endif
-    return p;
-}
+std::string hostPath(const char* path) { return base::hostPath(path != nullptr ? path : ""); }
 
 int errorOf(FatError e) {
     switch (e) {
@@ -56,7 +44,7 @@ int errorOf(FatError e) {
 
 using namespace cv50::fwpkg;
 
-CV60FS_EXPORT int FS_Initialize(const char* imagePath, int /*reserved1*/, int /*reserved2*/) {
+extern "C" int FS_Initialize(const char* imagePath, int /*reserved1*/, int /*reserved2*/) {
     std::lock_guard lock(packageLock);
     package = Package{};
     package.source = FileSource::open(hostPath(imagePath));
@@ -68,7 +56,7 @@ CV60FS_EXPORT int FS_Initialize(const char* imagePath, int /*reserved1*/, int /*
     return package.openError = FsOk;
 }
 
-CV60FS_EXPORT int FS_GetLoaderPath(char* buffer) {
+extern "C" int FS_GetLoaderPath(char* buffer) {
     std::lock_guard lock(packageLock);
     if (buffer == nullptr || !package.volume) return 0;
     const std::string path = findLoaderPath(*package.volume);
@@ -77,7 +65,7 @@ CV60FS_EXPORT int FS_GetLoaderPath(char* buffer) {
     return 1;
 }
 
-CV60FS_EXPORT int FS_WriteFileToPC(const char* source, const char* destination) {
+extern "C" int FS_WriteFileToPC(const char* source, const char* destination) {
     std::lock_guard lock(packageLock);
     if (!package.volume) return package.openError != FsOk ? package.openError : FsNotOpen;
     if (source == nullptr || destination == nullptr) return FsBadSourcePath;
@@ -105,7 +93,7 @@ CV60FS_EXPORT int FS_WriteFileToPC(const char* source, const char* destination) 
     return written && closed ? FsOk : FsWriteFailed;
 }
 
-CV60FS_EXPORT int FS_DeInitialize() {
+extern "C" int FS_DeInitialize() {
     std::lock_guard lock(packageLock);
     package = Package{};
     return FsOk;

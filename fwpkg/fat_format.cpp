@@ -4,14 +4,14 @@
 #include <optional>
 #include <vector>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 #include "fwpkg/fat_editor.h"
 
 namespace cv50::fwpkg {
 namespace {
 
-using flash::storeLe16;
-using flash::storeLe32;
+using base::storeLe16;
+using base::storeLe32;
 
 constexpr std::uint32_t kReservedSectors = 32;
 constexpr std::uint32_t kFatCount = 2;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::fwpkg {
 namespace {
@@ -119,8 +119,8 @@ DosStamp dosStamp(int year, int month, int day, int hour, int minute, int second
 std::array<std::uint8_t, 32> shortNameEntry(const ShortName& name, std::uint8_t attributes,
                                             std::uint32_t cluster, std::uint32_t size, int fatType,
                                             DosStamp stamp) {
-    using flash::storeLe16;
-    using flash::storeLe32;
+    using base::storeLe16;
+    using base::storeLe32;
     std::array<std::uint8_t, 32> e{};
     std::copy(name.begin(), name.end(), e.begin());
     e[11] = attributes;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cctype>
 
+#include "base/text.h"
+
 namespace cv50::fwpkg {
 namespace {
 
@@ -125,12 +127,7 @@ private:
 
 }  // namespace
 
-bool sameFatName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
+bool sameFatName(std::string_view a, std::string_view b) { return base::equalNoCase(a, b); }
 
 const char* describe(FatError error) {
     switch (error) {

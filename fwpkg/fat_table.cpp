@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::fwpkg {
 namespace {
@@ -20,7 +20,7 @@ constexpr std::uint32_t kChunkSectors = 256;
 FatResult FatTable::load(SectorDevice& device, const FatGeometry& geometry,
                          std::span<const std::uint8_t> bootSector, std::unique_ptr<FatTable>& out) {
     std::unique_ptr<FatTable> t(new FatTable(device, geometry));
-    const std::uint16_t extFlags = flash::loadLe16(bootSector, 40);
+    const std::uint16_t extFlags = base::loadLe16(bootSector, 40);
     const std::uint32_t active = extFlags & 0x0F;
     if ((extFlags & 0x80) != 0) {
         if (active >= geometry.fatCount) return FatResult::failed("the active FAT does not exist");
@@ -28,7 +28,7 @@ FatResult FatTable::load(SectorDevice& device, const FatGeometry& geometry,
     } else {
         for (std::uint32_t i = 0; i < geometry.fatCount; ++i) t->copies_.push_back(i);
     }
-    const std::uint16_t fsInfo = flash::loadLe16(bootSector, 48);
+    const std::uint16_t fsInfo = base::loadLe16(bootSector, 48);
     if (fsInfo != 0 && fsInfo < geometry.reservedSectors) t->fsInfoSector_ = fsInfo;
 
     const std::uint32_t entries = geometry.clusterCount + 2;
@@ -43,7 +43,7 @@ FatResult FatTable::load(SectorDevice& device, const FatGeometry& geometry,
         buffer.resize(std::size_t(n) * kSectorBytes);
         if (!device.read(start + s, buffer)) return FatResult::failed("cannot read the FAT");
         for (std::uint32_t i = 0; i < n * kEntriesPerSector; ++i)
-            t->entries_[std::size_t(s) * kEntriesPerSector + i] = flash::loadLe32(buffer, i * 4);
+            t->entries_[std::size_t(s) * kEntriesPerSector + i] = base::loadLe32(buffer, i * 4);
     }
     for (std::uint32_t c = 2; c < entries; ++c)
         if (t->value(c) == 0) ++t->free_;
@@ -101,7 +101,7 @@ FatResult FatTable::flush() {
         while (end < sectors && dirty_[end] && end - s < kChunkSectors) ++end;
         buffer.resize(std::size_t(end - s) * kSectorBytes);
         for (std::uint32_t i = 0; i < (end - s) * kEntriesPerSector; ++i)
-            flash::storeLe32(buffer, i * 4, entries_[std::size_t(s) * kEntriesPerSector + i]);
+            base::storeLe32(buffer, i * 4, entries_[std::size_t(s) * kEntriesPerSector + i]);
         for (std::uint32_t copy : copies_)
             if (!device_.write(g_.reservedSectors + std::uint64_t(copy) * g_.fatSectors + s,
                                buffer))
@@ -118,11 +118,11 @@ FatResult FatTable::writeFsInfo() {
     if (!device_.read(fsInfoSector_, info))
         return FatResult::failed("cannot read the FSInfo sector");
     // A sector without the marks is not an FSInfo sector, whatever the boot sector says.
-    if (flash::loadLe32(info, 0) != kFsInfoLead || flash::loadLe32(info, 484) != kFsInfoStruct ||
-        flash::loadLe32(info, 508) != kFsInfoTrail)
+    if (base::loadLe32(info, 0) != kFsInfoLead || base::loadLe32(info, 484) != kFsInfoStruct ||
+        base::loadLe32(info, 508) != kFsInfoTrail)
         return {};
-    flash::storeLe32(info, 488, free_);
-    flash::storeLe32(info, 492, hint_);
+    base::storeLe32(info, 488, free_);
+    base::storeLe32(info, 492, hint_);
     if (!device_.write(fsInfoSector_, info))
         return FatResult::failed("cannot write the FSInfo sector");
     return {};

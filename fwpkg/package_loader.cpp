@@ -1,19 +1,15 @@
 // Looking for the loader file in a package.
 #include "fwpkg/package_loader.h"
 
-#include <cctype>
 #include <cstring>
 #include <vector>
+
+#include "base/text.h"
 
 namespace cv50::fwpkg {
 namespace {
 
-bool isLoaderName(const std::string& name) {
-    if (name.size() != std::strlen(kLoaderName)) return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kLoaderName[i]) return false;
-    return true;
-}
+bool isLoaderName(const std::string& name) { return base::equalNoCase(name, kLoaderName); }
 
 bool isLoader(const FatEntry& e) {
     return !e.directory && (isLoaderName(e.name) || isLoaderName(e.shortName));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "engine/flash/md5.h"
 
 namespace cv50::fwpkg {
@@ -21,15 +22,6 @@ File openForWriting(const std::filesystem::path& path) {
 
 void checkDecimal(std::uint32_t value, const char* what) {
     if (value > 9999) throw std::runtime_error(std::string(what) + " must be 0-9999");
-}
-
-bool sameNameNoCase(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -85,7 +77,7 @@ PackedImage packImage(const ImagePackInput& input, const std::filesystem::path& 
     root.directory = true;
     if (!input.folder.empty()) root = treeFromFolder(input.folder);
     for (const FatNode& c : root.children)
-        if (sameNameNoCase(c.name, "CVBOOT.BIN"))
+        if (base::equalNoCase(c.name, "CVBOOT.BIN"))
             throw std::runtime_error(
                 "the folder has a CVBOOT.BIN of its own; give it as the loader file");
     FatNode loader;

@@ -5,8 +5,10 @@
 #include <mutex>
 #include <string_view>
 
-#include "engine/device/format_copy.h"
+#include "engine/os/error_codes.h"
+#include "engine/os/format_library.h"
 #include "fwpkg/fat_editor.h"
+#include "sim/last_error.h"
 #include "sim/sim_os.h"
 #include "sim/text.h"
 
@@ -32,7 +34,7 @@ std::optional<std::string> narrowText(const wchar_t* text) {
 
 void CV50_FORMAT_CALL simulatedFormatEx(wchar_t* root, int mediaKind, wchar_t* fileSystem,
                                         wchar_t* label, int quick, std::uint32_t clusterSize,
-                                        device::FormatCallback callback) {
+                                        os::FormatCallback callback) {
     SimOs::FormatRequest request;
     request.mediaKind = mediaKind;
     request.quick = quick != 0;
@@ -56,10 +58,10 @@ void CV50_FORMAT_CALL simulatedFormatEx(wchar_t* root, int mediaKind, wchar_t* f
         SimOs* sim = formatHost != nullptr ? formatHost : dynamic_cast<SimOs*>(&os::current());
         success = sim != nullptr && sim->formatVolume(request) ? 1 : 0;
     }
-    if (callback != nullptr) callback(device::kFormatCommandDone, 0, &success);
+    if (callback != nullptr) callback(os::kFormatCommandDone, 0, &success);
 }
 
-static_assert(std::is_same_v<decltype(&simulatedFormatEx), device::FormatExFunction>);
+static_assert(std::is_same_v<decltype(&simulatedFormatEx), os::FormatExFunction>);
 
 }  // namespace
 
@@ -82,20 +84,24 @@ void forgetFormatHost(const SimOs& host) {
 
 bool SimOs::formatVolume(FormatRequest request) {
     std::lock_guard lock(volumeMutex_);
-    const auto fail = [&](std::string why) {
+    // The system's format library leaves no documented code; the simulated one says why.
+    const auto fail = [&](std::string why, std::uint32_t code = os::error::kWriteFault) {
+        setLastError(code);
         request.succeeded = false;
         request.error = std::move(why);
         formatRequests_.push_back(request);
         return false;
     };
-    if (!request.error.empty()) return fail(request.error);
+    if (!request.error.empty()) return fail(request.error, os::error::kInvalidParameter);
     if (upper(request.fileSystem) != "FAT32")
-        return fail("the simulated format library formats FAT32 only, not \"" + request.fileSystem +
-                    "\"");
-    if (request.letter < 'A' || request.letter > 'Z') return fail("no drive letter in the root");
+        return fail(
+            "the simulated format library formats FAT32 only, not \"" + request.fileSystem + "\"",
+            os::error::kInvalidParameter);
+    if (request.letter < 'A' || request.letter > 'Z')
+        return fail("no drive letter in the root", os::error::kInvalidParameter);
     std::string error;
     const auto device = volumeDevice(request.letter, error);
-    if (!device) return fail(error);
+    if (!device) return fail(error, os::error::kNotReady);
     const os::LocalTime now = clock_.localTime();
     fwpkg::Fat32FormatOptions options;
     options.label = request.label;

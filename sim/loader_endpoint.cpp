@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "cvusbcomm/cvusbcomm.h"
-#include "engine/flash/byte_order.h"
 
 namespace cv50::sim {
 namespace {
@@ -36,7 +36,10 @@ std::uint64_t loaderTimeSettledOnThisThreadMs() { return settledOnThisThreadMs; 
 
 LoaderMedia::LoaderMedia(const NandSpec& nandSpec, const TimingSpec& timingSpec,
                          const FaultSpec& faultSpec)
-    : nand(nandSpec), plainUserDisk(plainDiskSectors(nandSpec)), timing(timingSpec), faults(faultSpec) {
+    : nand(nandSpec),
+      plainUserDisk(plainDiskSectors(nandSpec)),
+      timing(timingSpec),
+      faults(faultSpec) {
     for (const CommandFault& f : faults.failCommands) failuresLeft.push_back(f.times);
     if (faults.powerCutAtStep != 0) nand.cutPowerAtStep(faults.powerCutAtStep);
 }
@@ -84,8 +87,8 @@ bool LoaderEndpoint::hostWrite(std::span<const std::uint8_t> data) {
                 const std::size_t outLength = dir == Direction::Out ? c->dataLength : 0;
                 if (input_.size() < cvusb::kCommandSize + outLength) break;
                 output_.assign(dir == Direction::In ? c->dataLength : 0, 0);
-                const std::int32_t result = execute(
-                    *c, std::span(input_).subspan(cvusb::kCommandSize, outLength), output_);
+                const std::int32_t result =
+                    execute(*c, std::span(input_).subspan(cvusb::kCommandSize, outLength), output_);
                 if (media_->nand.powerLost()) {
                     // No status: the player is off the bus before the command completes.
                     powerCut_ = cutNow = true;
@@ -141,34 +144,46 @@ std::optional<std::int32_t> LoaderEndpoint::scriptedFailure(Opcode op) {
 std::int32_t LoaderEndpoint::execute(const Command& c, std::span<const std::uint8_t> out,
                                      std::span<std::uint8_t> in) {
     const TimingSpec& t = media_->timing;
-    spendUs(t.commandUs + (cvusb::kCommandSize + cvusb::kStatusSize + c.dataLength) * 1e6 /
-                              t.linkBytesPerSecond);
+    spendUs(t.commandUs +
+            (cvusb::kCommandSize + cvusb::kStatusSize + c.dataLength) * 1e6 / t.linkBytesPerSecond);
     if (const auto failure = scriptedFailure(c.opcode)) return *failure;
     switch (c.opcode) {
-        case Opcode::ReadFlashInfo: return flashInfo(in);
+        case Opcode::ReadFlashInfo:
+            return flashInfo(in);
         case Opcode::ReadChipInfo: {
             const auto info = media_->nand.spec().chipInfoBytes();
             std::copy(info.begin(), info.end(), in.begin());
             return CVU_OK;
         }
-        case Opcode::TestBadBlock: return testBadBlock(c, in);
-        case Opcode::EraseBlock: return eraseBlock(c);
-        case Opcode::ReadSector: return readSector(c, in);
-        case Opcode::WriteSector: return writeSector(c, out);
-        case Opcode::ReadLBA: return readLba(c, in);
-        case Opcode::WriteLBA: return writeLba(c, out);
-        case Opcode::EraseSystemDisk: return eraseSystemDisk();
-        case Opcode::TestUnitReady: return testUnitReady(in);
-        case Opcode::SetResetFlag: resetFlag_ = true; return CVU_OK;
-        case Opcode::ResetDevice: return CVU_OK;
+        case Opcode::TestBadBlock:
+            return testBadBlock(c, in);
+        case Opcode::EraseBlock:
+            return eraseBlock(c);
+        case Opcode::ReadSector:
+            return readSector(c, in);
+        case Opcode::WriteSector:
+            return writeSector(c, out);
+        case Opcode::ReadLBA:
+            return readLba(c, in);
+        case Opcode::WriteLBA:
+            return writeLba(c, out);
+        case Opcode::EraseSystemDisk:
+            return eraseSystemDisk();
+        case Opcode::TestUnitReady:
+            return testUnitReady(in);
+        case Opcode::SetResetFlag:
+            resetFlag_ = true;
+            return CVU_OK;
+        case Opcode::ResetDevice:
+            return CVU_OK;
     }
     return CVU_ERR_UNSUPPORTED;
 }
 
 std::int32_t LoaderEndpoint::flashInfo(std::span<std::uint8_t> in) const {
     const NandSpec& n = media_->nand.spec();
-    flash::storeLe32(in, 0, n.chipSectors);
-    flash::storeLe16(in, 4, n.blockSectors);
+    base::storeLe32(in, 0, n.chipSectors);
+    base::storeLe16(in, 4, n.blockSectors);
     in[6] = n.pageSectors;
     in[7] = n.geometryA;
     in[8] = n.geometryB;
@@ -197,7 +212,8 @@ std::int32_t LoaderEndpoint::testBadBlock(const Command& c, std::span<std::uint8
 std::int32_t LoaderEndpoint::eraseBlock(const Command& c) {
     const auto [chip, first, count, kind] = c.params;
     Nand& nand = media_->nand;
-    if (count == 0 || (kind != CVU_ERASE_NORMAL && kind != CVU_ERASE_FORCE)) return CVU_ERR_ARGUMENT;
+    if (count == 0 || (kind != CVU_ERASE_NORMAL && kind != CVU_ERASE_FORCE))
+        return CVU_ERR_ARGUMENT;
     if (!nand.validBlock(chip, 0) || !rangeFits(first, count, nand.blocksPerChip()))
         return CVU_ERR_RANGE;
     const auto& fails = media_->faults.eraseFails;
@@ -215,7 +231,8 @@ std::int32_t LoaderEndpoint::eraseBlock(const Command& c) {
             nand.clearGrownBad(chip, block);
         }
         spendUs(media_->timing.blockEraseUs);
-        if (std::find(fails.begin(), fails.end(), BlockRef{std::uint8_t(chip), block}) != fails.end()) {
+        if (std::find(fails.begin(), fails.end(), BlockRef{std::uint8_t(chip), block}) !=
+            fails.end()) {
             nand.markGrownBad(chip, block);
             failed = true;
             continue;
@@ -295,7 +312,8 @@ std::int32_t LoaderEndpoint::writeSector(const Command& c, std::span<const std::
             nand.markGrownBad(chip, block);
             return CVU_ERR_DEVICE;
         }
-        nand.program(chip, chipSector, out.subspan(std::size_t{i} * kRawSectorSize, kRawSectorSize));
+        nand.program(chip, chipSector,
+                     out.subspan(std::size_t{i} * kRawSectorSize, kRawSectorSize));
     }
     return CVU_OK;
 }
@@ -340,8 +358,8 @@ std::int32_t LoaderEndpoint::testUnitReady(std::span<std::uint8_t> in) const {
     const std::uint32_t busy = media_->timing.busyMs;
     const std::uint64_t elapsed = clock_.tickMs() - poweredAtMs_;
     const bool ready = elapsed >= busy;
-    flash::storeLe32(in, 0, busy);
-    flash::storeLe32(in, 4, ready ? busy : static_cast<std::uint32_t>(elapsed));
+    base::storeLe32(in, 0, busy);
+    base::storeLe32(in, 4, ready ? busy : static_cast<std::uint32_t>(elapsed));
     return ready ? CVU_OK : CVU_BUSY;
 }
 

@@ -3,7 +3,7 @@
 
 #include <bit>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 #include "sim/scenario_reader.h"
 
 namespace cv50::sim {
@@ -64,8 +64,8 @@ SectorRef sectorRef(const ScenarioReader& r, const json& v, const std::string& w
     } else {
         s.sector = r.u32(v, where);
     }
-    const std::uint64_t limit = s.logical ? std::uint64_t{nand.chipSectors} * nand.chipCount()
-                                          : rawSectorCount(nand);
+    const std::uint64_t limit =
+        s.logical ? std::uint64_t{nand.chipSectors} * nand.chipCount() : rawSectorCount(nand);
     if (s.sector >= limit)
         r.fail(where, std::string(s.logical ? "logical" : "raw") + " sector " +
                           std::to_string(s.sector) + " is beyond the flash");
@@ -116,7 +116,7 @@ std::array<std::uint8_t, 16> NandSpec::chipInfoBytes() const {
     b[0] = manufacturer < 8 ? kMakerIds[manufacturer] : 0;
     b[1] = static_cast<std::uint8_t>(std::bit_width(chipSectors >> 11));
     b[2] = pageSectors;
-    flash::storeLe16(b, 3, blockSectors);
+    base::storeLe16(b, 3, blockSectors);
     b[5] = chipMask;
     return b;
 }
@@ -129,7 +129,8 @@ NandSpec parseNandSpec(const json& v, const std::string& where, const std::strin
                  "geometryA", "geometryB", "chipInfo", "badBlocks"});
     NandSpec n;
     if (v.contains("chipMask")) n.chipMask = r.u8(v["chipMask"], at(where, "chipMask"));
-    if (v.contains("chipSectors")) n.chipSectors = r.u32(v["chipSectors"], at(where, "chipSectors"));
+    if (v.contains("chipSectors"))
+        n.chipSectors = r.u32(v["chipSectors"], at(where, "chipSectors"));
     if (v.contains("blockSectors"))
         n.blockSectors = r.u16(v["blockSectors"], at(where, "blockSectors"));
     if (v.contains("pageSectors")) n.pageSectors = r.u8(v["pageSectors"], at(where, "pageSectors"));
@@ -143,7 +144,8 @@ NandSpec parseNandSpec(const json& v, const std::string& where, const std::strin
         r.fail(at(where, "blockSectors"), "must be a non-zero multiple of pageSectors");
     if (n.chipSectors < n.blockSectors || n.chipSectors % n.blockSectors != 0)
         r.fail(at(where, "chipSectors"), "must be a non-zero multiple of blockSectors");
-    if (v.contains("badBlocks")) n.badBlocks = blockList(r, v["badBlocks"], at(where, "badBlocks"), n);
+    if (v.contains("badBlocks"))
+        n.badBlocks = blockList(r, v["badBlocks"], at(where, "badBlocks"), n);
     return n;
 }
 
@@ -196,7 +198,8 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
             r.object(list[i], wi);
             BitFlip flip;
             flip.where = sectorRef(r, list[i], wi, nand, {"sector", "lba", "byte", "bit"});
-            const std::size_t size = flip.where.logical ? cvusb::kSectorSize : cvusb::kRawSectorSize;
+            const std::size_t size =
+                flip.where.logical ? cvusb::kSectorSize : cvusb::kRawSectorSize;
             if (!list[i].contains("byte") || !list[i].contains("bit"))
                 r.fail(wi, "missing \"byte\" or \"bit\"");
             flip.byte = static_cast<std::uint32_t>(

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/host.h"
+#include "engine/os/error_codes.h"
 #include "fwpkg/fat_editor.h"
 #include "fwpkg/sector_device_io.h"
 #include "sim/sim_os.h"
@@ -13,9 +15,9 @@
 namespace cv50::sim {
 namespace {
 
-constexpr int kErrorFileNotFound = 2;
-constexpr int kErrorPathNotFound = 3;
-constexpr int kErrorWriteFault = 29;
+constexpr int kErrorFileNotFound = static_cast<int>(os::error::kFileNotFound);
+constexpr int kErrorPathNotFound = static_cast<int>(os::error::kPathNotFound);
+constexpr int kErrorWriteFault = static_cast<int>(os::error::kWriteFault);
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -105,7 +107,7 @@ os::PathKind SimOs::pathKind(const std::string& path) {
     }
     std::error_code ec;
     if (path.empty()) return os::PathKind::Missing;
-    const auto status = std::filesystem::status(hostPath(path), ec);
+    const auto status = std::filesystem::status(base::hostPath(path), ec);
     if (ec || !std::filesystem::exists(status)) return os::PathKind::Missing;
     return std::filesystem::is_directory(status) ? os::PathKind::Folder : os::PathKind::File;
 }
@@ -119,7 +121,7 @@ int SimOs::shellCopy(const std::string& sourcePattern, const std::string& destin
     std::string source = sourcePattern;
     const bool content = source.size() >= 3 && source.compare(source.size() - 3, 3, "*.*") == 0;
     if (content) source.resize(source.size() - 3);
-    const std::filesystem::path host = hostPath(withoutTrailingSeparators(source));
+    const std::filesystem::path host = base::hostPath(withoutTrailingSeparators(source));
     std::error_code ec;
     const bool folder = std::filesystem::is_directory(host, ec);
     if ((content && !folder) || (!folder && !std::filesystem::is_regular_file(host, ec)))
@@ -144,7 +146,7 @@ bool SimOs::copyFile(const std::string& source, const std::string& destination) 
     const char letter = playerVolumeOf(destination);
     const std::string target = insideVolume(destination);
     std::error_code ec;
-    const std::filesystem::path host = hostPath(source);
+    const std::filesystem::path host = base::hostPath(source);
     if (letter == 0 || target.empty() || !std::filesystem::is_regular_file(host, ec)) return false;
     const fwpkg::FatResult r = editVolume(
         letter, [&](fwpkg::FatEditor& editor) { return editor.addHostFile(host, target); });

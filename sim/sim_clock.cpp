@@ -4,6 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "base/host.h"
+
 namespace cv50::sim {
 namespace {
 
@@ -12,12 +14,7 @@ using namespace std::chrono;
 os::LocalTime realLocalTime() {
     const auto now = system_clock::now();
     const std::time_t secs = system_clock::to_time_t(now);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &secs);
-#else
-    localtime_r(&secs, &tm);
-#endif
+    const std::tm tm = base::localTimeOf(secs);
     os::LocalTime t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;
@@ -25,7 +22,8 @@ os::LocalTime realLocalTime() {
     t.hour = tm.tm_hour;
     t.minute = tm.tm_min;
     t.second = tm.tm_sec;
-    t.millisecond = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    t.millisecond =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     return t;
 }
 
@@ -56,7 +54,8 @@ os::LocalTime fromMs(std::int64_t ms) {
 }
 
 SimClock::SimClock(double speed, std::optional<os::LocalTime> start)
-    : speed_(speed > 0 ? speed : 1.0), startReal_(steady_clock::now()),
+    : speed_(speed > 0 ? speed : 1.0),
+      startReal_(steady_clock::now()),
       baseLocalMs_(toMs(start ? *start : realLocalTime())) {}
 
 std::uint64_t SimClock::tickMs() const {

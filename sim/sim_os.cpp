@@ -3,29 +3,60 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
-#else
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
+#include "base/host.h"
+#include "engine/os/error_codes.h"
 #include "engine/os/scsi_pass_through.h"
 #include "sim/format_library.h"
+#include "sim/last_error.h"
 #include "sim/msc_firmware.h"
 #include "sim/player_state.h"
 #include "sim/text.h"
 
 namespace cv50::sim {
+namespace {
+
+// The system's code for a failed file call of the host's C library.
+std::uint32_t systemErrorOf(int hostErrno, const std::string& hostFile) {
+    switch (hostErrno) {
+        case ENOENT: {
+            std::error_code ec;
+            const auto parent = std::filesystem::path(hostFile).parent_path();
+            return parent.empty() || std::filesystem::is_directory(parent, ec)
+                       ? os::error::kFileNotFound
+                       : os::error::kPathNotFound;
+        }
+        case ENOTDIR:
+            return os::error::kPathNotFound;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return os::error::kAccessDenied;
+        case EBUSY:
+            return os::error::kSharingViolation;
+        case EEXIST:
+            return os::error::kFileExists;
+        case ENOSPC:
+            return os::error::kDiskFull;
+        case EINVAL:
+            return os::error::kInvalidParameter;
+        default:
+            return os::error::kGenFailure;
+    }
+}
+
+// A file call's result: on failure the thread's last error is the system's code for errno.
+std::FILE* fileResult(std::FILE* f, const std::string& hostFile) {
+    if (f == nullptr) setLastError(systemErrorOf(errno, hostFile));
+    return f;
+}
+
+}  // namespace
+
 SimOs::SimOs(const Scenario& scenario)
     : world_(scenario,
              [folder = hostStateFolder(scenario)](SimPlayer& player) {
@@ -57,10 +88,12 @@ void SimOs::sync() {
 void SimOs::reconcileEndpoints() {
     for (const auto& shared : world_.players()) {
         SimPlayer* p = shared.get();
-        const bool answers = p->onBus() && (p->mode == PlayerMode::Loader ||
-                                            (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
+        const bool answers =
+            p->onBus() && (p->mode == PlayerMode::Loader ||
+                           (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
         const std::string key = upper(p->devicePath);
-        if (answers && p->endpoint && endpoints_.count(key) && endpoints_[key] == p->endpoint) continue;
+        if (answers && p->endpoint && endpoints_.count(key) && endpoints_[key] == p->endpoint)
+            continue;
         if (p->endpoint) {
             for (auto it = endpoints_.begin(); it != endpoints_.end();)
                 it = it->second == p->endpoint ? endpoints_.erase(it) : std::next(it);
@@ -100,42 +133,43 @@ void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag, 
 
 std::string SimOs::hostStateFolder(const Scenario& scenario) {
     if (scenario.stateFolder.empty()) return {};
-    const std::string folder = hostPath(scenario.stateFolder);
+    const std::string folder = base::hostPath(scenario.stateFolder);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return folder;
 }
 
 std::vector<std::string> SimOs::hostControllerPaths() {
-    std::lock_guard lock(mutex_);
-    sync();
-    std::vector<std::string> paths;
-    for (const SimController& c : world_.controllers()) paths.push_back(c.interfacePath);
-    return paths;
+    return withWorld([&](UsbWorld&) -> std::vector<std::string> {
+        std::vector<std::string> paths;
+        for (const SimController& c : world_.controllers()) paths.push_back(c.interfacePath);
+        return paths;
+    });
 }
 
 os::Handle SimOs::openDevice(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    sync();
-    Target target;
-    const auto& controllers = world_.controllers();
-    for (std::size_t i = 0; i < controllers.size(); ++i) {
-        const bool legacy = i < 10 && path.size() == 8 &&
-                            startsWithNoCase(path, "\\\\.\\HCD") && path[7] == char('0' + i);
-        if (legacy || (startsWithNoCase(path, controllers[i].interfacePath) &&
-                          path.size() == controllers[i].interfacePath.size())) {
-            target.controller = static_cast<int>(i);
+    const auto opened = withWorld([&](UsbWorld&) -> os::Handle {
+        Target target;
+        const auto& controllers = world_.controllers();
+        for (std::size_t i = 0; i < controllers.size(); ++i) {
+            const bool legacy = i < 10 && path.size() == 8 &&
+                                startsWithNoCase(path, "\\\\.\\HCD") && path[7] == char('0' + i);
+            if (legacy || (startsWithNoCase(path, controllers[i].interfacePath) &&
+                           path.size() == controllers[i].interfacePath.size())) {
+                target.controller = static_cast<int>(i);
+            }
         }
-    }
-    if (target.controller < 0) {
-        if (!startsWithNoCase(path, "\\\\.\\")) return 0;
-        const SimHub* hub = world_.findHub(path.substr(4));
-        if (!hub) return 0;
-        target.hubName = hub->name;
-    }
-    const os::Handle h = nextHandle_++;
-    handles_[h] = target;
-    return h;
+        if (target.controller < 0) {
+            if (!startsWithNoCase(path, "\\\\.\\")) return 0;
+            const SimHub* hub = world_.findHub(path.substr(4));
+            if (!hub) return 0;
+            target.hubName = hub->name;
+        }
+        const os::Handle h = nextHandle_++;
+        handles_[h] = target;
+        return h;
+    });
+    return opened ? opened : failWith<os::Handle>(os::error::kFileNotFound, 0);
 }
 
 void SimOs::closeHandle(os::Handle h) {
@@ -144,11 +178,11 @@ void SimOs::closeHandle(os::Handle h) {
 }
 
 std::optional<std::string> SimOs::rootHubName(os::Handle controller) {
-    std::lock_guard lock(mutex_);
-    sync();
-    auto it = handles_.find(controller);
-    if (it == handles_.end() || it->second.controller < 0) return std::nullopt;
-    return world_.controllers()[it->second.controller].rootHub.name;
+    return withWorld([&](UsbWorld&) -> std::optional<std::string> {
+        auto it = handles_.find(controller);
+        if (it == handles_.end() || it->second.controller < 0) return std::nullopt;
+        return world_.controllers()[it->second.controller].rootHub.name;
+    });
 }
 
 const SimHub* SimOs::hubFor(os::Handle h) const {
@@ -164,173 +198,146 @@ const SimPort* SimOs::portFor(os::Handle hub, unsigned port) const {
 }
 
 std::optional<unsigned> SimOs::hubPortCount(os::Handle hub) {
-    std::lock_guard lock(mutex_);
-    sync();
-    const SimHub* h = hubFor(hub);
-    if (!h) return std::nullopt;
-    return static_cast<unsigned>(h->ports.size());
+    return withWorld([&](UsbWorld&) -> std::optional<unsigned> {
+        const SimHub* h = hubFor(hub);
+        if (!h) return std::nullopt;
+        return static_cast<unsigned>(h->ports.size());
+    });
 }
 
 std::optional<os::ConnectionInfo> SimOs::connectionInfo(os::Handle hub, unsigned port) {
-    std::lock_guard lock(mutex_);
-    sync();
-    const SimPort* p = portFor(hub, port);
-    if (!p) return std::nullopt;
-    os::ConnectionInfo info;
-    const SimDevice* device = p->device ? &*p->device
-                              : p->player && p->player->onBus() ? &*p->player->device
-                                                                : nullptr;
-    if (p->hub) {
-        info.connectionStatus = 1;
-        info.deviceIsHub = true;
-        info.idVendor = 0x05E3;
-        info.idProduct = 0x0608;
-        info.bcdUSB = 0x0200;
-        info.currentConfigurationValue = 1;
-    } else if (device) {
-        const DeviceSpec& d = device->spec;
-        info.connectionStatus = 1;
-        info.idVendor = d.vid;
-        info.idProduct = d.pid;
-        info.bcdUSB = d.bcdUSB;
-        info.currentConfigurationValue = d.configured ? 1 : 0;
-    }
-    return info;
+    return withWorld([&](UsbWorld&) -> std::optional<os::ConnectionInfo> {
+        const SimPort* p = portFor(hub, port);
+        if (!p) return std::nullopt;
+        os::ConnectionInfo info;
+        const SimDevice* device = p->device                         ? &*p->device
+                                  : p->player && p->player->onBus() ? &*p->player->device
+                                                                    : nullptr;
+        if (p->hub) {
+            info.connectionStatus = 1;
+            info.deviceIsHub = true;
+            info.idVendor = 0x05E3;
+            info.idProduct = 0x0608;
+            info.bcdUSB = 0x0200;
+            info.currentConfigurationValue = 1;
+        } else if (device) {
+            const DeviceSpec& d = device->spec;
+            info.connectionStatus = 1;
+            info.idVendor = d.vid;
+            info.idProduct = d.pid;
+            info.bcdUSB = d.bcdUSB;
+            info.currentConfigurationValue = d.configured ? 1 : 0;
+        }
+        return info;
+    });
 }
 
 std::optional<std::string> SimOs::downstreamHubName(os::Handle hub, unsigned port) {
-    std::lock_guard lock(mutex_);
-    sync();
-    const SimPort* p = portFor(hub, port);
-    if (!p || !p->hub) return std::nullopt;
-    return p->hub->name;
+    return withWorld([&](UsbWorld&) -> std::optional<std::string> {
+        const SimPort* p = portFor(hub, port);
+        if (!p || !p->hub) return std::nullopt;
+        return p->hub->name;
+    });
 }
 
 std::optional<std::string> SimOs::driverKeyName(os::Handle hub, unsigned port) {
-    std::lock_guard lock(mutex_);
-    sync();
-    const SimPort* p = portFor(hub, port);
-    if (!p) return std::nullopt;
-    if (p->hub) return p->hub->driverKey;
-    if (p->device) return p->device->driverKey;
-    if (p->player && p->player->onBus()) return p->player->device->driverKey;
-    return std::nullopt;
+    return withWorld([&](UsbWorld&) -> std::optional<std::string> {
+        const SimPort* p = portFor(hub, port);
+        if (!p) return std::nullopt;
+        if (p->hub) return p->hub->driverKey;
+        if (p->device) return p->device->driverKey;
+        if (p->player && p->player->onBus()) return p->player->device->driverKey;
+        return std::nullopt;
+    });
 }
 
 os::DevInst SimOs::deviceTreeRoot() {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.treeRoot();
+    return withWorld([&](UsbWorld& w) { return w.treeRoot(); });
 }
 
 os::DevInst SimOs::deviceTreeChild(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.child(node);
+    return withWorld([&](UsbWorld& w) { return w.child(node); });
 }
 
 os::DevInst SimOs::deviceTreeSibling(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.sibling(node);
+    return withWorld([&](UsbWorld& w) { return w.sibling(node); });
 }
 
 os::DevInst SimOs::deviceTreeParent(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.parent(node);
+    return withWorld([&](UsbWorld& w) { return w.parent(node); });
 }
 
 std::optional<std::string> SimOs::deviceDriverKey(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.driverKey(node);
+    return withWorld([&](UsbWorld& w) { return w.driverKey(node); });
 }
 
 std::optional<std::string> SimOs::deviceInstanceId(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.instanceId(node);
+    return withWorld([&](UsbWorld& w) { return w.instanceId(node); });
 }
 
 std::uint32_t SimOs::logicalDrives() {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.logicalDrives();
+    return withWorld([&](UsbWorld& w) { return w.logicalDrives(); });
 }
 
 unsigned SimOs::driveType(char letter) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.driveType(letter);
+    return withWorld([&](UsbWorld& w) { return w.driveType(letter); });
 }
 
 std::optional<std::string> SimOs::dosDeviceTarget(char letter) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.dosDeviceTarget(letter);
+    return withWorld([&](UsbWorld& w) { return w.dosDeviceTarget(letter); });
 }
 
 os::PropertyResult SimOs::interfaceProperty(const std::string& interfacePath,
                                             os::DeviceProperty property) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.interfaceProperty(interfacePath, property);
-}
-
-std::string SimOs::hostPath(const std::string& enginePath) {
-#ifdef _WIN32
-    return enginePath;
-#else
-    std::string p = enginePath;
-    std::replace(p.begin(), p.end(), '\\', '/');
-    return p;
-#endif
+    return withWorld([&](UsbWorld& w) { return w.interfaceProperty(interfacePath, property); });
 }
 
 bool SimOs::pathExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::exists(hostPath(path), ec);
+    return !path.empty() && std::filesystem::exists(base::hostPath(path), ec);
 }
 
 std::FILE* SimOs::openExclusiveReadWrite(const std::string& path) {
     // One open that creates or keeps the file: never truncates a log that exists.
-    const std::string host = hostPath(path);
-#ifdef _WIN32
-    int fd = -1;
-    if (_sopen_s(&fd, host.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _SH_DENYRW,
-                 _S_IREAD | _S_IWRITE) != 0)
-        return nullptr;
-    std::FILE* f = _fdopen(fd, "r+b");
-    if (!f) _close(fd);
-#else
-    const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
-    std::FILE* f = ::fdopen(fd, "r+b");
-    if (!f) ::close(fd);
-#endif
-    return f;
+    if (path.empty()) return failWith<std::FILE*>(os::error::kPathNotFound, nullptr);
+    const std::string host = base::hostPath(path);
+    return fileResult(base::openExclusiveReadWrite(host), host);
 }
 
 std::FILE* SimOs::openFile(const std::string& path, const char* mode) {
-    if (path.empty() || mode == nullptr) return nullptr;
-    return std::fopen(hostPath(path).c_str(), mode);
+    if (path.empty() || mode == nullptr)
+        return failWith<std::FILE*>(os::error::kInvalidParameter, nullptr);
+    const std::string host = base::hostPath(path);
+    // The system refuses to open a folder as a file; the C library may not.
+    std::error_code ec;
+    if (std::filesystem::is_directory(host, ec))
+        return failWith<std::FILE*>(os::error::kAccessDenied, nullptr);
+    return fileResult(std::fopen(host.c_str(), mode), host);
 }
 
 bool SimOs::deleteFile(const std::string& path) {
     std::error_code ec;
-    const std::filesystem::path host = hostPath(path);
-    if (path.empty() || !std::filesystem::is_regular_file(host, ec)) return false;
-    return std::filesystem::remove(host, ec);
+    const std::filesystem::path host = base::hostPath(path);
+    if (path.empty() || !std::filesystem::exists(host, ec))
+        return failWith(os::error::kFileNotFound, false);
+    if (!std::filesystem::is_regular_file(host, ec))
+        return failWith(os::error::kAccessDenied, false);
+    if (std::filesystem::remove(host, ec)) return true;
+    return failWith(systemErrorOf(ec.default_error_condition().value(), host.string()), false);
 }
 
 std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
     std::error_code ec;
-    if (path.empty()) return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(hostPath(path), ec);
-    if (ec) return std::nullopt;
+    if (path.empty()) return failWith<std::optional<std::uint64_t>>(os::error::kPathNotFound, {});
+    const std::string host = base::hostPath(path);
+    const std::uintmax_t size = std::filesystem::file_size(host, ec);
+    if (ec)
+        return failWith<std::optional<std::uint64_t>>(
+            systemErrorOf(ec.default_error_condition().value(), host), {});
     return static_cast<std::uint64_t>(size);
 }
+
+std::uint32_t SimOs::lastError() { return lastErrorOfThread(); }
 
 namespace {
 
@@ -354,41 +361,42 @@ void SimOs::detachEndpoint(const std::string& devicePath) {
 }
 
 os::Handle SimOs::openReadWrite(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    sync();
-    const std::string key = upper(path);
-    // A disk volume: "\\.\X:".
-    if (key.size() == 6 && key.compare(0, 4, "\\\\.\\") == 0 && key[5] == ':') {
-        SimPlayer* player = world_.playerOnDrive(key[4]);
-        if (!player) return 0;
+    const auto opened = withWorld([&](UsbWorld&) -> os::Handle {
+        const std::string key = upper(path);
+        // A disk volume: "\\.\X:".
+        if (key.size() == 6 && key.compare(0, 4, "\\\\.\\") == 0 && key[5] == ':') {
+            SimPlayer* player = world_.playerOnDrive(key[4]);
+            if (!player) return 0;
+            Target target;
+            target.volume = key[4];
+            target.generation = player->generation;
+            const os::Handle h = nextHandle_++;
+            handles_[h] = target;
+            return h;
+        }
+        // A player's device itself, as the mask-ROM download opens it.
+        if (SimPlayer* player = world_.playerWithPath(path)) {
+            Target target;
+            target.player = player;
+            target.generation = player->generation;
+            const os::Handle h = nextHandle_++;
+            handles_[h] = target;
+            return h;
+        }
+        constexpr std::size_t kPipeSuffix = 7;  // "\PIPE00"
+        if (key.size() <= kPipeSuffix) return 0;
+        const std::string suffix = key.substr(key.size() - kPipeSuffix);
+        if (suffix != "\\PIPE00" && suffix != "\\PIPE01") return 0;
+        auto it = endpoints_.find(key.substr(0, key.size() - kPipeSuffix));
+        if (it == endpoints_.end()) return 0;
         Target target;
-        target.volume = key[4];
-        target.generation = player->generation;
+        target.endpoint = it->second;
+        target.writePipe = suffix == "\\PIPE00";
         const os::Handle h = nextHandle_++;
         handles_[h] = target;
         return h;
-    }
-    // A player's device itself, as the mask-ROM download opens it.
-    if (SimPlayer* player = world_.playerWithPath(path)) {
-        Target target;
-        target.player = player;
-        target.generation = player->generation;
-        const os::Handle h = nextHandle_++;
-        handles_[h] = target;
-        return h;
-    }
-    constexpr std::size_t kPipeSuffix = 7;  // "\PIPE00"
-    if (key.size() <= kPipeSuffix) return 0;
-    const std::string suffix = key.substr(key.size() - kPipeSuffix);
-    if (suffix != "\\PIPE00" && suffix != "\\PIPE01") return 0;
-    auto it = endpoints_.find(key.substr(0, key.size() - kPipeSuffix));
-    if (it == endpoints_.end()) return 0;
-    Target target;
-    target.endpoint = it->second;
-    target.writePipe = suffix == "\\PIPE00";
-    const os::Handle h = nextHandle_++;
-    handles_[h] = target;
-    return h;
+    });
+    return opened ? opened : failWith<os::Handle>(os::error::kFileNotFound, 0);
 }
 
 long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size) {
@@ -396,15 +404,17 @@ long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size) {
     {
         std::lock_guard lock(mutex_);
         auto it = handles_.find(h);
-        if (it == handles_.end() || !it->second.writePipe) return -1;
+        if (it == handles_.end() || !it->second.writePipe)
+            return failWith(os::error::kInvalidHandle, -1LL);
         endpoint = it->second.endpoint.lock();
         // A device that left the bus keeps no pipe, even if its object lives on.
         if (!endpoint || std::none_of(endpoints_.begin(), endpoints_.end(),
                                       [&](const auto& e) { return e.second == endpoint; }))
-            return -1;
+            return failWith(os::error::kDeviceNotConnected, -1LL);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    return endpoint->hostWrite(std::span(bytes, size)) ? static_cast<long long>(size) : -1;
+    if (endpoint->hostWrite(std::span(bytes, size))) return static_cast<long long>(size);
+    return failWith(os::error::kGenFailure, -1LL);
 }
 
 long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
@@ -412,99 +422,82 @@ long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
     {
         std::lock_guard lock(mutex_);
         auto it = handles_.find(h);
-        if (it == handles_.end() || it->second.writePipe) return -1;
+        if (it == handles_.end() || it->second.writePipe)
+            return failWith(os::error::kInvalidHandle, -1LL);
         endpoint = it->second.endpoint.lock();
         if (!endpoint || std::none_of(endpoints_.begin(), endpoints_.end(),
                                       [&](const auto& e) { return e.second == endpoint; }))
-            return -1;
+            return failWith(os::error::kDeviceNotConnected, -1LL);
     }
-    return endpoint->hostRead(std::span(static_cast<std::uint8_t*>(data), size));
+    const long long got = endpoint->hostRead(std::span(static_cast<std::uint8_t*>(data), size));
+    return got >= 0 ? got : failWith(os::error::kGenFailure, -1LL);
 }
 
 bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
                             void* out, std::size_t outSize, std::uint32_t* returned) {
-    std::lock_guard lock(mutex_);
-    sync();
-    if (returned) *returned = 0;
-    auto it = handles_.find(h);
-    if (it == handles_.end()) return false;
-    const Target& target = it->second;
-    if (target.volume != 0 && code == os::scsi::kIoctlScsiPassThrough) {
-        SimPlayer* player = world_.playerOnDrive(target.volume);
-        // A volume handle dies with the volume it was opened on.
-        if (!player || player->generation != target.generation) return false;
-        if (in == nullptr || out == nullptr || inSize < os::scsi::kRequestSize ||
-            outSize < os::scsi::kRequestSize)
-            return false;
-        std::vector<std::uint8_t> request(static_cast<const std::uint8_t*>(in),
-                                          static_cast<const std::uint8_t*>(in) + inSize);
-        if (!answerScsiRequest(world_, *player, request, clock_.tickMs())) return false;
-        std::copy_n(request.begin(), os::scsi::kRequestSize, static_cast<std::uint8_t*>(out));
-        if (returned) *returned = static_cast<std::uint32_t>(os::scsi::kRequestSize);
-        return true;
-    }
-    if (target.player != nullptr) {
-        SimPlayer& player = *target.player;
-        // A handle dies with the enumeration it was opened on.
-        if (!player.onBus() || player.generation != target.generation) return false;
-        if (player.mode != PlayerMode::MaskRom || (in == nullptr && inSize > 0)) return false;
-        const long long taken =
-            player.maskRom.request(code, std::span(static_cast<const std::uint8_t*>(in), inSize));
-        if (taken < 0) return false;
-        if (returned) *returned = static_cast<std::uint32_t>(taken);
-        reconcileEndpoints();  // the booted programs now answer on the pipes
-        return true;
-    }
-    return false;
+    const auto answered = withWorld([&](UsbWorld&) -> bool {
+        if (returned) *returned = 0;
+        auto it = handles_.find(h);
+        if (it == handles_.end()) return false;
+        const Target& target = it->second;
+        if (target.volume != 0 && code == os::scsi::kIoctlScsiPassThrough) {
+            SimPlayer* player = world_.playerOnDrive(target.volume);
+            // A volume handle dies with the volume it was opened on.
+            if (!player || player->generation != target.generation) return false;
+            if (in == nullptr || out == nullptr || inSize < os::scsi::kRequestSize ||
+                outSize < os::scsi::kRequestSize)
+                return false;
+            std::vector<std::uint8_t> request(static_cast<const std::uint8_t*>(in),
+                                              static_cast<const std::uint8_t*>(in) + inSize);
+            if (!answerScsiRequest(world_, *player, request, clock_.tickMs())) return false;
+            std::copy_n(request.begin(), os::scsi::kRequestSize, static_cast<std::uint8_t*>(out));
+            if (returned) *returned = static_cast<std::uint32_t>(os::scsi::kRequestSize);
+            return true;
+        }
+        if (target.player != nullptr) {
+            SimPlayer& player = *target.player;
+            // A handle dies with the enumeration it was opened on.
+            if (!player.onBus() || player.generation != target.generation) return false;
+            if (player.mode != PlayerMode::MaskRom || (in == nullptr && inSize > 0)) return false;
+            const long long taken = player.maskRom.request(
+                code, std::span(static_cast<const std::uint8_t*>(in), inSize));
+            if (taken < 0) return false;
+            if (returned) *returned = static_cast<std::uint32_t>(taken);
+            reconcileEndpoints();  // the booted programs now answer on the pipes
+            return true;
+        }
+        return false;
+    });
+    return answered || failWith(os::error::kGenFailure, false);
 }
 
 bool SimOs::requestEject(os::DevInst node) {
-    std::lock_guard lock(mutex_);
-    sync();
-    return world_.requestEject(node);
+    return withWorld([&](UsbWorld& w) { return w.requestEject(node); });
 }
 
 os::Handle SimOs::loadLibrary(const std::string& name) {
-    if (isFormatLibraryName(name)) return formatLibrary_ ? kFormatLibraryHandle : 0;
-#ifdef _WIN32
-    return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
-#else
-    // "X.dll" is the shared object "libX.so", looked for beside the program first.
-    std::string file = hostPath(name);
-    const auto slash = file.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "" : file.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-    if (base.size() > 4 && upper(base.substr(base.size() - 4)) == ".DLL")
-        base = "lib" + base.substr(0, base.size() - 4) + ".so";
-    void* lib = nullptr;
-    if (dir.empty()) {
-        lib = ::dlopen(hostPath(programFolder() + base).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!lib) lib = ::dlopen(base.c_str(), RTLD_NOW | RTLD_LOCAL);
-    } else {
-        lib = ::dlopen((dir + base).c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
-    return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(lib));
-#endif
+    if (isFormatLibraryName(name))
+        return formatLibrary_ ? kFormatLibraryHandle
+                              : failWith<os::Handle>(os::error::kModuleNotFound, 0);
+    for (const std::string& file : base::libraryCandidates(name, base::hostPath(programFolder())))
+        if (void* lib = base::openLibrary(file))
+            return static_cast<os::Handle>(reinterpret_cast<std::uintptr_t>(lib));
+    return failWith<os::Handle>(os::error::kModuleNotFound, 0);
 }
 
 void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
-    if (library == 0) return nullptr;
-    if (library == kFormatLibraryHandle) return name == "FormatEx" ? formatExFunction(*this) : nullptr;
-#ifdef _WIN32
-    return reinterpret_cast<void*>(GetProcAddress(
-        reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)), name.c_str()));
-#else
-    return ::dlsym(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)), name.c_str());
-#endif
+    if (library == 0) return failWith<void*>(os::error::kInvalidHandle, nullptr);
+    void* function =
+        library == kFormatLibraryHandle
+            ? (name == "FormatEx" ? formatExFunction(*this) : nullptr)
+            : base::librarySymbol(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)),
+                                  name.c_str());
+    return function ? function : failWith<void*>(os::error::kProcedureNotFound, nullptr);
 }
 
 void SimOs::freeLibrary(os::Handle library) {
     if (library == 0 || library == kFormatLibraryHandle) return;
-#ifdef _WIN32
-    FreeLibrary(reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(library)));
-#else
-    ::dlclose(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)));
-#endif
+    base::closeLibrary(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)));
 }
 
 void SimOs::setTempFolder(const std::string& folder) {
@@ -523,21 +516,15 @@ std::string SimOs::tempFolder() {
 }
 
 std::string SimOs::programFolder() {
-#ifdef _WIN32
-    char buf[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-    const std::filesystem::path exe(std::string(buf, n < sizeof buf ? n : 0));
-#else
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-#endif
+    const std::filesystem::path exe(base::executablePath());
     return exe.has_parent_path() ? engineFolder(exe.parent_path().string()) : std::string();
 }
 
 std::unique_ptr<os::Os> makeProcessSimulator(const std::string& path) {
     try {
-        const Scenario s = path.empty() ? parseScenario(sampleScenarioText(), "built-in sample world")
-                                        : loadScenarioFile(path);
+        const Scenario s = path.empty()
+                               ? parseScenario(sampleScenarioText(), "built-in sample world")
+                               : loadScenarioFile(path);
         return std::make_unique<SimOs>(s);
     } catch (const ScenarioError& e) {
         std::cerr << "cv50 simulator: " << e.what() << "; using an empty USB world\n";

@@ -1,7 +1,6 @@
 // The os seam answered by the simulator: a USB world, a clock and the host's files.
 #pragma once
 
-#include <cerrno>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,7 +104,8 @@ public:
     void attachEndpoint(const std::string& devicePath, std::shared_ptr<CorvUsbEndpoint> endpoint);
     void detachEndpoint(const std::string& devicePath);
 
-    std::uint32_t lastError() override { return static_cast<std::uint32_t>(errno); }
+    // The system's code for the calling thread's last failed call (engine/os/error_codes.h).
+    std::uint32_t lastError() override;
 
     // Nobody sits at a simulated world to answer: Cancel, so nothing is lost unasked.
     bool askOkCancel(const std::string&, const std::string&) override { return false; }
@@ -113,9 +113,6 @@ public:
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
     void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
-
-    // Engine paths use "\"; on a host whose separator is "/" they are mapped.
-    static std::string hostPath(const std::string& enginePath);
 
     // --- The players' volumes: the format library and the shell copy ---
     // The sector device behind the volume of drive `driveLetter`, or nullptr.

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/package_loader.h"
 #include "fwpkg/sector_device_io.h"
@@ -35,7 +35,7 @@ std::uint32_t tailCrc(std::span<const std::uint8_t> bytes) {
 
 bool soundTailBlock(std::span<const std::uint8_t> block) {
     return std::memcmp(block.data() + kTagAt, kTag, sizeof kTag - 1) == 0 &&
-           flash::loadLe32(block, kCrcAt) == tailCrc(block.first(kCrcAt));
+           base::loadLe32(block, kCrcAt) == tailCrc(block.first(kCrcAt));
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ std::optional<SystemImage> findSystemImage(fwpkg::SectorDevice& systemDisk) {
          s < systemDisk.sectorCount(); ++s) {
         if (!systemDisk.read(s, block)) break;
         if (!soundTailBlock(block)) continue;
-        image.systemVersion = flash::loadLe32(block, kVersionAt);
+        image.systemVersion = base::loadLe32(block, kVersionAt);
         break;
     }
     return image;

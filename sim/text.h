@@ -1,24 +1,16 @@
-// Small text helpers of the simulator: Windows compares device names without case.
+// Small text helpers of the simulator.
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <string>
+
+#include "base/text.h"
 
 namespace cv50::sim {
 
-inline std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-inline bool equalNoCase(const std::string& a, const std::string& b) {
-    return upper(a) == upper(b);
-}
-
-inline bool startsWithNoCase(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && equalNoCase(s.substr(0, prefix.size()), prefix);
-}
+using base::equalNoCase;
+using base::startsWithNoCase;
+using base::upper;
 
 // An instance id as it appears inside interface paths: "\" becomes "#".
 inline std::string hashed(std::string id) {

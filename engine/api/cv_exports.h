@@ -2,7 +2,7 @@
 // C++ (decorated) names since they take references.
 #pragma once
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 // How many attached devices match either pair; `out` describes the first in walk order.
 int CV_FindDevice(DEVICE_INFO& out, int includeUsb11);

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 namespace cv50::api {
 

@@ -1,7 +1,7 @@
 // The library's static error tables, filled by the MD_ operations.
 #pragma once
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 namespace cv50::api {
 

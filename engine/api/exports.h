@@ -1,8 +1,8 @@
 // The exported interface of CV50DLL, as far as it is built.
 #pragma once
 
-#include "engine/api/records.h"
 #include "engine/device/log.h"
+#include "engine/device/records.h"
 
 extern "C" {
 void DllInitialize();

@@ -1,7 +1,7 @@
 // The MD_ exports of CV50DLL: operations on a list of devices.
 #pragma once
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 extern "C" {
 int MD_SwitchToCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors);

@@ -2,7 +2,7 @@
 // out of scope or is replaced.
 #pragma once
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 #include "engine/device/search.h"
 
 namespace cv50::api {

@@ -4,7 +4,7 @@
 
 #include "engine/api/error_list.h"
 #include "engine/api/owned_list.h"
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 namespace cv50::api {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/api/error_list.h"
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 
 namespace cv50::api {
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "engine/api/owned_list.h"
-#include "engine/api/records.h"
 #include "engine/api/staged_errors.h"
+#include "engine/device/records.h"
 
 namespace cv50::api {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 #include "engine/flash/loader_file.h"
 
 namespace cv50::api {

@@ -44,11 +44,11 @@ thread_local bool formatResult = false;
 
 // FormatEx, looked up through the backend on every format: the library stays loaded once
 // loaded, and one that was missing is looked for again next time.
-FormatExFunction formatEx() {
+os::FormatExFunction formatEx() {
     os::Os& sys = os::current();
     const os::Handle library = sys.loadLibrary("fmifs.dll");
     if (library == 0) return nullptr;
-    return reinterpret_cast<FormatExFunction>(sys.libraryFunction(library, "FormatEx"));
+    return reinterpret_cast<os::FormatExFunction>(sys.libraryFunction(library, "FormatEx"));
 }
 
 // Narrow text widened character by character into a buffer of N wide characters with its
@@ -134,11 +134,12 @@ void SetCopySource(const std::string& source) {
 void FormatDisk(char letter, const std::string& fileSystem, const std::string& label,
                 FormatCallback callback) {
     formatResult = false;
-    const FormatExFunction format = formatEx();
+    const os::FormatExFunction format = formatEx();
     if (format == nullptr) return;
     os::Os& sys = os::current();
     wchar_t root[] = {static_cast<wchar_t>(static_cast<unsigned char>(letter)), L':', L'\\', 0};
-    const int media = sys.driveType(letter) == os::kDriveFixed ? kMediaFixed : kMediaRemovable;
+    const int media =
+        sys.driveType(letter) == os::kDriveFixed ? os::kMediaFixed : os::kMediaRemovable;
     auto fileSystemText = wide<kFileSystemChars>(fileSystem);
     auto labelText = wide<kLabelChars>(label);
     const os::WindowsVersion version = sys.windowsVersion();
@@ -150,7 +151,7 @@ void FormatDisk(char letter, const std::string& fileSystem, const std::string& l
 }
 
 unsigned char CV50_FORMAT_CALL FormatCallbackProc(int command, std::uint32_t, void* actionData) {
-    if (command == kFormatCommandDone)
+    if (command == os::kFormatCommandDone)
         formatResult = actionData != nullptr && *static_cast<unsigned char*>(actionData) != 0;
     return 1;
 }

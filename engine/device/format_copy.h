@@ -6,26 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
+#include "engine/os/format_library.h"
 
 namespace cv50::device {
 
-#ifdef _WIN32
-#define CV50_FORMAT_CALL __stdcall
-#else
-#define CV50_FORMAT_CALL
-#endif
-
-// The format library's progress callback and its FormatEx, as "fmifs.dll" exports it.
-inline constexpr int kFormatCommandDone = 11;  // action data: the success byte
-inline constexpr int kMediaRemovable = 11;
-inline constexpr int kMediaFixed = 12;
-using FormatCallback = unsigned char(CV50_FORMAT_CALL*)(int command, std::uint32_t subAction,
-                                                         void* actionData);
-using FormatExFunction = void(CV50_FORMAT_CALL*)(wchar_t* root, int mediaKind,
-                                                 wchar_t* fileSystem, wchar_t* label, int quick,
-                                                 std::uint32_t clusterSize,
-                                                 FormatCallback callback);
+using os::FormatCallback;
 
 // Process-wide settings read by the workers; set before the workers start.
 void SetVolumeLabel(const std::string& label);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/text.h"
 #include "engine/device/log.h"
 
 namespace cv50::device {
@@ -16,12 +17,7 @@ constexpr const char* kDeviceInterfaceClass = "#{a5dcbf10-6530-11d2-901f-00c04fb
 // Bounds a visit of a broken (cyclic) device tree; real trees have a few hundred nodes.
 constexpr int kMaxTreeSteps = 1 << 20;
 
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
+using base::equalNoCase;
 
 bool isUsb20RootHub(const std::string& name) {
     for (const char* marker : kUsb20RootHubMarkers)
@@ -120,7 +116,8 @@ void PortWalk::hubPorts(os::Handle hubHandle, unsigned portCount, const std::str
         entry.bcdUSB = info->bcdUSB;
         entry.devInst = node;
         if (node != 0)
-            if (const auto id = sys.deviceInstanceId(node)) entry.devicePath = devicePathFromInstanceId(*id);
+            if (const auto id = sys.deviceInstanceId(node))
+                entry.devicePath = devicePathFromInstanceId(*id);
         if (info->currentConfigurationValue == 0) continue;
         if (location.size() > kMaxLayerLength) {
             // A cut Layer could name another port; such a device cannot be told apart.

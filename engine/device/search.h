@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "engine/api/records.h"
 #include "engine/device/port_walk.h"
+#include "engine/device/records.h"
 
 extern "C" {
 int ScanCorvUsb(SEARCH_RESULT* out);
@@ -27,7 +27,8 @@ std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry);
 // Fills `record` from a port entry: numbers, path, Layer, device node, `type`, status
 // StatusIdle, no drive letter. False, with `record` unchanged, when a text does not fit
 // its field (it is never cut into another device's text).
-[[nodiscard]] bool recordFromEntry(DEVICE_INFO& record, const PortEntry& entry, CV_DEVICE_TYPE type);
+[[nodiscard]] bool recordFromEntry(DEVICE_INFO& record, const PortEntry& entry,
+                                   CV_DEVICE_TYPE type);
 
 // The drive letter of a disk: GetDemoDrive up to 3 times, `retryMs` after each failure; 0.
 char findDriveLetter(const std::string& devicePath, std::uint32_t devInst,

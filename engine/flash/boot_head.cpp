@@ -4,9 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::flash {
+
+using base::loadLe16;
+using base::loadLe32;
+using base::storeLe16;
+using base::storeLe32;
+
 namespace {
 
 constexpr std::size_t kDateOffset = 0x30;

@@ -3,12 +3,15 @@
 
 #include <algorithm>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::flash {
 
+using base::loadLe16;
+using base::loadLe32;
+
 const char* manufacturerName(std::uint8_t code) {
-    static constexpr const char* kNames[] = {"SAMSUNG", "TOSHIBA",  "HYNIX", "INFINEON",
+    static constexpr const char* kNames[] = {"SAMSUNG", "TOSHIBA", "HYNIX", "INFINEON",
                                              "MICRON",  "RENESAS", "ST",    "INTEL"};
     return code < std::size(kNames) ? kNames[code] : "";
 }
@@ -33,8 +36,8 @@ bool decodeFlashInfo(std::span<const std::uint8_t> raw, FlashInfo& info) {
 }
 
 int FindGoodBlock(std::span<const std::uint8_t> map, int limit, int start, int runLength) {
-    limit = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(limit, 0)),
-                                                   map.size()));
+    limit = static_cast<int>(
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(limit, 0)), map.size()));
     if (start < 0 || start >= limit || runLength < 1) return -1;
     int candidate = start;
     int run = 0;

@@ -3,11 +3,15 @@
 
 #include <algorithm>
 
+#include "base/byte_order.h"
 #include "engine/device/log.h"
-#include "engine/flash/byte_order.h"
 #include "engine/flash/scramble.h"
 
 namespace cv50::flash {
+
+using base::storeLe16;
+using base::storeLe32;
+
 namespace {
 
 constexpr std::uint32_t kHeaderMagic = 0x0FF0AA55;

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 #include "engine/flash/id_block.h"
 
 namespace cv50::flash {
+
+using base::loadLe16;
 
 bool IdBlockLayout::knownTag() const {
     return std::memcmp(tag.data(), "CV50", 4) == 0 || std::memcmp(tag.data(), "CV60", 4) == 0;

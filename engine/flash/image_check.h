@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 #include "engine/flash/image_tail.h"
 #include "engine/flash/loader_file.h"
 

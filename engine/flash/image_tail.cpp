@@ -4,9 +4,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 
 namespace cv50::flash {
+
+using base::loadLe32;
+using base::storeLe32;
+
 namespace {
 
 constexpr std::size_t kSystemVersionOffset = 112;

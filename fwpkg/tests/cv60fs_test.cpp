@@ -7,13 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/host.h"
 #include "fwpkg/tests/fat_test_support.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 namespace cv50::fwpkg {
 namespace {
@@ -23,24 +18,16 @@ using namespace testing;
 class PackageLibrary {
 public:
     PackageLibrary() {
-#ifdef _WIN32
-        handle_ = LoadLibraryA("CV60FSDLL.dll");
-#else
-        const auto exe = std::filesystem::read_symlink("/proc/self/exe");
-        handle_ = dlopen((exe.parent_path() / "libCV60FSDLL.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
+        const std::string folder =
+            std::filesystem::path(base::executablePath()).parent_path().string();
+        for (const std::string& file : base::libraryCandidates("CV60FSDLL.dll", folder))
+            if ((handle_ = base::openLibrary(file)) != nullptr) break;
         initialize = function<int (*)(const char*, int, int)>("FS_Initialize");
         getLoaderPath = function<int (*)(char*)>("FS_GetLoaderPath");
         writeFileToPc = function<int (*)(const char*, const char*)>("FS_WriteFileToPC");
         deInitialize = function<int (*)()>("FS_DeInitialize");
     }
-    ~PackageLibrary() {
-#ifdef _WIN32
-        if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-        if (handle_) dlclose(handle_);
-#endif
-    }
+    ~PackageLibrary() { base::closeLibrary(handle_); }
     bool complete() const { return initialize && getLoaderPath && writeFileToPc && deInitialize; }
 
     int (*initialize)(const char*, int, int) = nullptr;
@@ -52,12 +39,7 @@ private:
     template <typename Fn>
     Fn function(const char* name) {
         if (!handle_) return nullptr;
-#ifdef _WIN32
-        return reinterpret_cast<Fn>(
-            reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
-#else
-        return reinterpret_cast<Fn>(dlsym(handle_, name));
-#endif
+        return reinterpret_cast<Fn>(base::librarySymbol(handle_, name));
     }
     void* handle_ = nullptr;
 };

@@ -6,85 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#include "engine/flash/byte_order.h"
-#include "fwpkg/memory_sector_device.h"
+#include "base/byte_order.h"
 #include "fwpkg/sector_device_io.h"
-#include "fwpkg/tests/fat_test_support.h"
+#include "fwpkg/tests/fat_volume_fixture.h"
 
 namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
-
-constexpr std::uint64_t kMiB = 2048;  // sectors
-
-// Bytes handed out in pieces of `piece`, failing after `failAfter` bytes when it is set.
-FatEditor::ReadBytes bytesOf(const std::vector<std::uint8_t>& bytes, std::size_t piece = 700,
-                             std::optional<std::size_t> failAfter = std::nullopt) {
-    auto at = std::make_shared<std::size_t>(0);
-    return
-        [&bytes, piece, failAfter, at](std::span<std::uint8_t> out) -> std::optional<std::size_t> {
-            if (failAfter && *at >= *failAfter) return std::nullopt;
-            const std::size_t n = std::min({out.size(), piece, bytes.size() - *at});
-            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(*at), n, out.begin());
-            *at += n;
-            return n;
-        };
-}
-
-struct Volume {
-    explicit Volume(std::uint64_t sectors, const std::string& label = "CV50 DISK")
-        : device(sectors) {
-        Fat32FormatOptions options;
-        options.label = label;
-        const FatResult r = formatFat32(device, options);
-        EXPECT_TRUE(r.ok) << r.message;
-    }
-    std::unique_ptr<FatEditor> editor() {
-        std::unique_ptr<FatEditor> e;
-        const FatResult r = FatEditor::open(device, e);
-        EXPECT_TRUE(r.ok) << r.message;
-        return e;
-    }
-    // What the reader finds at `path`: the file's bytes, or nothing.
-    std::optional<std::vector<std::uint8_t>> content(const std::string& path) {
-        SectorDeviceSource source(device);
-        std::unique_ptr<FatVolume> volume;
-        if (FatVolume::open(source, volume) != FatError::Ok) return std::nullopt;
-        FatEntry entry;
-        std::vector<std::uint8_t> bytes;
-        if (volume->find(path, entry) != FatError::Ok || entry.directory ||
-            readAll(*volume, entry, bytes) != FatError::Ok)
-            return std::nullopt;
-        return bytes;
-    }
-    std::vector<std::string> names(const std::string& folderPath) {
-        SectorDeviceSource source(device);
-        std::unique_ptr<FatVolume> volume;
-        EXPECT_EQ(FatVolume::open(source, volume), FatError::Ok);
-        FatEntry dir = volume->root();
-        if (!folderPath.empty()) {
-            EXPECT_EQ(volume->find(folderPath, dir), FatError::Ok);
-        }
-        std::vector<FatEntry> entries;
-        EXPECT_EQ(volume->list(dir, entries), FatError::Ok);
-        std::vector<std::string> out;
-        for (const FatEntry& e : entries) out.push_back(e.name);
-        return out;
-    }
-    // The free count the FSInfo sector holds, and the one a count of the FAT gives.
-    std::pair<std::uint32_t, std::uint32_t> freeCounts() {
-        std::vector<std::uint8_t> info(kSectorBytes);
-        EXPECT_TRUE(device.read(1, info));
-        return {flash::loadLe32(info, 488), editor()->freeClusters()};
-    }
-    MemorySectorDevice device;
-};
 
 TEST(Fat32Format, ClusterSizeFollowsTheVolumeSizeAndTooSmallDevicesAreRefused) {
     struct Case {
@@ -262,32 +191,6 @@ TEST(FatEditor, FailuresComeBackAsResultsAndLeaveTheVolumeAsItWas) {
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("/no/such/file"), std::string::npos) << missing.message;
 }
-
-#ifndef _WIN32
-TEST(FatEditor, AHostFolderCopyStopsAtTheFirstFailureAndEndsOnALinkLoop) {
-    namespace fs = std::filesystem;
-    const fs::path host = fs::temp_directory_path() / ("cv50-editor-" + std::to_string(::getpid()));
-    fs::create_directories(host / "plain");
-    std::ofstream(host / "plain" / "a.txt") << "first";
-    ASSERT_EQ(::mkfifo((host / "plain" / "b pipe").c_str(), 0600), 0);
-    std::ofstream(host / "plain" / "c.txt") << "never reached";
-    fs::create_directories(host / "loop");
-    fs::create_directory_symlink(host / "loop", host / "loop" / "again");
-
-    Volume v(40 * kMiB);
-    auto editor = v.editor();
-    FatResult r = editor->addHostFolder(host / "plain", "copy");
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.message.find("b pipe: not a file"), std::string::npos) << r.message;
-    EXPECT_EQ(v.content("copy\\a.txt"), (std::vector<std::uint8_t>{'f', 'i', 'r', 's', 't'}));
-    EXPECT_EQ(v.content("copy\\c.txt"), std::nullopt);
-
-    EXPECT_FALSE(editor->addHostFolder(host / "loop", "loop").ok);
-    const auto [fsInfoFree, counted] = v.freeCounts();
-    EXPECT_EQ(fsInfoFree, counted);
-    fs::remove_all(host);
-}
-#endif
 
 TEST(FatEditor, AMediumThatFailsGivesAnErrorNotACrash) {
     Volume v(40 * kMiB);

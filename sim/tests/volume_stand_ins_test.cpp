@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "engine/device/format_copy.h"
+#include "engine/os/format_library.h"
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/memory_sector_device.h"
 #include "fwpkg/sector_device_io.h"
@@ -58,11 +58,10 @@ struct World {
         });
         return devices[letter];
     }
-    device::FormatExFunction formatEx() {
+    os::FormatExFunction formatEx() {
         const os::Handle library = sim().loadLibrary("fmifs.dll");
         EXPECT_NE(library, 0u);
-        return reinterpret_cast<device::FormatExFunction>(
-            sim().libraryFunction(library, "FormatEx"));
+        return reinterpret_cast<os::FormatExFunction>(sim().libraryFunction(library, "FormatEx"));
     }
     SimOs& sim() { return scoped.sim(); }
     ScopedSim scoped;
@@ -84,7 +83,7 @@ unsigned char CV50_FORMAT_CALL recordDone(int command, std::uint32_t, void* data
 }
 
 // Runs FormatEx as the engine calls it: root "X:\", the file system, the label.
-void format(device::FormatExFunction formatEx, const std::wstring& root, int mediaKind,
+void format(os::FormatExFunction formatEx, const std::wstring& root, int mediaKind,
             const std::wstring& fileSystem, const std::wstring& label, int quick = 1) {
     done = {};
     std::wstring r = root, f = fileSystem, l = label;
@@ -145,9 +144,9 @@ TEST(SimFormatLibrary, FormatsTheVolumeOfTheRootAndReportsDoneWithSuccess) {
     auto disk = w.attach('E', 64 * kMiB);
     const auto formatEx = w.formatEx();
     ASSERT_NE(formatEx, nullptr);
-    format(formatEx, L"E:\\", device::kMediaRemovable, L"FAT32", L"Demo Disk", 0);
+    format(formatEx, L"E:\\", os::kMediaRemovable, L"FAT32", L"Demo Disk", 0);
     EXPECT_EQ(done.calls, 1);
-    EXPECT_EQ(done.command, device::kFormatCommandDone);
+    EXPECT_EQ(done.command, os::kFormatCommandDone);
     EXPECT_EQ(done.success, 1);
     const Content c = contentOf(*disk);
     EXPECT_EQ(c.label, "DEMO DISK") << "labels on FAT are upper case";
@@ -156,7 +155,7 @@ TEST(SimFormatLibrary, FormatsTheVolumeOfTheRootAndReportsDoneWithSuccess) {
     const auto requests = w.sim().formatRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].letter, 'E');
-    EXPECT_EQ(requests[0].mediaKind, device::kMediaRemovable);
+    EXPECT_EQ(requests[0].mediaKind, os::kMediaRemovable);
     EXPECT_FALSE(requests[0].quick);
     EXPECT_EQ(requests[0].fileSystem, "FAT32");
     EXPECT_TRUE(requests[0].succeeded) << requests[0].error;
@@ -180,9 +179,9 @@ TEST(SimFormatLibrary, FailuresReportDoneWithoutSuccessAndAreRecorded) {
                           Case{L"D:\\", L"FAT32", L"caf\u00e9", "not plain ASCII"},
                           Case{L"D:\\x", L"FAT32", L"X", "no drive letter"}}) {
         SCOPED_TRACE(c.error);
-        format(formatEx, c.root, device::kMediaFixed, c.fileSystem, c.label);
+        format(formatEx, c.root, os::kMediaFixed, c.fileSystem, c.label);
         EXPECT_EQ(done.calls, 1);
-        EXPECT_EQ(done.command, device::kFormatCommandDone);
+        EXPECT_EQ(done.command, os::kFormatCommandDone);
         EXPECT_EQ(done.success, 0);
         const auto last = w.sim().formatRequests().back();
         EXPECT_FALSE(last.succeeded);
@@ -204,14 +203,14 @@ TEST(SimFormatLibrary, LoadsUnderAnyCaseUnlessTheScenarioTakesItAway) {
 }
 
 TEST(SimFormatLibrary, AFunctionKeptFromAnEarlierSimulatorFormatsThroughTheCurrentOne) {
-    device::FormatExFunction kept = nullptr;
+    os::FormatExFunction kept = nullptr;
     {
         World first;
         kept = first.formatEx();
     }
     World second;
     auto disk = second.attach('E', 40 * kMiB);
-    format(kept, L"E:\\", device::kMediaRemovable, L"FAT32", L"SECOND");
+    format(kept, L"E:\\", os::kMediaRemovable, L"FAT32", L"SECOND");
     EXPECT_EQ(done.success, 1);
     EXPECT_EQ(contentOf(*disk).label, "SECOND");
     EXPECT_EQ(second.sim().formatRequests().size(), 1u);
@@ -227,9 +226,9 @@ TEST(SimFormatLibrary, ASimulatorBehindAnotherBackendStillAnswers) {
     });
     auto previous = os::install(std::make_unique<testing::ForwardingOs>(std::move(owned)));
     const os::Handle library = os::current().loadLibrary("fmifs.dll");
-    const auto formatEx = reinterpret_cast<device::FormatExFunction>(
-        os::current().libraryFunction(library, "FormatEx"));
-    format(formatEx, L"D:\\", device::kMediaFixed, L"FAT32", L"BEHIND");
+    const auto formatEx =
+        reinterpret_cast<os::FormatExFunction>(os::current().libraryFunction(library, "FormatEx"));
+    format(formatEx, L"D:\\", os::kMediaFixed, L"FAT32", L"BEHIND");
     EXPECT_EQ(done.success, 1);
     EXPECT_EQ(contentOf(*disk).label, "BEHIND");
     os::install(std::move(previous));
@@ -240,8 +239,8 @@ TEST(SimFormatLibrary, WithoutAVolumeProviderEveryFormatFails) {
     sim.sim().setVolumeProvider({});
     const os::Handle h = sim.sim().loadLibrary("fmifs.dll");
     const auto formatEx =
-        reinterpret_cast<device::FormatExFunction>(sim.sim().libraryFunction(h, "FormatEx"));
-    format(formatEx, L"D:\\", device::kMediaFixed, L"FAT32", L"X");
+        reinterpret_cast<os::FormatExFunction>(sim.sim().libraryFunction(h, "FormatEx"));
+    format(formatEx, L"D:\\", os::kMediaFixed, L"FAT32", L"X");
     EXPECT_EQ(done.success, 0);
 }
 
@@ -255,7 +254,7 @@ class SimShellCopy : public ::testing::Test {
 protected:
     void SetUp() override {
         disk = w.attach('E', 64 * kMiB);
-        format(w.formatEx(), L"E:\\", device::kMediaRemovable, L"FAT32", L"PLAYER");
+        format(w.formatEx(), L"E:\\", os::kMediaRemovable, L"FAT32", L"PLAYER");
         ASSERT_EQ(done.success, 1);
         const fs::path demo = fs::path(host.path()) / "Demo";
         writeHostFile(demo / "Welcome Song.mp3", bytes(70000, 1));
@@ -332,7 +331,7 @@ TEST_F(SimShellCopy, FailedCopiesReturnAnErrorAndStopAtTheFirstOne) {
 
     // More than the volume holds.
     auto small = w.attach('D', 33 * kMiB);
-    format(w.formatEx(), L"D:\\", device::kMediaFixed, L"FAT32", L"SMALL");
+    format(w.formatEx(), L"D:\\", os::kMediaFixed, L"FAT32", L"SMALL");
     ASSERT_EQ(done.success, 1);
     writeHostFile(fs::path(host.path()) / "Big" / "a.bin", std::vector<std::uint8_t>(40 << 20, 1));
     writeHostFile(fs::path(host.path()) / "Big" / "b.bin", bytes(10, 1));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 #include "engine/flash/flash_device.h"
 #include "engine/flash/serial_number.h"
 #include "engine/os/os.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/api/records.h"
+#include "engine/device/records.h"
 #include "engine/device/search.h"
 
 namespace cv50::testing {

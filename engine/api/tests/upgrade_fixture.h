@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "cvusbcomm/cvusbcomm.h"
-#include "engine/api/records.h"
 #include "engine/api/tests/scan_all.h"
 #include "engine/device/log.h"
+#include "engine/device/records.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
 #include "engine/flash/boot_head.h"

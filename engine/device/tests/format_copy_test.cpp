@@ -71,7 +71,7 @@ struct FakeFormatLibrary {
         }
         guard.unlock();
         callback(1, 50, nullptr);  // progress, not the end
-        if (reports) callback(kFormatCommandDone, 0, &success);
+        if (reports) callback(os::kFormatCommandDone, 0, &success);
         guard.lock();
         if (meets) {
             ++reported;

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 
-#include "engine/flash/byte_order.h"
+#include "base/byte_order.h"
 #include "engine/flash/id_block.h"
 #include "engine/flash/scramble.h"
 #include "engine/flash/tests/id_block_fixture.h"
 #include "sim/boot_rom/idb_check.h"
 
 namespace cv50::flash {
+
+using base::storeLe16;
+
 namespace {
 
 using sim::IdBlockFault;

@@ -8,14 +8,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/byte_order.h"
 #include "engine/device/log.h"
-#include "engine/flash/byte_order.h"
 #include "engine/flash/id_block_read.h"
 #include "engine/flash/scramble.h"
 #include "engine/flash/tests/id_block_fixture.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50::flash {
+
+using base::loadLe16;
+using base::loadLe32;
+using base::storeLe16;
+
 namespace {
 
 using testing::patternBytes;

@@ -7,7 +7,7 @@
 #include <span>
 #include <stdexcept>
 
-namespace cv50::flash {
+namespace cv50::base {
 
 namespace detail {
 inline void checkField(std::size_t size, std::size_t at, std::size_t width) {
@@ -38,4 +38,4 @@ inline void storeLe32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v
     return v;
 }
 
-}  // namespace cv50::flash
+}  // namespace cv50::base
