@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/port_option.h"
 #include "engine/api/md_exports.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/format_copy.h"
 #include "engine/device/search.h"
 #include "engine/os/os.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "engine/device/log.h"
 #include "engine/device/match_ids.h"
 #include "engine/device/port_walk.h"
@@ -35,7 +36,8 @@ void printText(const flash::CFlashDevice& d, const Report& r, std::ostream& out)
     out << "Device  " << r.devicePath << "\n\n";
     out << "Chip  Size (MB)  Manufacturer\n";
     for (int i = 0; i < 8; ++i)
-        if ((f.chipMask >> i) & 1) out << i << "     " << f.sizeMB << "        " << f.manufacturer << "\n";
+        if ((f.chipMask >> i) & 1)
+            out << i << "     " << f.sizeMB << "        " << f.manufacturer << "\n";
     out << "Total " << r.totalMB << " MB; block " << f.blockKB << " KB (" << f.blockSectors
         << " sectors), page " << f.pageKB << " KB, " << f.blockCount << " blocks a chip\n\n";
     out << "Bad blocks of chip 0 (of the first " << r.testedBlocks << "):";
@@ -58,14 +60,10 @@ void printJson(const flash::CFlashDevice& d, const Report& r, std::ostream& out)
     for (int i = 0; i < 8; ++i)
         if ((f.chipMask >> i) & 1)
             chips.push_back({{"chip", i}, {"sizeMB", f.sizeMB}, {"manufacturer", f.manufacturer}});
-    nlohmann::json j = {{"devicePath", r.devicePath},
-                        {"chips", chips},
-                        {"totalMB", r.totalMB},
-                        {"blockKB", f.blockKB},
-                        {"blockSectors", f.blockSectors},
-                        {"pageKB", f.pageKB},
-                        {"blockCount", f.blockCount},
-                        {"testedBlocks", r.testedBlocks},
+    nlohmann::json j = {{"devicePath", r.devicePath},     {"chips", chips},
+                        {"totalMB", r.totalMB},           {"blockKB", f.blockKB},
+                        {"blockSectors", f.blockSectors}, {"pageKB", f.pageKB},
+                        {"blockCount", f.blockCount},     {"testedBlocks", r.testedBlocks},
                         {"badBlocks", r.badBlocks}};
     if (r.planned) {
         j["idBlocks"] = d.idbBlocks;
@@ -140,10 +138,12 @@ void addFlashCommand(CLI::App& app, Action& action) {
     auto options = std::make_shared<FlashOptions>();
     CLI::App* cmd = app.add_subcommand(
         "flash", "Show the flash of the loader on a port: chips, bad blocks, planned ID Blocks");
-    cmd->add_option("--port", options->layer, "The port (Layer), e.g. 1-3-2")->required();
+    addPortOption(*cmd, options->layer);
     cmd->add_flag("--json", options->json, "Print a JSON object");
     cmd->callback([options, &action] {
-        action = [options] { return runFlashReport(options->layer, options->json, std::cout, std::cerr); };
+        action = [options] {
+            return runFlashReport(options->layer, options->json, std::cout, std::cerr);
+        };
     });
 }
 

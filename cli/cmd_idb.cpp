@@ -6,6 +6,7 @@
 
 #include "cli/cmd_flash.h"
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "cli/terminal_prompt.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
@@ -92,7 +93,7 @@ void addIdbCommand(CLI::App& app, Action& action) {
     auto write = std::make_shared<IdbWriteOptions>();
     CLI::App* w = idb->add_subcommand(
         "write", "Write the ID Block from a loader file (in full on a blank device, else update)");
-    w->add_option("--port", write->layer, "The port (Layer), e.g. 1-3-2")->required();
+    addPortOption(*w, write->layer);
     w->add_option("--loader", write->loaderFile, "The loader file (CVBOOT.BIN)")->required();
     w->add_flag("--force-erase", write->forceErase,
                 "Force-erase the flash (full write) or reformat the disks without asking (update)");
@@ -103,7 +104,7 @@ void addIdbCommand(CLI::App& app, Action& action) {
 
     auto layer = std::make_shared<std::string>();
     CLI::App* e = idb->add_subcommand("erase", "Erase the ID Block copies and reserved blocks");
-    e->add_option("--port", *layer, "The port (Layer), e.g. 1-3-2")->required();
+    addPortOption(*e, *layer);
     e->callback([layer, &action] {
         action = [layer] { return runIdbErase(*layer, std::cout, std::cerr); };
     });

@@ -9,6 +9,7 @@
 
 #include "cli/cmd_flash.h"
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "engine/flash/serial_number.h"
 
 namespace cv50::cli {
@@ -109,13 +110,13 @@ void addSnCommand(CLI::App& app, Action& action) {
 
     auto layer = std::make_shared<std::string>();
     CLI::App* r = sn->add_subcommand("read", "Show the serial number and MAC address");
-    r->add_option("--port", *layer, "The port (Layer), e.g. 1-3-2")->required();
+    addPortOption(*r, *layer);
     r->callback(
         [layer, &action] { action = [layer] { return runSnRead(*layer, std::cout, std::cerr); }; });
 
     auto o = std::make_shared<SnWriteOptions>();
     CLI::App* w = sn->add_subcommand("write", "Write a serial number (and MAC address)");
-    w->add_option("--port", o->layer, "The port (Layer), e.g. 1-3-2")->required();
+    addPortOption(*w, o->layer);
     auto* text = w->add_option("TEXT", o->text, "The serial number as text");
     auto* hex = w->add_option("--hex", o->hex, "The serial number as hex bytes");
     text->excludes(hex);

@@ -8,6 +8,7 @@
 
 #include "base/host.h"
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "cli/terminal_prompt.h"
 #include "cli/upgrade_view.h"
 #include "engine/api/progress.h"
@@ -102,7 +103,8 @@ void addUpgradeCommand(CLI::App& app, Action& action) {
         "Upgrade every attached player (or the named ports): ID Blocks, image, back "
         "as a disk; optionally format it and copy a demo folder");
     c->add_option("image", options->image, "Firmware image (.img)")->required();
-    c->add_option("--port", options->ports, "Only the player on this port (repeatable)");
+    c->add_option("--port", options->ports, "Only the player on this port (repeatable)")
+        ->check(layerProblem);
     CLI::Option* format = c->add_flag("--format", options->format, "Format the disk FAT32");
     c->add_option("--demo", options->demo, "Format the disk and copy this folder onto it")
         ->excludes(format);

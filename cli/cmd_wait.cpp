@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
 #include "cli/port_option.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/port_walk.h"
 #include "engine/device/search.h"
 

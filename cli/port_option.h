@@ -9,6 +9,9 @@
 
 namespace cv50::cli {
 
+// Empty when `text` fits a device record's Layer, else why it does not.
+std::string layerProblem(const std::string& text);
+
 // Adds a required "--port LAYER" whose text must fit a device record's Layer.
 CLI::Option* addPortOption(CLI::App& command, std::string& layer);
 

@@ -5,9 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "sim/testing/scoped_sim.h"
 
@@ -65,7 +64,8 @@ TEST_F(Cli, ListJsonHasOneObjectPerPortEntryWithKindAndLetter) {
 }
 
 TEST_F(Cli, ListAllFindsTheUsb11Player) {
-    const std::string world = scenario(R"({"controllers": [{"usb": "1.1", "ports": [{"player": {}}]}]})");
+    const std::string world =
+        scenario(R"({"controllers": [{"usb": "1.1", "ports": [{"player": {}}]}]})");
     EXPECT_EQ(cv50("--sim " + world + " list").out, "");
     EXPECT_NE(cv50("--sim " + world + " list --all").out.find("Loader"), std::string::npos);
 }
@@ -102,7 +102,8 @@ TEST_F(Cli, BadScenarioGivesOneErrorNamingTheFileAndStatus2) {
 }
 
 TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
-    const std::string world = scenario(R"({"controllers": [{"ports": [null, null, {"player": {}}]}]})");
+    const std::string world =
+        scenario(R"({"controllers": [{"ports": [null, null, {"player": {}}]}]})");
     const Outcome r = cv50("list --json");  // the built-in sample
     const Outcome env = [&] {
         setenv("CV50_SIM", world.c_str(), 1);
@@ -191,6 +192,20 @@ TEST_F(Cli, DiskCommandArgumentErrorsGiveStatus2) {
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << ": " << r.out;
     }
     EXPECT_EQ(cv50("--sim " + world + " format --port 2").status, 1);  // a loader, not a disk
+}
+
+TEST_F(Cli, EveryPortOptionRefusesALayerTooLongForADeviceRecord) {
+    const std::string world = scenario(kDiskAndLoader);
+    const std::string tooLong = " --port 1-2-3-4-5-6-7-8-9-10";
+    for (const std::string command :
+         {"flash", "idb write --loader x.bin", "idb erase", "sn read", "sn write ABC", "version",
+          "switch", "image write x.img", "format", "wait --kind Msc", "upgrade x.img",
+          "sim-volume out.img"}) {
+        const Outcome r = cv50("--sim " + world + " " + command + tooLong);
+        EXPECT_EQ(r.status, 2) << command << ": " << r.out;
+        EXPECT_NE(r.out.find("a Layer has 1 to 19 characters"), std::string::npos)
+            << command << ": " << r.out;
+    }
 }
 
 TEST_F(Cli, HelpOnEveryCommand) {

@@ -11,6 +11,7 @@
 #include "cli/cmd_sn.h"
 #include "cli/commands.h"
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/port_walk.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_head.h"

@@ -3,6 +3,7 @@
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/cv_exports.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
 #include "engine/device/disk_commands.h"
@@ -78,13 +79,11 @@ int copyData(DEVICE_INFO& device, const char* sourceFolder, const std::string& l
 
 int CV_CopyData(DEVICE_INFO& device, char* sourceFolder, char* volumeLabel,
                 unsigned short mscTimeoutSeconds, int includeUsb11) {
-    try {
+    return cv50::api::Guarded("CV_CopyData", 0, [&] {
         const int ok = cv50::api::copyData(device, sourceFolder, volumeLabel ? volumeLabel : "",
                                            mscTimeoutSeconds, includeUsb11);
         cv50::api::ReportProgress(cv50::api::layerOf(device), ok ? cv50::api::ProgressStep::Done
                                                                  : cv50::api::ProgressStep::Failed);
         return ok;
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -6,6 +6,7 @@
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/cv_exports.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/image_worker.h"
 #include "engine/api/record_text.h"
 #include "engine/api/upgrade_device.h"
@@ -94,36 +95,29 @@ const char* eraseIdb(DEVICE_INFO& device, unsigned short timeoutSeconds, int inc
 }  // namespace cv50::api
 
 int CV_DownloadImage(const DEVICE_INFO& device, char* imagePath) {
-    try {
+    return cv50::api::Guarded("CV_DownloadImage", 0, [&] {
         return cv50::api::downloadImage(device, imagePath ? imagePath : "");
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CV_Upgrade(const DEVICE_INFO& device, unsigned long imageSizeMB, unsigned long systemDiskMB,
                unsigned long configDiskMB, char* loaderFile, int idBlockMode, int hasSizeRecord) {
-    using cv50::api::megabytes;
-    try {
+    return cv50::api::Guarded("CV_Upgrade", -3, [&] {
+        using cv50::api::megabytes;
         const cv50::api::UpgradeSizes sizes{megabytes(imageSizeMB), megabytes(systemDiskMB),
                                             megabytes(configDiskMB), hasSizeRecord != 0};
         return cv50::api::upgrade(device, sizes, loaderFile, static_cast<unsigned>(idBlockMode));
-    } catch (...) {
-        // Only an allocation can fail this way; the caller learns that the upgrade failed.
-        return -3;
-    }
+    });
 }
 
 int CV_EraseIDB(DEVICE_INFO& device, unsigned short timeoutSeconds, int includeUsb11,
                 char* loaderFile) {
-    try {
+    return cv50::api::Guarded("CV_EraseIDB", 0, [&] {
         if (const char* failure =
                 cv50::api::eraseIdb(device, timeoutSeconds, includeUsb11, loaderFile)) {
-            Log("%s", failure);
+            cv50::Log("%s", failure);
             return 0;
         }
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -10,6 +10,14 @@ void DllDeInitialize();
 void SetVidPid(unsigned short corvUsbVid, unsigned short corvUsbPid, unsigned short corvMscVid,
                unsigned short corvMscPid);
 int SetLogPath(char* folder);
+// printf-style into the engine's log (cut to 1023 characters); nothing while logging is off.
+void Log(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+// Appends "HH:MM:SS mmm\t" + text + "\r\n" to today's file. 1 = written, 0 = dropped.
+int AppendLogLine(const char* text);
 
 int ExtractLoaderFile(char* imagePath, char* outFile);
 int CVCheckImage(char* imagePath);

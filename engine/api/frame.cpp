@@ -1,6 +1,9 @@
 // Start, end and configuration of the library.
+#include "engine/api/export_guard.h"
 #include "engine/api/exports.h"
 #include "engine/device/match_ids.h"
+
+using cv50::api::Guarded;
 
 extern "C" {
 
@@ -12,13 +15,17 @@ void DllDeInitialize() {}
 
 void SetVidPid(unsigned short corvUsbVid, unsigned short corvUsbPid, unsigned short corvMscVid,
                unsigned short corvMscPid) {
-    cv50::device::MatchIds& ids = cv50::device::matchIds();
-    ids.corvUsbVid = corvUsbVid;
-    ids.corvUsbPid = corvUsbPid;
-    ids.corvMscVid = corvMscVid;
-    ids.corvMscPid = corvMscPid;
+    Guarded("SetVidPid", [&] {
+        cv50::device::MatchIds& ids = cv50::device::matchIds();
+        ids.corvUsbVid = corvUsbVid;
+        ids.corvUsbPid = corvUsbPid;
+        ids.corvMscVid = corvMscVid;
+        ids.corvMscPid = corvMscPid;
+    });
 }
 
-int SetLogPath(char* folder) { return cv50::log::setFolder(folder) ? 1 : 0; }
+int SetLogPath(char* folder) {
+    return Guarded("SetLogPath", 0, [&] { return cv50::log::setFolder(folder) ? 1 : 0; });
+}
 
 }  // extern "C"

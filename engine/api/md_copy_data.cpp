@@ -4,6 +4,7 @@
 
 #include "engine/api/device_workers.h"
 #include "engine/api/error_list.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/owned_list.h"
 #include "engine/api/progress.h"
@@ -61,10 +62,8 @@ int copyData(SEARCH_RESULT* devices, ERROR_LIST* errorList, unsigned short mscTi
 extern "C" int MD_CopyData(SEARCH_RESULT* devices, ERROR_LIST* errors,
                            unsigned short mscTimeoutSeconds, char* volumeLabel, char* sourceFolder,
                            int includeUsb11) {
-    try {
+    return cv50::api::Guarded("MD_CopyData", 0, [&] {
         return cv50::api::copyData(devices, errors, mscTimeoutSeconds,
                                    volumeLabel ? volumeLabel : "", sourceFolder, includeUsb11 != 0);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -5,6 +5,7 @@
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/error_list.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/md_exports.h"
 #include "engine/device/disk_commands.h"
 #include "engine/device/search.h"
@@ -58,47 +59,65 @@ using namespace cv50;
 extern "C" {
 
 int MD_SwitchToCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::diskCommand(devices, errors, "Error:Switch device failed", [](char letter, int) {
-        return device::ScsiVendorCommand(letter, device::kCommandSwitchToCorvUsb, nullptr, 0);
+    return api::Guarded("MD_SwitchToCorvUsb", 0, [&] {
+        return api::diskCommand(devices, errors, "Error:Switch device failed",
+                                [](char letter, int) {
+                                    return device::ScsiVendorCommand(
+                                        letter, device::kCommandSwitchToCorvUsb, nullptr, 0);
+                                });
     });
 }
 
 int MD_ShowSystemDisk(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::diskCommand(devices, errors, "Error:Show system disk failed", [](char letter, int) {
-        return device::ScsiVendorCommand(letter, device::kCommandShowSystemDisk, nullptr, 0);
+    return api::Guarded("MD_ShowSystemDisk", 0, [&] {
+        return api::diskCommand(devices, errors, "Error:Show system disk failed",
+                                [](char letter, int) {
+                                    return device::ScsiVendorCommand(
+                                        letter, device::kCommandShowSystemDisk, nullptr, 0);
+                                });
     });
 }
 
 int MD_GetDeviceVersion(SEARCH_RESULT* devices, _CORV_VERSION* versions, ERROR_LIST* errors) {
-    return api::diskCommand(devices, errors, "Error:Get version failed", [&](char letter, int i) {
-        _CORV_VERSION v{};
-        if (!device::ScsiVendorCommand(letter, device::kCommandReadVersion, &v, sizeof v)) return 0;
-        if (versions) versions[i] = v;
-        return 1;
+    return api::Guarded("MD_GetDeviceVersion", 0, [&] {
+        return api::diskCommand(
+            devices, errors, "Error:Get version failed", [&](char letter, int i) {
+                _CORV_VERSION v{};
+                if (!device::ScsiVendorCommand(letter, device::kCommandReadVersion, &v, sizeof v))
+                    return 0;
+                if (versions) versions[i] = v;
+                return 1;
+            });
     });
 }
 
 int MD_SendExCommand(SEARCH_RESULT* devices, ERROR_LIST* errors, unsigned int command,
                      unsigned char* buffer, unsigned int length) {
-    return api::diskCommand(devices, errors, "Error:Send Extended Command failed",
-                            [&](char letter, int i) {
-                                unsigned char* slice =
-                                    buffer ? buffer + static_cast<std::size_t>(i) * length : nullptr;
-                                return device::ScsiVendorCommand(letter, command, slice, length);
-                            });
+    return api::Guarded("MD_SendExCommand", 0, [&] {
+        return api::diskCommand(
+            devices, errors, "Error:Send Extended Command failed", [&](char letter, int i) {
+                unsigned char* slice =
+                    buffer ? buffer + static_cast<std::size_t>(i) * length : nullptr;
+                return device::ScsiVendorCommand(letter, command, slice, length);
+            });
+    });
 }
 
 int MD_RemoveCorvMsc(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
-        if (d.type != Msc) return "Error:Device is not MSC";
-        return device::EjectDevice(d.devInst) ? nullptr : "Error:Remove usb failed";
+    return api::Guarded("MD_RemoveCorvMsc", 0, [&] {
+        return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
+            if (d.type != Msc) return "Error:Device is not MSC";
+            return device::EjectDevice(d.devInst) ? nullptr : "Error:Remove usb failed";
+        });
     });
 }
 
 int MD_ResetCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
-        if (d.type != Loader) return "Error:Device is not Loader";
-        return CVU_ResetDevice(d.devicePath) == 0 ? nullptr : "Error:Reset device failed";
+    return api::Guarded("MD_ResetCorvUsb", 0, [&] {
+        return api::forEachDevice(devices, errors, [](DEVICE_INFO& d, int) -> const char* {
+            if (d.type != Loader) return "Error:Device is not Loader";
+            return CVU_ResetDevice(d.devicePath) == 0 ? nullptr : "Error:Reset device failed";
+        });
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include "engine/api/device_workers.h"
 #include "engine/api/error_list.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/image_worker.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/progress.h"
@@ -44,9 +45,7 @@ int downImage(SEARCH_RESULT* devices, const std::string& imagePath, ERROR_LIST* 
 }  // namespace cv50::api
 
 extern "C" int MD_DownImage(SEARCH_RESULT* devices, char* imagePath, ERROR_LIST* errors) {
-    try {
+    return cv50::api::Guarded("MD_DownImage", 0, [&] {
         return cv50::api::downImage(devices, imagePath ? imagePath : "", errors);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

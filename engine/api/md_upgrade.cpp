@@ -5,6 +5,7 @@
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/error_list.h"
+#include "engine/api/export_guard.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
@@ -128,10 +129,8 @@ int upgrade(SEARCH_RESULT* devices, const std::string& imagePath, ERROR_LIST* er
 
 extern "C" int MD_Upgrade(SEARCH_RESULT* devices, char* imagePath, ERROR_LIST* errors,
                           unsigned int idBlockMode, unsigned int configDiskMB) {
-    try {
+    return cv50::api::Guarded("MD_Upgrade", 0, [&] {
         return cv50::api::upgrade(devices, imagePath ? imagePath : "", errors, idBlockMode,
                                   configDiskMB);
-    } catch (...) {
-        return 0;
-    }
+    });
 }

@@ -1,5 +1,6 @@
 // MD_Upgrade_Format and MD_Upgrade_Copy: the staged upgrade that ends with the disks
 // formatted, and with a folder copied onto them.
+#include "engine/api/export_guard.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/staged_upgrade.h"
 
@@ -31,32 +32,28 @@ int MD_Upgrade_Format(SEARCH_RESULT* devices, char* imagePath, ERROR_LIST* error
                       unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
                       char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
                       unsigned int configDiskMB) {
-    try {
+    return cv50::api::Guarded("MD_Upgrade_Format", 0, [&] {
         const cv50::api::StagedArgs args{
             devices,     imagePath,         errors,      loaderTimeoutSeconds,
             idBlockMode, includeUsb11 != 0, configDiskMB};
         return cv50::api::RunStagedUpgrade(
             args,
             cv50::api::copyDataStep(mscTimeoutSeconds, volumeLabel, nullptr, args.includeUsb11));
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int MD_Upgrade_Copy(SEARCH_RESULT* devices, char* imagePath, char* sourceFolder, ERROR_LIST* errors,
                     unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
                     char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
                     unsigned int configDiskMB) {
-    try {
+    return cv50::api::Guarded("MD_Upgrade_Copy", 0, [&] {
         const cv50::api::StagedArgs args{
             devices,     imagePath,         errors,      loaderTimeoutSeconds,
             idBlockMode, includeUsb11 != 0, configDiskMB};
         return cv50::api::RunStagedUpgrade(
             args, cv50::api::copyDataStep(mscTimeoutSeconds, volumeLabel, sourceFolder,
                                           args.includeUsb11));
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 // out of scope or is replaced.
 #pragma once
 
+#include "engine/api/search_exports.h"
 #include "engine/device/records.h"
 #include "engine/device/search.h"
 

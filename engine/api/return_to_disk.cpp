@@ -7,8 +7,10 @@
 #include "engine/api/md_exports.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
+#include "engine/device/wait.h"
 #include "engine/os/os.h"
 
 namespace cv50::api {
@@ -52,8 +54,7 @@ void FailRecord(SEARCH_RESULT& list, int index, ErrorListWriter& errors, const c
 }
 
 bool ResetLoadersIntoDisks(SEARCH_RESULT& list, ErrorListWriter& errors,
-                           unsigned short mscTimeoutSeconds, bool includeUsb11,
-                           OwnedList& disks) {
+                           unsigned short mscTimeoutSeconds, bool includeUsb11, OwnedList& disks) {
     for (int i = 0; i < list.count; ++i) {
         DEVICE_INFO& d = list.devices[i];
         d.status = StatusBusy;
@@ -76,10 +77,7 @@ bool ResetLoadersIntoDisks(SEARCH_RESULT& list, ErrorListWriter& errors,
     for (int i = 0; i < reset.count(); ++i)
         ReportProgress(layerOf(reset[i]), ProgressStep::WaitDisk);
     Log("INFO:Begin to wait for msc device");
-    if (includeUsb11)
-        WaitCVDevice_All(&reset.get(), Msc, mscTimeoutSeconds);
-    else
-        WaitCVDevice(&reset.get(), Msc, mscTimeoutSeconds);
+    device::WaitForDevices(&reset.get(), Msc, mscTimeoutSeconds, device::walkFor(includeUsb11));
     Log("INFO:wait for msc device return");
 
     // A loader that never came back as a disk has failed, even when others did come back.
@@ -100,10 +98,8 @@ int ReturnToDisk(SEARCH_RESULT* devices, ERROR_LIST* errorList, unsigned short m
     ErrorListWriter errors(errorList, errorTable());
     if (devices == nullptr || devices->count < 1 || devices->devices == nullptr) return 1;
     OwnedList disks;
-    if (!ResetLoadersIntoDisks(*devices, errors, mscTimeoutSeconds, includeUsb11, disks))
-        return 0;
-    for (int k = 0; k < disks.count(); ++k)
-        ReportProgress(layerOf(disks[k]), ProgressStep::Done);
+    if (!ResetLoadersIntoDisks(*devices, errors, mscTimeoutSeconds, includeUsb11, disks)) return 0;
+    for (int k = 0; k < disks.count(); ++k) ReportProgress(layerOf(disks[k]), ProgressStep::Done);
     for (int i = 0; i < devices->count; ++i)
         if (devices->devices[i].status == StatusFailed) return 0;
     return 1;

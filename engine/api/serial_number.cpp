@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "engine/api/export_guard.h"
 #include "engine/api/exports.h"
 #include "engine/api/record_text.h"
 
@@ -24,31 +25,27 @@ bool isLoader(const DEVICE_INFO* device) {
 extern "C" {
 
 int ReadSN(DEVICE_INFO* device, unsigned char* buffer, int length) {
-    if (!isLoader(device) || length < 0 || (buffer == nullptr && length > 0)) return 0;
-    try {
+    return cv50::api::Guarded("ReadSN", 0, [&] {
+        if (!isLoader(device) || length < 0 || (buffer == nullptr && length > 0)) return 0;
         return cv50::flash::ReadSerialNumberExactly(
                    pathOf(*device), std::span(buffer, static_cast<std::size_t>(length)))
                    ? 1
                    : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int WriteSN(DEVICE_INFO* device, unsigned char* sn, int length) {
-    if (!isLoader(device)) return 0;
-    if (length <= 0 || sn == nullptr) {
-        Log("ERROR:The length of sn is smaller than zero");
-        return 0;
-    }
-    try {
+    return cv50::api::Guarded("WriteSN", 0, [&] {
+        if (!isLoader(device)) return 0;
+        if (length <= 0 || sn == nullptr) {
+            Log("ERROR:The length of sn is smaller than zero");
+            return 0;
+        }
         return cv50::flash::WriteSerialNumber(pathOf(*device),
                                               std::span(sn, static_cast<std::size_t>(length)))
                    ? 1
                    : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 }  // extern "C"

@@ -3,8 +3,10 @@
 #include "engine/api/md_exports.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
+#include "engine/device/wait.h"
 
 namespace cv50::api {
 
@@ -33,9 +35,8 @@ int RunStagedUpgrade(const StagedArgs& args, const StagedLastStep& last) {
     for (int k = 0; k < copy.count(); ++k)
         ReportProgress(layerOf(copy[k]), ProgressStep::WaitLoader);
     Log("INFO:begin to wait for loader");
-    const int back = args.includeUsb11
-                         ? WaitCVDevice_All(&copy.get(), Loader, args.loaderTimeoutSeconds)
-                         : WaitCVDevice(&copy.get(), Loader, args.loaderTimeoutSeconds);
+    const int back = device::WaitForDevices(&copy.get(), Loader, args.loaderTimeoutSeconds,
+                                            device::walkFor(args.includeUsb11));
     Log("INFO:wait for loader return");
     if (back != 1) {
         merged.appendWaitFailures(copy.get());

@@ -11,8 +11,10 @@
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
 #include "engine/api/return_to_disk.h"
+#include "engine/api/search_exports.h"
 #include "engine/api/staged_upgrade.h"
 #include "engine/device/search.h"
+#include "engine/device/wait.h"
 #include "engine/os/os.h"
 
 namespace cv50::api {
@@ -42,7 +44,7 @@ public:
 
     std::vector<RoadResult> run() {
         switchDisks();
-        std::vector<DEVICE_INFO> players = scan(o_.includeUsb11 ? ScanCorvUsb_All : ScanCorvUsb);
+        std::vector<DEVICE_INFO> players = scan(device::Family::CorvUsb);
         std::erase_if(players, [this](const DEVICE_INFO& d) { return failed(layerOf(d)); });
         if (!players.empty()) upgrade(players);
         for (const std::string& port : o_.ports)
@@ -57,9 +59,9 @@ private:
     }
 
     // The records of a scan on the wanted ports, each entered in the results.
-    std::vector<DEVICE_INFO> scan(int (*how)(SEARCH_RESULT*)) {
+    std::vector<DEVICE_INFO> scan(device::Family family) {
         SEARCH_RESULT found{0, nullptr};
-        how(&found);
+        device::Scan(&found, device::walkFor(o_.includeUsb11), family);
         std::vector<DEVICE_INFO> out;
         for (int i = 0; i < found.count; ++i) {
             const std::string layer = layerOf(found.devices[i]);
@@ -71,7 +73,7 @@ private:
     }
 
     void switchDisks() {
-        std::vector<DEVICE_INFO> disks = scan(o_.includeUsb11 ? ScanCorvMsc_All : ScanCorvMsc);
+        std::vector<DEVICE_INFO> disks = scan(device::Family::CorvMsc);
         if (disks.empty()) return;
         for (const DEVICE_INFO& d : disks) ReportProgress(layerOf(d), ProgressStep::Switch);
         SEARCH_RESULT list{static_cast<std::int32_t>(disks.size()), disks.data()};
@@ -84,10 +86,8 @@ private:
         if (switched.empty()) return;
         for (const DEVICE_INFO& d : switched) ReportProgress(layerOf(d), ProgressStep::WaitLoader);
         SEARCH_RESULT back{static_cast<std::int32_t>(switched.size()), switched.data()};
-        if (o_.includeUsb11)
-            WaitCVDevice_All(&back, Loader, o_.loaderTimeoutSeconds);
-        else
-            WaitCVDevice(&back, Loader, o_.loaderTimeoutSeconds);
+        device::WaitForDevices(&back, Loader, o_.loaderTimeoutSeconds,
+                               device::walkFor(o_.includeUsb11));
         for (const DEVICE_INFO& d : switched)
             if (d.status != StatusOk) {
                 fail(layerOf(d), "Wait for Loader failed");
@@ -113,8 +113,9 @@ private:
                                 o_.includeUsb11, o_.configDiskMB);
                 break;
             case RoadEnd::Disk: {
-                const StagedArgs args{&host,           image.data(), &merged, o_.loaderTimeoutSeconds,
-                                      o_.idBlockMode, o_.includeUsb11, o_.configDiskMB};
+                const StagedArgs args{
+                    &host,          image.data(),    &merged,        o_.loaderTimeoutSeconds,
+                    o_.idBlockMode, o_.includeUsb11, o_.configDiskMB};
                 RunStagedUpgrade(args, [this](OwnedList& remaining, MergedErrors& errors) {
                     if (remaining.empty()) {
                         errors.appendForEveryone(

@@ -50,10 +50,7 @@ void disable() {
     logEnabled = false;
 }
 
-}  // namespace cv50::log
-
-extern "C" int AppendLogLine(const char* text) {
-    using namespace cv50;
+bool appendLine(const char* text) {
     os::Os& sys = os::current();
     const os::LocalTime t = sys.localTime();
     char name[64];
@@ -65,23 +62,33 @@ extern "C" int AppendLogLine(const char* text) {
     line += text ? text : "";
     line += "\r\n";
 
-    std::lock_guard guard(log::lock());
-    if (!log::logEnabled) return 0;
-    std::FILE* f = sys.openExclusiveReadWrite(log::logFolder + name);
-    if (f == nullptr) return 0;
+    std::lock_guard guard(lock());
+    if (!logEnabled) return false;
+    std::FILE* f = sys.openExclusiveReadWrite(logFolder + name);
+    if (f == nullptr) return false;
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     ok = ok && std::fwrite(line.data(), 1, line.size(), f) == line.size();
     ok = (std::fclose(f) == 0) && ok;
-    return ok ? 1 : 0;
+    return ok;
 }
 
-extern "C" void Log(const char* format, ...) {
-    if (format == nullptr || !cv50::log::enabled()) return;
-    char buffer[cv50::log::kMessageCapacity];
+}  // namespace cv50::log
+
+namespace cv50 {
+
+void LogV(const char* format, std::va_list args) {
+    if (format == nullptr || !log::enabled()) return;
+    char buffer[log::kMessageCapacity];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    buffer[sizeof buffer - 1] = '\0';
+    log::appendLine(buffer);
+}
+
+void Log(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    LogV(format, args);
     va_end(args);
-    buffer[sizeof buffer - 1] = '\0';
-    AppendLogLine(buffer);
 }
+
+}  // namespace cv50

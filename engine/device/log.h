@@ -2,25 +2,29 @@
 // Logging is off until a folder is set; every thread appends through one lock.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
-extern "C" {
+namespace cv50 {
+
 // printf-style; formats into 1024 characters (longer output is cut to 1023) and
-// appends the line when logging is enabled.
+// appends the line when logging is enabled. The library exports it as "Log".
 void Log(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
-// Appends "HH:MM:SS mmm\t" + text + "\r\n" to today's file. 1 = written, 0 = dropped.
-int AppendLogLine(const char* text);
-}
+void LogV(const char* format, std::va_list args);
+
+}  // namespace cv50
 
 namespace cv50::log {
 
 inline constexpr std::size_t kFolderCapacity = 256;  // with its NUL
 inline constexpr std::size_t kMessageCapacity = 1024;
 
+// Appends "HH:MM:SS mmm\t" + text + "\r\n" to today's file. False when it was dropped.
+bool appendLine(const char* text);
 // Sets the log folder (stored ending in one "\") and enables logging. False, with the
 // previous state kept, when the folder does not exist or its text does not fit.
 bool setFolder(const char* folder);

@@ -1,5 +1,6 @@
-// Finding players: the four scans into the library's 16-record search table, copies of
-// search results owned by the caller, and the wait for a set of players on their Layers.
+// Finding players: the scans into the library's 16-record search table, and copies of
+// search results owned by the caller. The library exports them as ScanCorvUsb and its
+// siblings (engine/api/search_exports.h).
 #pragma once
 
 #include <optional>
@@ -7,19 +8,24 @@
 #include "engine/device/port_walk.h"
 #include "engine/device/records.h"
 
-extern "C" {
-int ScanCorvUsb(SEARCH_RESULT* out);
-int ScanCorvMsc(SEARCH_RESULT* out);
-int ScanCorvUsb_All(SEARCH_RESULT* out);
-int ScanCorvMsc_All(SEARCH_RESULT* out);
-int CopySearchResult(SEARCH_RESULT* from, SEARCH_RESULT* to);
-int CopySuccessSearchResult(SEARCH_RESULT* from, SEARCH_RESULT* to);
-int FreeSearchResult(SEARCH_RESULT* result);
-int WaitCVDevice(SEARCH_RESULT* devices, CV_DEVICE_TYPE type, unsigned short timeoutSeconds);
-int WaitCVDevice_All(SEARCH_RESULT* devices, CV_DEVICE_TYPE type, unsigned short timeoutSeconds);
-}
-
 namespace cv50::device {
+
+// Which host controllers a walk visits: the USB 2.0 root hubs, or every controller.
+enum class Walk { Usb20, All };
+enum class Family { CorvUsb, CorvMsc };
+
+inline Walk walkFor(bool includeUsb11) { return includeUsb11 ? Walk::All : Walk::Usb20; }
+
+// Every port of the walk, in walk order.
+std::vector<PortEntry> WalkPorts(Walk walk);
+// The players of `family` into the search table, `out` pointing at it; their count.
+int Scan(SEARCH_RESULT* out, Walk walk, Family family);
+// A copy of all records, or of those with StatusOk, in a new array the caller frees with
+// FreeResult. 1 when copied.
+int CopyResult(const SEARCH_RESULT* from, SEARCH_RESULT* to);
+int CopySuccessfulResult(const SEARCH_RESULT* from, SEARCH_RESULT* to);
+// Frees a copy; the search table itself is never freed. 1 when freed.
+int FreeResult(SEARCH_RESULT* result);
 
 // What answers on a port, by the configured numbers; nothing when it is not ours.
 std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_download.h"
 #include "sim/testing/scoped_sim.h"
@@ -17,7 +18,8 @@ using sim::testing::ScopedSim;
 using sim::testing::TempFolder;
 
 std::string onePlayer(const std::string& player, const std::string& extra = "") {
-    return R"({"speed": 200, )" + extra + R"("controllers": [{"ports": [{"player": )" + player + "}]}]}";
+    return R"({"speed": 200, )" + extra + R"("controllers": [{"ports": [{"player": )" + player +
+           "}]}]}";
 }
 
 // The device path of the only CorvUsb device, or "".
@@ -32,8 +34,8 @@ TEST(PlayerLoader, AnswersWithTheGeometryOfItsScenario) {
     ASSERT_FALSE(path.empty());
     unsigned char info[16] = {};
     ASSERT_EQ(CVU_ReadFlashInfo(path.c_str(), info), 0);
-    EXPECT_EQ(info[9], 4);    // manufacturer code
-    EXPECT_EQ(info[10], 5);   // chip-select mask
+    EXPECT_EQ(info[9], 4);   // manufacturer code
+    EXPECT_EQ(info[10], 5);  // chip-select mask
 }
 
 TEST(PlayerLoader, ResetOfABlankPlayerComesBackAsMaskRomOnANewPath) {
@@ -68,8 +70,8 @@ TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
 
 TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     TempFolder state;
-    const std::string scenario =
-        onePlayer(R"({"mode": "loader"})", R"("state": )" + sim::testing::jsonString(state.path()) + ", ");
+    const std::string scenario = onePlayer(
+        R"({"mode": "loader"})", R"("state": )" + sim::testing::jsonString(state.path()) + ", ");
     std::vector<unsigned char> sector(528, 0xFF);
     std::memcpy(sector.data(), "kept between runs", 17);
     {

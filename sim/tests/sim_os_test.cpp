@@ -1,9 +1,17 @@
-// The simulator's side of the os seam: pipes of attached devices, folders.
+// The simulator's side of the os seam: pipes of attached devices, folders, error codes.
 #include "sim/sim_os.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "base/host.h"
+#include "engine/os/error_codes.h"
+#include "sim/last_error.h"
+#include "sim/testing/scoped_sim.h"
 
 namespace cv50::sim {
 namespace {
@@ -26,7 +34,8 @@ public:
 
 TEST(SimOsPipes, WritePipeReachesTheDeviceAndReadPipeAnswers) {
     SimOs sim(Scenario{});
-    const std::string path = "\\\\?\\USB#VID_071B&PID_3201#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    const std::string path =
+        "\\\\?\\USB#VID_071B&PID_3201#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
     auto device = std::make_shared<EchoEndpoint>();
     sim.attachEndpoint(path, device);
 
@@ -64,6 +73,49 @@ TEST(SimOsFolders, TempAndProgramFoldersEndInABackslash) {
     sim.setTempFolder("C:\\Temp");
     EXPECT_EQ(sim.tempFolder(), "C:\\Temp");
     EXPECT_EQ(sim.loadLibrary("NoSuchLibrary.dll"), 0u);
+}
+
+TEST(SimOsErrors, FailedCallsLeaveTheCodesTheSystemWouldSet) {
+    SimOs sim(Scenario{});
+    testing::TempFolder folder;
+    const std::string here = folder.path() + "\\";
+    std::ofstream(base::hostPath(here + "kept.txt")) << "x";
+    struct Case {
+        const char* what;
+        std::function<bool()> fails;
+        std::uint32_t code;
+    };
+    const Case cases[] = {
+        {"open a missing file", [&] { return !sim.openFile(here + "missing.txt", "rb"); },
+         os::error::kFileNotFound},
+        {"open in a missing folder", [&] { return !sim.openFile(here + "no-folder\\x.txt", "rb"); },
+         os::error::kPathNotFound},
+        {"open a folder as a file", [&] { return !sim.openFile(folder.path(), "rb"); },
+         os::error::kAccessDenied},
+        {"delete a missing file", [&] { return !sim.deleteFile(here + "missing.txt"); },
+         os::error::kFileNotFound},
+        {"delete a folder", [&] { return !sim.deleteFile(folder.path()); },
+         os::error::kAccessDenied},
+        {"size of a missing file", [&] { return !sim.fileSize(here + "missing.txt"); },
+         os::error::kFileNotFound},
+        {"open an absent device", [&] { return sim.openReadWrite("\\\\?\\USB#none\\PIPE00") == 0; },
+         os::error::kFileNotFound},
+        {"write to a handle that is no pipe", [&] { return sim.writeHandle(0x7777, "x", 1) == -1; },
+         os::error::kInvalidHandle},
+        {"load a missing library", [&] { return sim.loadLibrary("NoSuchLibrary.dll") == 0; },
+         os::error::kModuleNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setLastError(0);
+        ASSERT_TRUE(c.fails());
+        EXPECT_EQ(sim.lastError(), c.code);
+    }
+    // Each thread has its own last error.
+    setLastError(0);
+    std::thread([&] { EXPECT_FALSE(sim.openFile(here + "missing.txt", "rb")); }).join();
+    EXPECT_EQ(sim.lastError(), 0u);
+    EXPECT_TRUE(sim.deleteFile(here + "kept.txt"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/api/md_exports.h"
+#include "engine/api/search_exports.h"
 #include "engine/api/tests/scan_all.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"

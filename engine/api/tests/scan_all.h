@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/api/search_exports.h"
 #include "engine/device/records.h"
 #include "engine/device/search.h"
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/search_exports.h"
 #include "engine/api/tests/scan_all.h"
 #include "engine/device/log.h"
 #include "engine/device/records.h"

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/api/search_exports.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
 #include "engine/os/scsi_pass_through.h"

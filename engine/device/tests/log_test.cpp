@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/api/exports.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50 {
@@ -73,7 +74,7 @@ TEST_F(LogTest, LinesEitherSideOfMidnightGoToTwoFiles) {
 TEST_F(LogTest, NothingIsWrittenBeforeAFolderIsSet) {
     setTime(2026, 5, 5, 5, 5, 5, 5);
     Log("dropped");
-    EXPECT_EQ(AppendLogLine("dropped too"), 0);
+    EXPECT_EQ(::AppendLogLine("dropped too"), 0);
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
     EXPECT_FALSE(std::filesystem::exists("Log2026-05-05.txt"));
 }
@@ -82,9 +83,9 @@ TEST_F(LogTest, RemovedFolderDropsLinesSilently) {
     const std::string sub = folder.path() + "/gone";
     std::filesystem::create_directory(sub);
     ASSERT_TRUE(log::setFolder(sub.c_str()));
-    EXPECT_EQ(AppendLogLine("kept"), 1);
+    EXPECT_EQ(::AppendLogLine("kept"), 1);
     std::filesystem::remove_all(sub);
-    EXPECT_EQ(AppendLogLine("lost"), 0);
+    EXPECT_EQ(::AppendLogLine("lost"), 0);
     Log("lost as well");
     EXPECT_FALSE(std::filesystem::exists(sub));
 }

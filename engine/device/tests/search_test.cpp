@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/api/search_exports.h"
 #include "engine/device/match_ids.h"
 #include "engine/device/tests/log_capture.h"
 #include "sim/testing/scoped_sim.h"
@@ -76,7 +77,8 @@ TEST(Scan, DiskWithoutAMountedVolumeGetsLetter0AfterAbout3Seconds) {
 
 TEST(Scan, SeventeenPlayersFillTheSixteenRecordsAndNoMore) {
     std::string entries;
-    for (int i = 0; i < 17; ++i) entries += std::string(i ? "," : "") + R"({"player": {"mode": "loader"}})";
+    for (int i = 0; i < 17; ++i)
+        entries += std::string(i ? "," : "") + R"({"player": {"mode": "loader"}})";
     ScopedSim sim(ports(entries));
     testing::LogCapture log;
     SEARCH_RESULT r{};
@@ -213,7 +215,8 @@ TEST(Wait, PlayerPluggedLaterIsFound) {
 }
 
 TEST(Wait, Usb11PlayerOnlyWithTheAllForm) {
-    ScopedSim sim(R"({"speed": 50, "controllers": [{"usb": "1.1", "ports": [{"player": {"mode": "loader"}}]}]})");
+    ScopedSim sim(
+        R"({"speed": 50, "controllers": [{"usb": "1.1", "ports": [{"player": {"mode": "loader"}}]}]})");
     List list({{"1", StatusIdle}});
     EXPECT_EQ(WaitCVDevice(&list.result, Loader, 0), 0);
     EXPECT_EQ(WaitCVDevice_All(&list.result, Loader, 0), 1);

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "engine/api/search_exports.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
 #include "sim/testing/scoped_sim.h"
@@ -32,7 +33,8 @@ protected:
         return *sim.sim().withWorld([](sim::UsbWorld& w) { return &w.players()[0]->maskRom; });
     }
 
-    ScopedSim sim{R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})"};
+    ScopedSim sim{
+        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})"};
     TempFolder folder;
     BootDownload device;
 };
@@ -42,15 +44,16 @@ TEST_F(BootDownloadTest, PacketShapesForEveryTailLength) {
         std::size_t size;
         std::vector<std::size_t> packets;
     } cases[] = {
-        {0, {2}},                           // only the checksum 0xFFFF
-        {8192, {4096, 4096, 2}},            // whole packets, then a 2-byte tail
-        {4096 + 4094, {4096, 4096, 0}},     // the tail fills a packet: an empty one follows
-        {4096 + 4095, {4096, 4096, 1}},     // the checksum's low byte goes alone
+        {0, {2}},                        // only the checksum 0xFFFF
+        {8192, {4096, 4096, 2}},         // whole packets, then a 2-byte tail
+        {4096 + 4094, {4096, 4096, 0}},  // the tail fills a packet: an empty one follows
+        {4096 + 4095, {4096, 4096, 1}},  // the checksum's low byte goes alone
         {100, {102}},
     };
     for (const Case& c : cases) {
         // The ROM takes data.bin only once: every case starts with a fresh one.
-        sim.sim().withWorld([](sim::UsbWorld& w) { return w.players()[0]->maskRom = sim::MaskRom{}, 0; });
+        sim.sim().withWorld(
+            [](sim::UsbWorld& w) { return w.players()[0]->maskRom = sim::MaskRom{}, 0; });
         const std::string path = file("piece" + std::to_string(c.size), c.size);
         EXPECT_EQ(device.DownloadOneFile(kRequestDataFile, path), c.size + 2) << c.size;
         EXPECT_EQ(rom().requestSizes(), c.packets) << c.size;
@@ -64,8 +67,8 @@ TEST_F(BootDownloadTest, ThreeProgramsBringTheRomUp) {
                                   file("prog2nd.bin", 65536)),
               1);
     EXPECT_TRUE(rom().booted());
-    for (const char* line : {"INFO:Download Data.bin OK", "INFO:Download Prog.bin OK",
-                             "INFO:Download Prog2nd.bin OK"})
+    for (const char* line :
+         {"INFO:Download Data.bin OK", "INFO:Download Prog.bin OK", "INFO:Download Prog2nd.bin OK"})
         EXPECT_TRUE(log.contains(line)) << line;
 }
 
@@ -84,14 +87,17 @@ TEST_F(BootDownloadTest, FailuresAreLoggedAndEndTheDownload) {
     // Out of order: the ROM refuses a program before data.bin.
     EXPECT_EQ(device.DownloadOneFile(kRequestProgFile, file("p.bin", 10)), 0u);
     EXPECT_TRUE(log.contains("ERROR:DeviceIoControl failed  bRet: 0")) << log.text();
-    EXPECT_EQ(device.DownloadBoot(folder.path() + "/missing.bin", file("p.bin", 1), file("q.bin", 1)), 0);
+    EXPECT_EQ(
+        device.DownloadBoot(folder.path() + "/missing.bin", file("p.bin", 1), file("q.bin", 1)), 0);
     EXPECT_TRUE(log.contains("ERROR:get file size failed,Name(")) << log.text();
     EXPECT_TRUE(log.contains("ERROR:Download Data.bin failed!")) << log.text();
     EXPECT_TRUE(log.contains("ERROR:Transfered(0),size(2)\r\n")) << log.text();
 
-    BootDownload nowhere("\\\\?\\USB#VID_071B&PID_3201#gone#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    BootDownload nowhere(
+        "\\\\?\\USB#VID_071B&PID_3201#gone#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
     EXPECT_EQ(nowhere.DownloadOneFile(kRequestDataFile, file("d.bin", 1)), 0u);
-    EXPECT_TRUE(log.contains("ERROR:open device failed,Path(\\\\?\\USB#VID_071B&PID_3201#gone")) << log.text();
+    EXPECT_TRUE(log.contains("ERROR:open device failed,Path(\\\\?\\USB#VID_071B&PID_3201#gone"))
+        << log.text();
 }
 
 }  // namespace

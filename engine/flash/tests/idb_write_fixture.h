@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/api/search_exports.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
 #include "engine/flash/flash_device.h"
