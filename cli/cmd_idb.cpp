@@ -10,13 +10,16 @@
 #include "cli/terminal_prompt.h"
 #include "engine/device/log.h"
 #include "engine/device/search.h"
-#include "engine/flash/boot_download.h"
+#include "engine/flash/device_steps.h"
 #include "engine/flash/flash_device.h"
 #include "engine/flash/loader_file.h"
 #include "engine/flash/user_prompt.h"
 
 namespace cv50::cli {
 namespace {
+
+constexpr std::uint32_t kBootSettleMs = 1000;
+const flash::StepTexts kBootTexts{"INFO:Download Boot start", "ERROR: Download boot failed"};
 
 // Whether the device already holds a copy: an update keeps its layout and disks.
 bool hasIdBlock(const std::string& path) {
@@ -41,16 +44,11 @@ int runIdbWrite(const IdbWriteOptions& o, std::istream& in, std::ostream& out, s
         err << "cv50 idb write: cannot use the loader file " << o.loaderFile << "\n";
         return kExitBadInput;
     }
-    if (device::classify(*entry) == MaskRom) {
-        // A blank player answers only its mask ROM: it needs the boot programs first.
-        Log("INFO:Download Boot start");
-        flash::BootDownload boot(*path);
-        if (!boot.DownloadBoot(pieces.data, pieces.prog, pieces.prog2nd)) {
-            Log("ERROR: Download boot failed");
-            err << "cv50 idb write: the boot programs did not go through\n";
-            return kExitFailed;
-        }
-        os::current().sleepMs(1000);
+    // A blank player answers only its mask ROM: it needs the boot programs first.
+    if (device::classify(*entry) == MaskRom &&
+        !flash::DownloadBootStep(*path, pieces, flash::LogSteps(kBootTexts), kBootSettleMs)) {
+        err << "cv50 idb write: the boot programs did not go through\n";
+        return kExitFailed;
     }
     const bool fullWrite = !hasIdBlock(*path);
     flash::CFlashDevice device;

@@ -11,15 +11,13 @@
 #include "engine/api/record_text.h"
 #include "engine/api/upgrade_device.h"
 #include "engine/device/log.h"
-#include "engine/flash/boot_download.h"
+#include "engine/flash/device_steps.h"
 #include "engine/flash/flash_device.h"
 #include "engine/flash/loader_file.h"
 #include "engine/os/os.h"
 
 namespace cv50::api {
 namespace {
-
-constexpr int kTestAttempts = 10;
 
 std::uint32_t megabytes(unsigned long mb) {
     return static_cast<std::uint32_t>(std::min<unsigned long>(mb, UINT32_MAX));
@@ -50,19 +48,13 @@ const char* bootMaskRom(const std::string& path, const char* loaderFile) {
     flash::PiecePaths pieces;
     flash::BootHead head;
     if (!flash::unpackBoot(loaderFile, pieces, head)) return "Error:Unpack boot failed(EraseIDB)";
-    flash::BootDownload boot(path);
-    const int booted = boot.DownloadBoot(pieces.data, pieces.prog, pieces.prog2nd);
-    os::Os& sys = os::current();
+    const bool booted = flash::DownloadBootStep(path, pieces, {}, flash::kBootSettleMs);
     for (const std::string* piece :
          {&pieces.data, &pieces.prog, &pieces.prog2nd, &pieces.flashBoot})
-        sys.deleteFile(*piece);
+        os::current().deleteFile(*piece);
     if (!booted) return "Error:Download boot failed(EraseIDB)";
-    sys.sleepMs(2000);
-    for (int attempt = 0; attempt < kTestAttempts; ++attempt) {
-        if (CVU_TestUnitReady(path.c_str(), nullptr, nullptr) == 0) return nullptr;
-        sys.sleepMs(200);
-    }
-    return "Error:Test device failed(EraseIDB)";
+    if (!flash::TestReadyStep(path, {})) return "Error:Test device failed(EraseIDB)";
+    return nullptr;
 }
 
 const char* eraseIdb(DEVICE_INFO& device, unsigned short timeoutSeconds, int includeUsb11,

@@ -2,18 +2,25 @@
 
 #include <string>
 
-#include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/progress.h"
 #include "engine/api/record_text.h"
 #include "engine/device/log.h"
-#include "engine/flash/boot_download.h"
+#include "engine/flash/device_steps.h"
 #include "engine/flash/flash_device.h"
-#include "engine/os/os.h"
 
 namespace cv50::api {
 namespace {
 
-constexpr int kTestAttempts = 10;
+// The library's own flows give a booted mask ROM a second before the first test.
+constexpr std::uint32_t kBootSettleMs = 1000;
+
+const flash::StepTexts kTexts{"INFO:Download Boot start",
+                              "ERROR: Download boot failed",
+                              nullptr,
+                              "INFO:Test device start",
+                              "ERROR:Testing failed,ErrCode(%d)",
+                              "ERROR:Testing device failed",
+                              nullptr};
 
 }  // namespace
 
@@ -22,7 +29,12 @@ int UpgradeDevice(const DEVICE_INFO& device, const UpgradeSizes& sizes,
                   unsigned idBlockMode) {
     const std::string path = pathOf(device);
     const std::string layer = layerOf(device);
-    os::Os& sys = os::current();
+    const flash::StepReport log = flash::LogSteps(kTexts);
+    const flash::StepReport report = [&](flash::StepEvent event, int code) {
+        if (event == flash::StepEvent::BootStart) ReportProgress(layer, ProgressStep::DownloadBoot);
+        if (event == flash::StepEvent::TestStart) ReportProgress(layer, ProgressStep::TestDevice);
+        log(event, code);
+    };
 
     flash::CFlashDevice flash;
     flash.SetDevice(path);
@@ -32,31 +44,10 @@ int UpgradeDevice(const DEVICE_INFO& device, const UpgradeSizes& sizes,
     flash.noSystemMargin = sizes.hasSizeRecord ? 1 : 0;
 
     const bool maskRom = device.type == MaskRom;
-    if (maskRom) {
-        ReportProgress(layer, ProgressStep::DownloadBoot);
-        Log("INFO:Download Boot start");
-        flash::BootDownload boot(path);
-        if (!boot.DownloadBoot(pieces.data, pieces.prog, pieces.prog2nd)) {
-            Log("ERROR: Download boot failed");
-            return kUpgradeBootFailed;
-        }
-        sys.sleepMs(1000);
-    }
+    if (maskRom && !flash::DownloadBootStep(path, pieces, report, kBootSettleMs))
+        return kUpgradeBootFailed;
     flash.SetBootFiles(pieces.data, pieces.flashBoot);
-
-    ReportProgress(layer, ProgressStep::TestDevice);
-    Log("INFO:Test device start");
-    int attempt = 0;
-    for (; attempt < kTestAttempts; ++attempt) {
-        const int r = CVU_TestUnitReady(path.c_str(), nullptr, nullptr);
-        if (r == 0) break;
-        Log("ERROR:Testing failed,ErrCode(%d)", r);
-        sys.sleepMs(200);
-    }
-    if (attempt == kTestAttempts) {
-        Log("ERROR:Testing device failed");
-        return kUpgradeTestFailed;
-    }
+    if (!flash::TestReadyStep(path, report)) return kUpgradeTestFailed;
 
     flash.loaderWords = words;
     ReportProgress(layer, ProgressStep::WriteIdBlock);
