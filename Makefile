@@ -17,7 +17,7 @@ DEB_FILES := /usr/src/googletest/CMakeLists.txt /usr/include/nlohmann/json.hpp \
 	/usr/share/wine/fonts/marlett.ttf
 
 .PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 fuzz clean \
-	wineprefix
+	wineprefix screenshots
 
 all: build-linux
 
@@ -71,6 +71,13 @@ test: deps
 
 windows: build-win64
 	@echo "Windows binaries are in build/win64/bin/"
+
+# Pictures of the programs' windows, each taken under its own Xvfb and Wine prefix copy.
+# One line per shot: PROGRAM "WINDOW TITLE" OUTPUT.png [VAR=VALUE ...] [-- cv50ui COMMANDS]
+# (the commands run on the window before the shot, e.g. wait-text 1001 Ready).
+SCREENSHOT := CV50_WINE_TEMPLATE=$(WINEPREFIX) tools/gui/screenshot.sh
+screenshots: build-win64 $(WINEPREFIX)/system.reg
+	$(SCREENSHOT) ui_fixture.exe "CV50 界面测试" build/screenshots/ui_fixture.png
 
 DEMO := build/demo
 CV50 := ./build/linux/bin/cv50
