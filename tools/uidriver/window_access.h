@@ -29,7 +29,8 @@ private:
 };
 
 // A message sent to a window of another thread; a window that does not answer within `ms`
-// (hung, or busy in a long call) is a failure rather than a hang of the driver.
+// (at least a second: hung, or busy in a long call) is a failure rather than a hang of the
+// driver.
 LRESULT ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD ms);
 
 std::wstring windowText(HWND window, DWORD ms);
