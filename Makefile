@@ -7,19 +7,24 @@ export WINEPREFIX ?= $(CURDIR)/build/wineprefix
 
 # Debian packages the build and the tests need.
 DEB_PACKAGES := cmake ninja-build g++ googletest nlohmann-json3-dev libcli11-dev \
-	g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dosfstools mtools
+	g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dosfstools mtools \
+	xvfb x11-apps imagemagick fonts-wqy-microhei fonts-wine
 # One command per package that tells whether it is there.
-DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix wine mkfs.fat mcopy
+DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix wine mkfs.fat mcopy Xvfb xwd
+# And files, for the packages without a command (ImageMagick's own convert, the fonts).
+DEB_FILES := /usr/src/googletest/CMakeLists.txt /usr/include/nlohmann/json.hpp \
+	/usr/include/CLI/CLI.hpp /usr/bin/convert /usr/share/fonts/truetype/wqy/wqy-microhei.ttc \
+	/usr/share/wine/fonts/marlett.ttf
 
-.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 fuzz clean
+.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 fuzz clean \
+	wineprefix screenshots
 
 all: build-linux
 
 deps:
 	@missing=0; \
 	for c in $(DEB_CHECKS); do command -v $$c >/dev/null || missing=1; done; \
-	for f in /usr/src/googletest/CMakeLists.txt /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp; do \
-	  [ -e $$f ] || missing=1; done; \
+	for f in $(DEB_FILES); do [ -e $$f ] || missing=1; done; \
 	if [ $$missing = 1 ]; then \
 	  echo "Installing build dependencies..."; \
 	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
@@ -45,9 +50,18 @@ test-linux-asan: build-linux-asan
 test-linux-tsan: build-linux-tsan
 	ctest --test-dir build/linux-tsan --output-on-failure -j $(JOBS)
 
-# The Windows tests run under Wine; the prefix is made once, headless.
-$(WINEPREFIX)/system.reg: | deps
-	mkdir -p $(WINEPREFIX) && wineboot --init >/dev/null 2>&1; wineserver -w || true
+# The Windows tests run under Wine; the prefix is made once, headless, and serially: GUI
+# tests each run in a copy of it. It gets the settings for the headless X server (font
+# replacements that draw Chinese texts, frames drawn by Wine) and Wine's Marlett font for
+# the caption buttons, which this Wine does not find among its own fonts.
+$(WINEPREFIX)/system.reg: tools/gui/wine_prefix.reg | deps
+	mkdir -p $(WINEPREFIX) && WINEDLLOVERRIDES=mscoree,mshtml= wineboot --init >/dev/null 2>&1; \
+	  wineserver -w || true
+	wine regedit /S tools/gui/wine_prefix.reg >/dev/null 2>&1; wineserver -w
+	cp /usr/share/wine/fonts/marlett.ttf $(WINEPREFIX)/drive_c/windows/Fonts/
+	touch $@
+
+wineprefix: $(WINEPREFIX)/system.reg
 
 test-win64: build-win64 $(WINEPREFIX)/system.reg
 	ctest --test-dir build/win64 --output-on-failure -j $(JOBS)
@@ -57,6 +71,13 @@ test: deps
 
 windows: build-win64
 	@echo "Windows binaries are in build/win64/bin/"
+
+# Pictures of the programs' windows, each taken under its own Xvfb and Wine prefix copy.
+# One line per shot: PROGRAM "WINDOW TITLE" OUTPUT.png [VAR=VALUE ...] [-- cv50ui COMMANDS]
+# (the commands run on the window before the shot, e.g. wait-text 1001 Ready).
+SCREENSHOT := CV50_WINE_TEMPLATE=$(WINEPREFIX) tools/gui/screenshot.sh
+screenshots: build-win64 $(WINEPREFIX)/system.reg
+	$(SCREENSHOT) ui_fixture.exe "CV50 界面测试" build/screenshots/ui_fixture.png
 
 DEMO := build/demo
 CV50 := ./build/linux/bin/cv50
