@@ -79,6 +79,20 @@ public:
     bool deleteFile(const std::string& path) override;
     std::optional<std::uint64_t> fileSize(const std::string& path) override;
     os::PathKind pathKind(const std::string& path) override;
+    // Profile files are read through the host's file at hostPath() (sim_os_profile.cpp).
+    std::string profileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& fallback,
+                              std::size_t size) override;
+    std::u16string profileStringW(const std::u16string& path, const std::u16string& section,
+                                  const std::u16string& key, const std::u16string& fallback,
+                                  std::size_t size) override;
+    int profileInt(const std::string& path, const std::string& section, const std::string& key,
+                   int fallback) override;
+    int profileIntW(const std::u16string& path, const std::u16string& section,
+                    const std::u16string& key, int fallback) override;
+    std::vector<os::FoundFile> findFiles(const std::string& pattern) override;
+    std::vector<os::FoundFileW> findFilesW(const std::u16string& pattern) override;
+    std::FILE* openFileW(const std::u16string& path, const char* mode) override;
     int shellCopy(const std::string& sourcePattern, const std::string& destination,
                   bool& aborted) override;
     bool copyFile(const std::string& source, const std::string& destination) override;

@@ -40,6 +40,18 @@ inline constexpr unsigned kDriveFixed = 3;      // DRIVE_FIXED
 // What GetFileAttributesA finds at a path.
 enum class PathKind { Missing, File, Folder };
 
+// One entry of a folder search (FindFirstFile/FindNextFile).
+struct FoundFile {
+    std::string name;
+    bool folder = false;
+    friend bool operator==(const FoundFile&, const FoundFile&) = default;
+};
+struct FoundFileW {
+    std::u16string name;
+    bool folder = false;
+    friend bool operator==(const FoundFileW&, const FoundFileW&) = default;
+};
+
 struct WindowsVersion {
     unsigned major = 0, minor = 0;
 };
@@ -119,6 +131,31 @@ public:
     // GetFileAttributesA: a file, a folder, or nothing. A drive root ("E:", "E:\") of a
     // mounted volume is a folder.
     virtual PathKind pathKind(const std::string& path) = 0;
+
+    // --- Profile (INI) files and folder search; wide texts and paths are UTF-16 ---
+    // GetPrivateProfileStringA: the value of `key` in `section` of the file `path`, else
+    // `fallback`, cut to `size` - 1 bytes; in the ANSI code page (UTF-8 in the simulator).
+    virtual std::string profileString(const std::string& path, const std::string& section,
+                                      const std::string& key, const std::string& fallback,
+                                      std::size_t size) = 0;
+    // GetPrivateProfileStringW: the same, cut to `size` - 1 UTF-16 units.
+    virtual std::u16string profileStringW(const std::u16string& path, const std::u16string& section,
+                                          const std::u16string& key, const std::u16string& fallback,
+                                          std::size_t size) = 0;
+    // GetPrivateProfileIntA: the number the value starts with, `fallback` when it is
+    // missing or empty; the UINT result read as an int.
+    virtual int profileInt(const std::string& path, const std::string& section,
+                           const std::string& key, int fallback) = 0;
+    // GetPrivateProfileIntW: the same.
+    virtual int profileIntW(const std::u16string& path, const std::u16string& section,
+                            const std::u16string& key, int fallback) = 0;
+    // FindFirstFileA/FindNextFileA over `pattern` ("C:\Language\*.ini"): every match in the
+    // order the file system returns them; empty when nothing matches or the folder is missing.
+    virtual std::vector<FoundFile> findFiles(const std::string& pattern) = 0;
+    // FindFirstFileW/FindNextFileW: the same.
+    virtual std::vector<FoundFileW> findFilesW(const std::u16string& pattern) = 0;
+    // _wfopen with `mode` ("ab", ...). Returns nullptr on failure; the caller closes it.
+    virtual std::FILE* openFileW(const std::u16string& path, const char* mode) = 0;
 
     // --- Shell copy ---
     // SHFileOperationA with FO_COPY and FOF_NOCONFIRMATION only: copies what `sourcePattern`

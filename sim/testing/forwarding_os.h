@@ -70,6 +70,33 @@ public:
         return inner_->fileSize(path);
     }
     os::PathKind pathKind(const std::string& path) override { return inner_->pathKind(path); }
+    std::string profileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& fallback,
+                              std::size_t size) override {
+        return inner_->profileString(path, section, key, fallback, size);
+    }
+    std::u16string profileStringW(const std::u16string& path, const std::u16string& section,
+                                  const std::u16string& key, const std::u16string& fallback,
+                                  std::size_t size) override {
+        return inner_->profileStringW(path, section, key, fallback, size);
+    }
+    int profileInt(const std::string& path, const std::string& section, const std::string& key,
+                   int fallback) override {
+        return inner_->profileInt(path, section, key, fallback);
+    }
+    int profileIntW(const std::u16string& path, const std::u16string& section,
+                    const std::u16string& key, int fallback) override {
+        return inner_->profileIntW(path, section, key, fallback);
+    }
+    std::vector<os::FoundFile> findFiles(const std::string& pattern) override {
+        return inner_->findFiles(pattern);
+    }
+    std::vector<os::FoundFileW> findFilesW(const std::u16string& pattern) override {
+        return inner_->findFilesW(pattern);
+    }
+    std::FILE* openFileW(const std::u16string& path, const char* mode) override {
+        return inner_->openFileW(path, mode);
+    }
 
     int shellCopy(const std::string& pattern, const std::string& destination,
                   bool& aborted) override {

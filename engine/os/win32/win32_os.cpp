@@ -15,6 +15,7 @@
 
 #include "engine/os/usb_requests.h"
 #include "engine/os/win32/win32_os.h"
+#include "engine/os/win32/win32_profile.h"
 
 namespace cv50::os {
 namespace {
@@ -263,6 +264,34 @@ public:
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
+    }
+
+    std::string profileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& fallback,
+                              std::size_t size) override {
+        return win32::profileString(path, section, key, fallback, size);
+    }
+    std::u16string profileStringW(const std::u16string& path, const std::u16string& section,
+                                  const std::u16string& key, const std::u16string& fallback,
+                                  std::size_t size) override {
+        return win32::profileStringW(path, section, key, fallback, size);
+    }
+    int profileInt(const std::string& path, const std::string& section, const std::string& key,
+                   int fallback) override {
+        return win32::profileInt(path, section, key, fallback);
+    }
+    int profileIntW(const std::u16string& path, const std::u16string& section,
+                    const std::u16string& key, int fallback) override {
+        return win32::profileIntW(path, section, key, fallback);
+    }
+    std::vector<FoundFile> findFiles(const std::string& pattern) override {
+        return win32::findFiles(pattern);
+    }
+    std::vector<FoundFileW> findFilesW(const std::u16string& pattern) override {
+        return win32::findFilesW(pattern);
+    }
+    std::FILE* openFileW(const std::u16string& path, const char* mode) override {
+        return win32::openFileW(path, mode);
     }
 
     int shellCopy(const std::string& sourcePattern, const std::string& destination,
