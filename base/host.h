@@ -23,6 +23,8 @@ namespace cv50::base {
 
 // An engine path ("C:\x\y", "\" as separator) in the host's form.
 [[nodiscard]] std::string hostPath(const std::string& enginePath);
+// std::fopen of a path given in UTF-16 (an engine path), with `mode` ("ab", ...).
+[[nodiscard]] std::FILE* openFileUtf16(const std::u16string& enginePath, const char* mode);
 // The host path of the running program, or empty when it cannot be told.
 [[nodiscard]] std::string executablePath();
 // Opens a file for reading and writing without sharing it, creating it when missing and

@@ -8,6 +8,7 @@
 
 #include "base/host.h"
 #include "base/text.h"
+#include "base/unicode.h"
 
 namespace cv50::base {
 
@@ -34,6 +35,10 @@ std::string hostPath(const std::string& enginePath) {
     std::string p = enginePath;
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
+}
+
+std::FILE* openFileUtf16(const std::u16string& enginePath, const char* mode) {
+    return std::fopen(hostPath(utf8FromUtf16(enginePath)).c_str(), mode);
 }
 
 std::string executablePath() {

@@ -31,6 +31,11 @@ std::tm localTimeOf(std::time_t t) {
 
 std::string hostPath(const std::string& enginePath) { return enginePath; }
 
+std::FILE* openFileUtf16(const std::u16string& enginePath, const char* mode) {
+    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(reinterpret_cast<const wchar_t*>(enginePath.c_str()), wideMode.c_str());
+}
+
 std::string executablePath() {
     char buf[MAX_PATH + 1] = {};
     const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);

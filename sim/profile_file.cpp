@@ -3,7 +3,7 @@
 // runs to the last "]" of its line, and a NUL ends a name or a value but not its line.
 #include "sim/profile_file.h"
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 
 namespace cv50::sim {
 namespace {
@@ -47,10 +47,10 @@ std::u16string decoded(std::span<const std::uint8_t> bytes) {
     const auto asText = [](std::span<const std::uint8_t> b) {
         return std::string_view(reinterpret_cast<const char*>(b.data()), b.size());
     };
-    if (starts({0xEF, 0xBB, 0xBF})) return os::utf16FromUtf8(asText(bytes.subspan(3)));
+    if (starts({0xEF, 0xBB, 0xBF})) return base::utf16FromUtf8(asText(bytes.subspan(3)));
     if (starts({0xFF, 0xFE})) return utf16Units(bytes.subspan(2), false);
     if (starts({0xFE, 0xFF})) return utf16Units(bytes.subspan(2), true);
-    return os::utf16FromUtf8(asText(bytes));
+    return base::utf16FromUtf8(asText(bytes));
 }
 
 // The system copies a value into `size` units with one quirk kept here: a value quoted with
@@ -154,9 +154,10 @@ std::u16string ProfileFile::readStringW(std::u16string_view section, std::u16str
 std::string ProfileFile::readString(std::string_view section, std::string_view key,
                                     std::string_view fallback, std::size_t size) const {
     if (size == 0) return {};
-    const std::string text = os::utf8FromUtf16(readStringW(
-        os::utf16FromUtf8(section), os::utf16FromUtf8(key), os::utf16FromUtf8(fallback), size));
-    return std::string(os::cutUtf8(text, size - 1));
+    const std::string text =
+        base::utf8FromUtf16(readStringW(base::utf16FromUtf8(section), base::utf16FromUtf8(key),
+                                        base::utf16FromUtf8(fallback), size));
+    return std::string(base::cutUtf8(text, size - 1));
 }
 
 int ProfileFile::readIntW(std::u16string_view section, std::u16string_view key,
@@ -167,7 +168,7 @@ int ProfileFile::readIntW(std::u16string_view section, std::u16string_view key,
 }
 
 int ProfileFile::readInt(std::string_view section, std::string_view key, int fallback) const {
-    return readIntW(os::utf16FromUtf8(section), os::utf16FromUtf8(key), fallback);
+    return readIntW(base::utf16FromUtf8(section), base::utf16FromUtf8(key), fallback);
 }
 
 }  // namespace cv50::sim

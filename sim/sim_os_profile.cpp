@@ -6,7 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/os/unicode.h"
+#include "base/host.h"
+#include "base/unicode.h"
 #include "sim/profile_file.h"
 #include "sim/sim_os.h"
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 // Narrow engine paths are UTF-8.
 fs::path hostFsPath(const std::string& enginePath) {
-    const std::string host = SimOs::hostPath(enginePath);
+    const std::string host = base::hostPath(enginePath);
     return fs::path(std::u8string(host.begin(), host.end()));
 }
 
@@ -40,7 +41,7 @@ ProfileFile profileOf(const std::string& enginePath) {
 char16_t upperAscii(char16_t c) { return c >= 'a' && c <= 'z' ? char16_t(c - 'a' + 'A') : c; }
 
 std::u16string upperName(const std::string& utf8) {
-    std::u16string u = os::utf16FromUtf8(utf8);
+    std::u16string u = base::utf16FromUtf8(utf8);
     std::transform(u.begin(), u.end(), u.begin(), upperAscii);
     return u;
 }
@@ -85,7 +86,7 @@ std::string SimOs::profileString(const std::string& path, const std::string& sec
 std::u16string SimOs::profileStringW(const std::u16string& path, const std::u16string& section,
                                      const std::u16string& key, const std::u16string& fallback,
                                      std::size_t size) {
-    return profileOf(os::utf8FromUtf16(path)).readStringW(section, key, fallback, size);
+    return profileOf(base::utf8FromUtf16(path)).readStringW(section, key, fallback, size);
 }
 
 int SimOs::profileInt(const std::string& path, const std::string& section, const std::string& key,
@@ -95,7 +96,7 @@ int SimOs::profileInt(const std::string& path, const std::string& section, const
 
 int SimOs::profileIntW(const std::u16string& path, const std::u16string& section,
                        const std::u16string& key, int fallback) {
-    return profileOf(os::utf8FromUtf16(path)).readIntW(section, key, fallback);
+    return profileOf(base::utf8FromUtf16(path)).readIntW(section, key, fallback);
 }
 
 std::vector<os::FoundFile> SimOs::findFiles(const std::string& pattern) {
@@ -122,19 +123,14 @@ std::vector<os::FoundFile> SimOs::findFiles(const std::string& pattern) {
 
 std::vector<os::FoundFileW> SimOs::findFilesW(const std::u16string& pattern) {
     std::vector<os::FoundFileW> found;
-    for (const os::FoundFile& f : findFiles(os::utf8FromUtf16(pattern)))
-        found.push_back({os::utf16FromUtf8(f.name), f.folder});
+    for (const os::FoundFile& f : findFiles(base::utf8FromUtf16(pattern)))
+        found.push_back({base::utf16FromUtf8(f.name), f.folder});
     return found;
 }
 
 std::FILE* SimOs::openFileW(const std::u16string& path, const char* mode) {
     if (path.empty() || mode == nullptr) return nullptr;
-#ifdef _WIN32
-    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), wideMode.c_str());
-#else
-    return std::fopen(hostPath(os::utf8FromUtf16(path)).c_str(), mode);
-#endif
+    return base::openFileUtf16(path, mode);
 }
 
 }  // namespace cv50::sim

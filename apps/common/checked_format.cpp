@@ -6,7 +6,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 
 namespace cv50::apps {
 namespace {
@@ -169,9 +169,9 @@ void formatInteger(Text& out, int value, const Conversion& c) {
 template <class Text>
 Text cutText(const Text& text, std::size_t max) {
     if constexpr (std::is_same_v<Text, std::string>)
-        return Text(os::cutUtf8(text, max));
+        return Text(base::cutUtf8(text, max));
     else
-        return Text(os::cutUtf16(text, max));
+        return Text(base::cutUtf16(text, max));
 }
 
 template <class Text>

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unicode.h"
 #include "engine/os/os.h"
-#include "engine/os/unicode.h"
 
 namespace cv50::apps::detail {
 
@@ -22,7 +22,9 @@ struct NarrowForm {
         return os::current().profileString(file, section, key, "", size);
     }
     static std::vector<Found> find(const Text& pattern) { return os::current().findFiles(pattern); }
-    static std::string_view cut(std::string_view s, std::size_t max) { return os::cutUtf8(s, max); }
+    static std::string_view cut(std::string_view s, std::size_t max) {
+        return base::cutUtf8(s, max);
+    }
 };
 
 struct WideForm {
@@ -38,7 +40,7 @@ struct WideForm {
         return os::current().findFilesW(pattern);
     }
     static std::u16string_view cut(std::u16string_view s, std::size_t max) {
-        return os::cutUtf16(s, max);
+        return base::cutUtf16(s, max);
     }
 };
 

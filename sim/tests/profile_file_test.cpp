@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 #include "sim/testing/profile_cases.h"
 
 namespace cv50::sim {
 namespace {
 
-using os::utf8FromUtf16;
+using base::utf8FromUtf16;
 
 TEST(ProfileFile, ReadsStringsAsTheSystemDoes) {
     for (const testing::ProfileCase& c : testing::profileCases()) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 #include "sim/sim_os.h"
 #include "sim/testing/scoped_sim.h"
 
@@ -12,8 +12,8 @@ namespace cv50::sim {
 namespace {
 
 namespace fs = std::filesystem;
+using base::utf16FromUtf8;
 using os::FoundFile;
-using os::utf16FromUtf8;
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;

@@ -6,12 +6,12 @@
 
 #include <climits>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 
 namespace cv50::apps {
 namespace {
 
-using os::utf16FromUtf8;
+using base::utf16FromUtf8;
 
 std::vector<FormatArgW> wideArgs(const std::vector<FormatArg>& args) {
     std::vector<FormatArgW> out;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 #include "sim/testing/profile_cases.h"
 #include "sim/testing/scoped_sim.h"
 
@@ -20,8 +20,8 @@ protected:
     // The folder as the programs name it, and a file in it.
     std::string folder() const { return temp_.path() + "\\Language"; }
     std::string file(const std::string& name) const { return folder() + "\\" + name; }
-    std::u16string folderW() const { return os::utf16FromUtf8(folder()); }
-    std::u16string fileW(const std::string& name) const { return os::utf16FromUtf8(file(name)); }
+    std::u16string folderW() const { return base::utf16FromUtf8(folder()); }
+    std::u16string fileW(const std::string& name) const { return base::utf16FromUtf8(file(name)); }
 
     // Writes `bytes` as the file `name` of the folder.
     void write(const std::string& name, const std::string& bytes) const {

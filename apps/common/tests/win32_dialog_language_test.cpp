@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "apps/common/win32/dialog_language.h"
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 #include "sim/testing/profile_cases.h"
 #include "sim/testing/scoped_sim.h"
 
@@ -52,7 +52,7 @@ TEST_F(AppliedDialog, SetsCaptionButtonsAndStaticsOnly) {
         write("zh.ini", sim::testing::utf16File(u"[String]\r\nIDD102_TITLE=\u8BBE\u5907\r\n"
                                                 u"IDD102_1002=\u5347\u7EA7\r\nIDD102_-1=x\r\n"
                                                 u"IDD102_1003=x\r\nIDD102_1010=Label\r\n"));
-    applyLanguage(dialog, 102, os::utf16FromUtf8(file));
+    applyLanguage(dialog, 102, base::utf16FromUtf8(file));
     EXPECT_EQ(textOf(dialog), u"\u8BBE\u5907 v2.22");
     EXPECT_EQ(textOf(upgrade), u"\u5347\u7EA7");
     EXPECT_EQ(textOf(label), u"Label");

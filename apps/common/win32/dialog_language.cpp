@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "apps/common/dialog_texts.h"
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 
 namespace cv50::apps::win32 {
 namespace {
@@ -34,7 +34,7 @@ Children childrenOf(HWND dialog) {
 void setText(HWND window, const std::u16string& text) {
     SetWindowTextW(window, reinterpret_cast<const wchar_t*>(text.c_str()));
 }
-void setText(HWND window, const std::string& utf8) { setText(window, os::utf16FromUtf8(utf8)); }
+void setText(HWND window, const std::string& utf8) { setText(window, base::utf16FromUtf8(utf8)); }
 
 template <class Text>
 void apply(HWND dialog, int dialogId, const Text& file) {

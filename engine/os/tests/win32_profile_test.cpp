@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 #include "engine/os/win32/win32_os.h"
 #include "sim/sim_os.h"
 #include "sim/testing/profile_cases.h"
@@ -14,6 +14,8 @@
 namespace cv50::os {
 namespace {
 
+using base::utf16FromUtf8;
+using base::utf8FromUtf16;
 using sim::testing::CodePage;
 
 void writeFile(const std::string& path, const std::string& bytes) {

@@ -1,8 +1,8 @@
-#include "engine/os/unicode.h"
+#include "base/unicode.h"
 
 #include <cstdint>
 
-namespace cv50::os {
+namespace cv50::base {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -126,4 +126,4 @@ std::u16string_view cutUtf16(std::u16string_view text, std::size_t max) {
     return text.substr(0, end);
 }
 
-}  // namespace cv50::os
+}  // namespace cv50::base

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace cv50::os {
+namespace cv50::base {
 
 // Invalid input (a stray byte, a cut sequence, an encoded surrogate) becomes U+FFFD, one
 // for each maximal invalid part, as the system's UTF-8 conversion does.
@@ -19,4 +19,4 @@ std::string utf8FromUtf16(std::u16string_view text);
 std::string_view cutUtf8(std::string_view text, std::size_t max);
 std::u16string_view cutUtf16(std::u16string_view text, std::size_t max);
 
-}  // namespace cv50::os
+}  // namespace cv50::base
