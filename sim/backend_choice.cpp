@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "engine/os/os.h"
-#include "sim/default_backend.h"
+#include "sim/host_services.h"
 
 namespace cv50::os {
 namespace {

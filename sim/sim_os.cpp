@@ -11,6 +11,7 @@
 #include "engine/os/error_codes.h"
 #include "engine/os/scsi_pass_through.h"
 #include "sim/format_library.h"
+#include "sim/host_services.h"
 #include "sim/last_error.h"
 #include "sim/msc_firmware.h"
 #include "sim/player_state.h"
@@ -518,6 +519,30 @@ std::string SimOs::tempFolder() {
 std::string SimOs::programFolder() {
     const std::filesystem::path exe(base::executablePath());
     return exe.has_parent_path() ? engineFolder(exe.parent_path().string()) : std::string();
+}
+
+void SimOs::setMessageAnswerer(MessageAnswerer answerer) {
+    std::lock_guard lock(messageMutex_);
+    messageAnswerer_ = std::move(answerer);
+}
+
+std::vector<SimOs::ShownMessage> SimOs::shownMessages() const {
+    std::lock_guard lock(messageMutex_);
+    return shownMessages_;
+}
+
+os::MessageAnswer SimOs::messageBox(const std::string& text, const std::string& caption,
+                                    os::MessageButtons buttons, os::MessageIcon icon) {
+    ShownMessage shown{text, caption, buttons, icon, os::MessageAnswer::Ok};
+    MessageAnswerer answerer;
+    {
+        std::lock_guard lock(messageMutex_);
+        answerer = messageAnswerer_;
+    }
+    shown.answer = answerer ? answerer(shown) : answerOnHost(text, caption, buttons, icon);
+    std::lock_guard lock(messageMutex_);
+    shownMessages_.push_back(shown);
+    return shown.answer;
 }
 
 std::unique_ptr<os::Os> makeProcessSimulator(const std::string& path) {

@@ -121,8 +121,20 @@ public:
     // The system's code for the calling thread's last failed call (engine/os/error_codes.h).
     std::uint32_t lastError() override;
 
-    // Nobody sits at a simulated world to answer: Cancel, so nothing is lost unasked.
-    bool askOkCancel(const std::string&, const std::string&) override { return false; }
+    // --- Message boxes ---
+    struct ShownMessage {
+        std::string text, caption;
+        os::MessageButtons buttons = os::MessageButtons::Ok;
+        os::MessageIcon icon = os::MessageIcon::None;
+        os::MessageAnswer answer = os::MessageAnswer::Ok;  // how it was closed
+    };
+    using MessageAnswerer = std::function<os::MessageAnswer(const ShownMessage&)>;
+    // Boxes go to `answerer` from now on (a test); an empty one leaves them to the host
+    // (sim/host_services.h). Every box is kept for shownMessages().
+    void setMessageAnswerer(MessageAnswerer answerer);
+    std::vector<ShownMessage> shownMessages() const;
+    os::MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                 os::MessageButtons buttons, os::MessageIcon icon) override;
 
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
@@ -207,6 +219,11 @@ private:
                                 const std::function<fwpkg::FatResult(fwpkg::FatEditor&)>& edit);
     // The simulated time, as directory entries hold it.
     fwpkg::DosStamp dosStampNow();
+
+    // Message boxes: under their own lock, which is never held while a box is open.
+    mutable std::mutex messageMutex_;
+    MessageAnswerer messageAnswerer_;
+    std::vector<ShownMessage> shownMessages_;
 
     // One format or copy at a time. Taken before mutex_, never while it is held, since the
     // provider may take mutex_.

@@ -19,6 +19,26 @@ std::mutex& lock() {
 std::string logFolder;
 bool logEnabled = false;
 
+std::mutex& listenerLock() {
+    static std::mutex m;
+    return m;
+}
+
+LineListener& listenerSlot() {
+    static LineListener listener;
+    return listener;
+}
+
+bool hasListener() {
+    std::lock_guard guard(listenerLock());
+    return static_cast<bool>(listenerSlot());
+}
+
+void tellListener(const char* line) {
+    std::lock_guard guard(listenerLock());
+    if (listenerSlot()) listenerSlot()(line);
+}
+
 }  // namespace
 
 bool setFolder(const char* folder) {
@@ -42,6 +62,12 @@ bool enabled() {
 std::string folder() {
     std::lock_guard guard(lock());
     return logFolder;
+}
+
+LineListener SetLineListener(LineListener listener) {
+    std::lock_guard guard(listenerLock());
+    std::swap(listenerSlot(), listener);
+    return listener;
 }
 
 void disable() {
@@ -77,11 +103,12 @@ bool appendLine(const char* text) {
 namespace cv50 {
 
 void LogV(const char* format, std::va_list args) {
-    if (format == nullptr || !log::enabled()) return;
+    if (format == nullptr || (!log::enabled() && !log::hasListener())) return;
     char buffer[log::kMessageCapacity];
     std::vsnprintf(buffer, sizeof buffer, format, args);
     buffer[sizeof buffer - 1] = '\0';
-    log::appendLine(buffer);
+    log::tellListener(buffer);
+    if (log::enabled()) log::appendLine(buffer);
 }
 
 void Log(const char* format, ...) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <functional>
 #include <string>
 
 namespace cv50 {
@@ -32,5 +33,12 @@ bool enabled();
 std::string folder();
 // Back to the initial state: no folder, logging off.
 void disable();
+
+// Hears every line Log formats, whether or not the file is on (a program shows them in its
+// window). Lines arrive one at a time, from the thread that logged them; a listener must
+// not log or install another listener.
+using LineListener = std::function<void(const std::string& line)>;
+// Installs `listener` for the whole process (an empty one stops) and returns the previous.
+LineListener SetLineListener(LineListener listener);
 
 }  // namespace cv50::log

@@ -27,7 +27,8 @@ bool AskOkCancel(const std::string& text, const std::string& caption) {
         answerer = installed();
     }
     if (answerer) return answerer(text, caption);
-    return os::current().askOkCancel(text, caption);
+    return os::current().messageBox(text, caption, os::MessageButtons::OkCancel,
+                                    os::MessageIcon::Information) == os::MessageAnswer::Ok;
 }
 
 PromptAnswerer SetPromptAnswerer(PromptAnswerer answerer) {

@@ -52,6 +52,11 @@ struct FoundFileW {
     friend bool operator==(const FoundFileW&, const FoundFileW&) = default;
 };
 
+// A message box: its buttons, its icon, and the button that closed it.
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageIcon { None, Information, Warning, Error };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
 struct WindowsVersion {
     unsigned major = 0, minor = 0;
 };
@@ -200,8 +205,10 @@ public:
     virtual std::uint32_t lastError() = 0;
 
     // --- User ---
-    // An OK/Cancel question with the information icon; true only when OK was chosen.
-    virtual bool askOkCancel(const std::string& text, const std::string& caption) = 0;
+    // MessageBoxW with the UTF-8 `text` and `caption`, owned by the calling thread's active
+    // window (none on a worker thread); the button that closed it.
+    virtual MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                     MessageButtons buttons, MessageIcon icon) = 0;
 
     // --- Time ---
     virtual LocalTime localTime() = 0;

@@ -130,8 +130,9 @@ public:
     std::string tempFolder() override { return inner_->tempFolder(); }
     std::string programFolder() override { return inner_->programFolder(); }
     std::uint32_t lastError() override { return inner_->lastError(); }
-    bool askOkCancel(const std::string& text, const std::string& caption) override {
-        return inner_->askOkCancel(text, caption);
+    os::MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                                 os::MessageButtons buttons, os::MessageIcon icon) override {
+        return inner_->messageBox(text, caption, buttons, icon);
     }
 
     os::LocalTime localTime() override { return inner_->localTime(); }

@@ -52,6 +52,22 @@ TEST_F(LogTest, LineIsTimeTabMessageCrLfInTheDatedFile) {
               "09:05:04 032\tINFO:hub has 4 ports\r\n21:00:00 999\tERROR:second\r\n");
 }
 
+TEST_F(LogTest, TheListenerHearsEveryLineAlsoWithTheFileOffAndStopsWhenRemoved) {
+    std::vector<std::string> heard;
+    log::SetLineListener([&](const std::string& line) { heard.push_back(line); });
+    Log("INFO:%d of %s", 1, "two");  // no folder set: the file is off
+    ASSERT_TRUE(log::setFolder(folder.path().c_str()));
+    setTime(2026, 3, 7, 9, 5, 4, 32);
+    Log("%s", std::string(2000, 'y').c_str());
+    EXPECT_FALSE(log::SetLineListener({}) == nullptr);
+    Log("unheard");
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0], "INFO:1 of two");
+    EXPECT_EQ(heard[1], std::string(1023, 'y'));
+    EXPECT_EQ(readFile(file("Log2026-03-07.txt")),
+              "09:05:04 032\t" + std::string(1023, 'y') + "\r\n09:05:04 032\tunheard\r\n");
+}
+
 TEST_F(LogTest, LongMessageIsCutTo1023Characters) {
     ASSERT_TRUE(log::setFolder(folder.path().c_str()));
     setTime(2026, 1, 2, 3, 4, 5, 6);

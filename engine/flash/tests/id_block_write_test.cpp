@@ -109,6 +109,25 @@ TEST_F(IdBlockWrite, GrowingSystemDiskAsksFirst) {
     }
 }
 
+// Without an answerer of its own the question is the system's OK/Cancel box.
+TEST_F(IdBlockWrite, WithoutAnAnswererTheQuestionIsAnOkCancelBoxOfTheSystem) {
+    start(loaderPlayer(kSmallNand));
+    CFlashDevice first = device();
+    first.systemDiskMB = 2;
+    ASSERT_EQ(first.WriteIDBlock(false, true), 0);
+    world->sim().setMessageAnswerer(
+        [](const sim::SimOs::ShownMessage&) { return os::MessageAnswer::Ok; });
+    CFlashDevice grow = device();
+    grow.systemDiskMB = 4;
+    grow.systemCheckMB = 12;
+    EXPECT_EQ(grow.WriteIDBlock(false, false), 0);
+    const auto shown = world->sim().shownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Prompt");
+    EXPECT_EQ(shown[0].buttons, os::MessageButtons::OkCancel);
+    EXPECT_EQ(shown[0].icon, os::MessageIcon::Information);
+}
+
 // A copy whose block fails moves on to the next good block, and every copy is written
 // again so that the five agree on the new positions.
 TEST_F(IdBlockWrite, FullWriteReplansAroundABlockThatFailsToProgramOrCompare) {

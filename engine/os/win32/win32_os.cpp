@@ -16,6 +16,7 @@
 #include "engine/os/usb_requests.h"
 #include "engine/os/win32/win32_os.h"
 #include "engine/os/win32/win32_profile.h"
+#include "engine/os/win32/win32_user.h"
 
 namespace cv50::os {
 namespace {
@@ -23,8 +24,8 @@ namespace {
 namespace rq = usbreq;
 
 // GUID_DEVINTERFACE_USB_HOST_CONTROLLER
-const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a,
-                                   {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
+const GUID kHostControllerClass = {
+    0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
 
 HANDLE toWin(Handle h) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(h)); }
 
@@ -134,7 +135,8 @@ public:
 
     DevInst deviceTreeRoot() override {
         DEVINST node = 0;
-        return CM_Locate_DevNodeA(&node, nullptr, CM_LOCATE_DEVNODE_NORMAL) == CR_SUCCESS ? node : 0;
+        return CM_Locate_DevNodeA(&node, nullptr, CM_LOCATE_DEVNODE_NORMAL) == CR_SUCCESS ? node
+                                                                                          : 0;
     }
     DevInst deviceTreeChild(DevInst n) override {
         DEVINST out = 0;
@@ -316,17 +318,16 @@ public:
     }
 
     Handle openReadWrite(const std::string& path) override {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
+        HANDLE h =
+            CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) return 0;
         return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
     }
 
     long long writeHandle(Handle h, const void* data, std::size_t size) override {
         DWORD done = 0;
-        if (size > MAXDWORD ||
-            !WriteFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
+        if (size > MAXDWORD || !WriteFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
             return -1;
         return done;
     }
@@ -341,9 +342,9 @@ public:
     bool deviceIoControl(Handle h, std::uint32_t code, const void* in, std::size_t inSize,
                          void* out, std::size_t outSize, std::uint32_t* returned) override {
         DWORD got = 0;
-        const BOOL ok = DeviceIoControl(toWin(h), code, const_cast<void*>(in),
-                                        static_cast<DWORD>(inSize), out,
-                                        static_cast<DWORD>(outSize), &got, nullptr);
+        const BOOL ok =
+            DeviceIoControl(toWin(h), code, const_cast<void*>(in), static_cast<DWORD>(inSize), out,
+                            static_cast<DWORD>(outSize), &got, nullptr);
         if (returned) *returned = got;
         return ok != FALSE;
     }
@@ -390,9 +391,9 @@ public:
 
     std::uint32_t lastError() override { return GetLastError(); }
 
-    bool askOkCancel(const std::string& text, const std::string& caption) override {
-        return MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                           MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+    MessageAnswer messageBox(const std::string& text, const std::string& caption,
+                             MessageButtons buttons, MessageIcon icon) override {
+        return win32::showMessageBox(text, caption, buttons, icon);
     }
 
     std::uint64_t tickMs() override { return GetTickCount64(); }
