@@ -338,6 +338,17 @@ std::optional<std::uint64_t> SimOs::fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(size);
 }
 
+bool SimOs::createFolder(const std::string& path) {
+    if (path.empty()) return failWith(os::error::kPathNotFound, false);
+    const std::string host = base::hostPath(path);
+    std::error_code ec;
+    if (std::filesystem::create_directory(host, ec) || std::filesystem::is_directory(host, ec))
+        return true;
+    return failWith(
+        ec ? systemErrorOf(ec.default_error_condition().value(), host) : os::error::kFileExists,
+        false);
+}
+
 std::uint32_t SimOs::lastError() { return lastErrorOfThread(); }
 
 namespace {

@@ -79,6 +79,7 @@ public:
     bool deleteFile(const std::string& path) override;
     std::optional<std::uint64_t> fileSize(const std::string& path) override;
     os::PathKind pathKind(const std::string& path) override;
+    bool createFolder(const std::string& path) override;
     // Profile files are read through the host's file at hostPath() (sim_os_profile.cpp).
     std::string profileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& fallback,

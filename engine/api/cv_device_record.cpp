@@ -13,24 +13,14 @@
 namespace cv50::api {
 namespace {
 
-void lookUpDrive(DEVICE_INFO& d) {
-    if (d.type == Msc) d.driveLetter = device::findDriveLetter(d.devicePath, d.devInst);
-}
-
 int findDevice(DEVICE_INFO& out, bool includeUsb11) {
-    int count = 0;
-    bool described = false;
-    for (const device::PortEntry& e : device::WalkPorts(device::walkFor(includeUsb11))) {
-        const auto kind = device::classify(e);
-        if (!kind) continue;
-        ++count;
-        DEVICE_INFO d;
-        if (described || !device::recordFromEntry(d, e, *kind)) continue;
-        lookUpDrive(d);
+    const device::FoundPlayers found = device::FindPlayers(device::walkFor(includeUsb11));
+    if (!found.players.empty()) {
+        DEVICE_INFO d = found.players.front();
+        if (d.type == Msc) d.driveLetter = device::findDriveLetter(d.devicePath, d.devInst);
         out = d;
-        described = true;
     }
-    return count;
+    return found.count;
 }
 
 }  // namespace

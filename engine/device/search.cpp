@@ -35,6 +35,18 @@ std::vector<PortEntry> WalkPorts(Walk walk) {
     return entries;
 }
 
+FoundPlayers FindPlayers(Walk walk) {
+    FoundPlayers found;
+    for (const PortEntry& e : WalkPorts(walk)) {
+        const auto kind = classify(e);
+        if (!kind) continue;
+        ++found.count;
+        DEVICE_INFO d;
+        if (recordFromEntry(d, e, *kind)) found.players.push_back(d);
+    }
+    return found;
+}
+
 int Scan(SEARCH_RESULT* out, Walk walk, Family family) {
     if (out == nullptr) return 0;
     out->count = 0;

@@ -27,6 +27,15 @@ int CopySuccessfulResult(const SEARCH_RESULT* from, SEARCH_RESULT* to);
 // Frees a copy; the search table itself is never freed. 1 when freed.
 int FreeResult(SEARCH_RESULT* result);
 
+// Every player of either family on the walk, in walk order, without drive letters (a
+// disk's letter takes a lookup of its own). A port whose texts do not fit a record counts
+// but has no record: `count` may exceed `players.size()`.
+struct FoundPlayers {
+    int count = 0;
+    std::vector<DEVICE_INFO> players;
+};
+FoundPlayers FindPlayers(Walk walk);
+
 // What answers on a port, by the configured numbers; nothing when it is not ours.
 std::optional<CV_DEVICE_TYPE> classify(const PortEntry& entry);
 

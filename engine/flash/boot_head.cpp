@@ -57,6 +57,12 @@ std::uint16_t BootHead::date(int index) const {
     return loadLe16(bytes, kDateOffset + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
 }
 
+std::uint16_t BootHead::releaseTime(int index) const {
+    return loadLe16(bytes, 0x36 + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
+}
+
+std::uint32_t BootHead::mergeVersion() const { return loadLe32(bytes, 0x64); }
+
 std::uint32_t BootHead::loaderVersionHigh() const { return loadLe32(bytes, kVersionHighOffset); }
 
 std::uint32_t BootHead::loaderVersionLow() const { return loadLe32(bytes, kVersionLowOffset); }

@@ -40,6 +40,10 @@ struct BootHead {
     std::uint16_t date(int index) const;      // index 0..2: words at 0x30, 0x32, 0x34
     std::uint32_t loaderVersionHigh() const;  // 0x3C
     std::uint32_t loaderVersionLow() const;   // 0x40
+    // Words the engine does not read; the tools show them as the release time (hour,
+    // minute, second at 0x36, 0x38, 0x3A) and the merge version (0x64).
+    std::uint16_t releaseTime(int index) const;
+    std::uint32_t mergeVersion() const;
     PieceExtent extent(Piece piece) const;
 };
 

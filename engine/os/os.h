@@ -136,6 +136,8 @@ public:
     // GetFileAttributesA: a file, a folder, or nothing. A drive root ("E:", "E:\") of a
     // mounted volume is a folder.
     virtual PathKind pathKind(const std::string& path) = 0;
+    // CreateDirectoryA: true when the folder was made or is there already.
+    virtual bool createFolder(const std::string& path) = 0;
 
     // --- Profile (INI) files and folder search; wide texts and paths are UTF-16 ---
     // GetPrivateProfileStringA: the value of `key` in `section` of the file `path`, else

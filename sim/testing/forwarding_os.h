@@ -69,6 +69,7 @@ public:
     std::optional<std::uint64_t> fileSize(const std::string& path) override {
         return inner_->fileSize(path);
     }
+    bool createFolder(const std::string& path) override { return inner_->createFolder(path); }
     os::PathKind pathKind(const std::string& path) override { return inner_->pathKind(path); }
     std::string profileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& fallback,

@@ -262,6 +262,11 @@ public:
         return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
 
+    bool createFolder(const std::string& path) override {
+        return CreateDirectoryA(path.c_str(), nullptr) != FALSE ||
+               GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+
     PathKind pathKind(const std::string& path) override {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
