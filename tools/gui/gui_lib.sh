@@ -162,13 +162,14 @@ expect_eq() {  # expect_eq WHAT EXPECTED ACTUAL
 }
 
 expect_ok() {  # expect_ok WHAT COMMAND ...: the command must succeed
-    local what=$1 out
+    local what=$1 out status=0
     shift
-    if out=$("$@" 2>&1); then
+    out=$("$@" 2>&1) || status=$?
+    if [ "$status" == 0 ]; then
         GUI_PASSED=$((GUI_PASSED + 1))
     else
         GUI_FAILED=$((GUI_FAILED + 1))
-        printf 'FAIL: %s (exit %s)\n%s\n' "$what" "$?" "$out"
+        printf 'FAIL: %s (exit %s)\n%s\n' "$what" "$status" "$out"
     fi
 }
 
@@ -183,6 +184,13 @@ expect_fail() {  # expect_fail WHAT STATUS MESSAGE COMMAND ...: exit STATUS, MES
         printf 'FAIL: %s\n  expected exit %s with "%s"\n  got exit %s: %s\n' \
             "$what" "$want" "$message" "$status" "$err"
     fi
+}
+
+# gui_publish FILE NAME: with CV50_SCREENSHOTS set (make screenshots), FILE is also kept
+# there as NAME, for the README.
+gui_publish() {
+    [ -n "${CV50_SCREENSHOTS:-}" ] && [ -s "$1" ] && cp "$1" "$CV50_SCREENSHOTS/$2"
+    return 0
 }
 
 gui_finish() {

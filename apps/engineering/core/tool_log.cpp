@@ -37,7 +37,12 @@ void ToolLog::progress(const std::string& text) {
     lastWasProgress_ = true;
 }
 
-void ToolLog::engineLine(const std::string& text) { toWindow(kLevelEngine, text); }
+void ToolLog::engineLine(const std::string& text) {
+    // Some engine lines carry their own line end; the window adds one.
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    toWindow(kLevelEngine, line);
+}
 
 void ToolLog::toWindow(int level, const std::string& text) {
     std::lock_guard lock(mutex_);
