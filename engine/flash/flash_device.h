@@ -130,6 +130,11 @@ public:
     std::array<std::uint16_t, 4> diskSizesMB{};
     std::uint32_t fiveCopiesFound = 0;
     std::uint32_t noSystemMargin = 0;
+    // When set, an update asks these OK/Cancel questions before it corrects copy positions
+    // that differ from those recorded, or a wrong reserved-block value; Cancel keeps the
+    // recorded values. Empty: it corrects without asking.
+    std::string askBeforeOffsetCorrection;
+    std::string askBeforeReservedCorrection;
 
 private:
     // Moves copy `failed` and the later ones past failing blocks and plans the reserved

@@ -40,10 +40,18 @@ bool CFlashDevice::TakeRecordedLayout(IdBlockLayout layout, bool announce) {
         layout.reserved2Last = static_cast<std::uint16_t>(last + 7);
         layout.firstFreeBlock = static_cast<std::uint16_t>(last + 8);
     };
+    // A program may ask before either correction; its Cancel keeps what the copy records.
+    const auto corrects = [&](const std::string& question) {
+        return !announce || question.empty() || AskOkCancel(question, kPromptCaption);
+    };
     if (fiveCopiesFound) {
         if (idbBlocks != layout.idbBlocks) {
-            rangesBehindCopies();
-            if (announce) Log("INFO:IDB Offset is different from detect value,recover ok");
+            if (corrects(askBeforeOffsetCorrection)) {
+                rangesBehindCopies();
+                if (announce) Log("INFO:IDB Offset is different from detect value,recover ok");
+            } else {
+                idbBlocks = layout.idbBlocks;
+            }
         }
     } else {
         if (!usablePositions(layout.idbBlocks)) {
@@ -52,7 +60,8 @@ bool CFlashDevice::TakeRecordedLayout(IdBlockLayout layout, bool announce) {
         }
         idbBlocks = layout.idbBlocks;
     }
-    if (layout.firstFreeBlock != layout.reserved2Last + 1) {
+    if (layout.firstFreeBlock != layout.reserved2Last + 1 &&
+        corrects(askBeforeReservedCorrection)) {
         rangesBehindCopies();
         if (announce) Log("INFO:Reserved Block value is wrong,correct ok");
     }

@@ -69,7 +69,10 @@ void EngineeringTool::start() {
         const bool ok =
             os::current().messageBox(question, caption, os::MessageButtons::OkCancel,
                                      os::MessageIcon::Information) == os::MessageAnswer::Ok;
-        if (!ok) log_.line(kLevelProgress, "%s", text::kUserCancelled);
+        // Only the engine's own questions end the step when refused.
+        const bool correction =
+            question == text::kAskOffsetCorrection || question == text::kAskReservedCorrection;
+        if (!ok && !correction) log_.line(kLevelProgress, "%s", text::kUserCancelled);
         return ok;
     });
 

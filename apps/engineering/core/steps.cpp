@@ -77,6 +77,8 @@ bool EngineeringTool::idBlockStep(const DEVICE_INFO& device, bool fromMaskRom) {
     flash.systemCheckMB = imageSizeMB_;
     flash.diskSizesText = partition_;
     flash.noSystemMargin = hasSizeRecord_ ? 1 : 0;
+    flash.askBeforeOffsetCorrection = text::kAskOffsetCorrection;
+    flash.askBeforeReservedCorrection = text::kAskReservedCorrection;
     if (c.serial && !c.serialText.empty()) {
         const std::string sn = c.serialText.substr(0, kSerialBytes);
         flash.snData.assign(sn.begin(), sn.end());

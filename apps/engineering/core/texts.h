@@ -77,6 +77,10 @@ inline constexpr char kIdBlockStart[] = "INFO:开始写ID_BLOCK";
 inline constexpr char kIdBlockFailed[] = "ERROR:ID_BLOCK写入失败,错误代码(%d)";
 inline constexpr char kIdBlockDone[] = "INFO:ID_BLOCK写入成功";
 inline constexpr char kUserCancelled[] = "INFO:用户取消升级操作";
+// Asked before an update corrects what its copies record; Cancel keeps it and goes on.
+inline constexpr char kAskOffsetCorrection[] =
+    "ID_BLOCK记录中IDB偏移和实际检测不符,是否用实际偏移进行替换";
+inline constexpr char kAskReservedCorrection[] = "ID_BLOCK记录中系统保留块值出错,是否进行纠正";
 inline constexpr char kResetStart[] = "INFO:开始重启设备";
 inline constexpr char kResetDone[] = "INFO:重启设备成功";
 inline constexpr char kResetDoneCode[] = "INFO:重启设备成功,返回代码(%d)";

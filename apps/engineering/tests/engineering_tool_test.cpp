@@ -349,6 +349,27 @@ TEST_F(EngineeringToolTest, ClearingTheAutoBoxLetsTheRunningPassFinishThenCancel
     EXPECT_TRUE(view.enabled(IDC_UPGRADE));
 }
 
+TEST_F(EngineeringToolTest, CancelToTheEnginesQuestionEndsThePassAsTheUsersChoice) {
+    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    launch();
+    // A system disk of 1 MB for a 1 MB image: updating it again must reformat, and asks.
+    testing::ImageSpec spec;
+    spec.tail.systemDiskMB = 1;
+    tool->chooseImage(packImage("small.img", spec));
+    ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));
+    tool->onUpgrade();
+    ASSERT_TRUE(ended(text::kUpgradeOk)) << logText();
+    ASSERT_TRUE(deviceLineIs(text::kDeviceLoader));
+    answer = [](const sim::SimOs::ShownMessage& m) {
+        return m.buttons == os::MessageButtons::OkCancel ? os::MessageAnswer::Cancel
+                                                         : os::MessageAnswer::Ok;
+    };
+    tool->onUpgrade();
+    ASSERT_TRUE(ended(text::kUpgradeEnded)) << logText();
+    EXPECT_TRUE(view.logHas(text::kUserCancelled));
+    EXPECT_TRUE(view.logHasPrefix("ERROR:ID_BLOCK写入失败,错误代码("));
+}
+
 TEST_F(EngineeringToolTest, ALongBusyScanKeepsOneProgressLineUpdatedInPlace) {
     start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5, "timing": {"busyMs": 3500}}})");
     launch("[SYSTEM]\nDEBUGLEVEL=0\n");

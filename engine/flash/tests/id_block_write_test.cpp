@@ -2,6 +2,9 @@
 // by the player's boot ROM, survive updates and failing blocks, and bad input must be
 // refused before the flash is touched.
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/flash/tests/idb_write_fixture.h"
 #include "engine/flash/user_prompt.h"
@@ -178,13 +181,21 @@ TEST_F(IdBlockWrite, UpdateReplansAroundABlockThatFailsToErase) {
 TEST_F(IdBlockWrite, UpdateTakesCopyPositionsFoundOnTheFlash) {
     struct Case {
         const char* name;
-        bool moveCopy;  // block 2's copy to block 7, or only lost
+        bool moveCopy;                     // block 2's copy to block 7, or only lost
+        std::optional<bool> okToQuestion;  // asked before correcting, answered so
         Blocks blocks;
         std::array<std::uint16_t, 4> reserved;
         bool announced;
     } cases[] = {
-        {"moved", true, {0, 1, 3, 4, 7}, {8, 12, 13, 14}, true},
-        {"lost", false, {0, 1, 2, 3, 4}, {5, 9, 10, 11}, false},
+        {"moved", true, std::nullopt, {0, 1, 3, 4, 7}, {8, 12, 13, 14}, true},
+        {"moved, asked, OK", true, true, {0, 1, 3, 4, 7}, {8, 12, 13, 14}, true},
+        {"moved, asked, Cancel keeps the record",
+         true,
+         false,
+         {0, 1, 2, 3, 4},
+         {5, 9, 10, 11},
+         false},
+        {"lost", false, std::nullopt, {0, 1, 2, 3, 4}, {5, 9, 10, 11}, false},
     };
     for (const Case& c : cases) {
         start(loaderPlayer(kSmallNand));
@@ -203,7 +214,16 @@ TEST_F(IdBlockWrite, UpdateTakesCopyPositionsFoundOnTheFlash) {
 
         const std::size_t logBefore = logText().size();
         CFlashDevice update = device();
+        std::vector<std::string> asked;
+        ScopedPromptAnswerer answer([&](const std::string& text, const std::string&) {
+            asked.push_back(text);
+            return c.okToQuestion.value_or(false);
+        });
+        if (c.okToQuestion) update.askBeforeOffsetCorrection = "move the copies?";
         ASSERT_EQ(update.WriteIDBlock(false, false), 0) << c.name;
+        EXPECT_EQ(asked, c.okToQuestion ? std::vector<std::string>{"move the copies?"}
+                                        : std::vector<std::string>{})
+            << c.name;
         EXPECT_EQ(update.idbBlocks, c.blocks) << c.name;
         const std::string log = logText().substr(logBefore);
         EXPECT_EQ(log.find("INFO:IDB Offset is different from detect value,recover ok") !=
@@ -216,7 +236,8 @@ TEST_F(IdBlockWrite, UpdateTakesCopyPositionsFoundOnTheFlash) {
             EXPECT_EQ(copy.reservedRanges, c.reserved) << c.name;
             EXPECT_EQ(copy.firstFreeBlock, c.reserved[3] + 1) << c.name;
         }
-        // What was written is what the next operation finds.
+        // What was written is what the next operation finds (a kept record leaves the moved
+        // copy behind as a sixth).
         CFlashDevice again = device();
         ASSERT_EQ(again.GetFlashInfo(again.flashInfo), 1);
         ASSERT_EQ(again.BuildFlashStateMap(0, again.flashInfo), 1);
