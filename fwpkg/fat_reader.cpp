@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "base/text.h"
+#include "base/unicode.h"
 
 namespace cv50::fwpkg {
 namespace {
@@ -49,40 +50,14 @@ std::uint8_t shortNameChecksum(const std::uint8_t* name11) {
     return sum;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 up to the first NUL; unpaired surrogates become U+FFFD.
 std::string utf8FromUtf16(const std::vector<std::uint16_t>& units) {
-    std::string out;
-    for (std::size_t i = 0; i < units.size() && units[i] != 0; ++i) {
-        const std::uint32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u < 0xE000) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
+    std::u16string text;
+    for (std::uint16_t u : units) {
+        if (u == 0) break;
+        text += static_cast<char16_t>(u);
     }
-    return out;
+    return base::utf8FromUtf16(text);
 }
 
 // The long name being gathered from the parts that precede a short entry.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/callback_slot.h"
 #include "engine/os/os.h"
 
 namespace cv50::log {
@@ -19,24 +20,9 @@ std::mutex& lock() {
 std::string logFolder;
 bool logEnabled = false;
 
-std::mutex& listenerLock() {
-    static std::mutex m;
-    return m;
-}
-
-LineListener& listenerSlot() {
-    static LineListener listener;
-    return listener;
-}
-
-bool hasListener() {
-    std::lock_guard guard(listenerLock());
-    return static_cast<bool>(listenerSlot());
-}
-
-void tellListener(const char* line) {
-    std::lock_guard guard(listenerLock());
-    if (listenerSlot()) listenerSlot()(line);
+base::CallbackSlot<LineListener>& listener() {
+    static base::CallbackSlot<LineListener> slot;
+    return slot;
 }
 
 }  // namespace
@@ -64,10 +50,8 @@ std::string folder() {
     return logFolder;
 }
 
-LineListener SetLineListener(LineListener listener) {
-    std::lock_guard guard(listenerLock());
-    std::swap(listenerSlot(), listener);
-    return listener;
+LineListener SetLineListener(LineListener replacement) {
+    return listener().exchange(std::move(replacement));
 }
 
 void disable() {
@@ -103,11 +87,11 @@ bool appendLine(const char* text) {
 namespace cv50 {
 
 void LogV(const char* format, std::va_list args) {
-    if (format == nullptr || (!log::enabled() && !log::hasListener())) return;
+    if (format == nullptr || (!log::enabled() && !log::listener().installed())) return;
     char buffer[log::kMessageCapacity];
     std::vsnprintf(buffer, sizeof buffer, format, args);
     buffer[sizeof buffer - 1] = '\0';
-    log::tellListener(buffer);
+    log::listener().call(std::string(buffer));
     if (log::enabled()) log::appendLine(buffer);
 }
 

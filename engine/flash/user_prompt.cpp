@@ -1,41 +1,28 @@
 // The answerer of the engine's OK/Cancel questions.
 #include "engine/flash/user_prompt.h"
 
-#include <mutex>
-
+#include "base/callback_slot.h"
 #include "engine/os/os.h"
 
 namespace cv50::flash {
 namespace {
 
-std::mutex& answererLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-PromptAnswerer& installed() {
-    static PromptAnswerer answerer;
-    return answerer;
+base::CallbackSlot<PromptAnswerer>& installed() {
+    static base::CallbackSlot<PromptAnswerer> slot;
+    return slot;
 }
 
 }  // namespace
 
 bool AskOkCancel(const std::string& text, const std::string& caption) {
-    PromptAnswerer answerer;
-    {
-        std::lock_guard guard(answererLock());
-        answerer = installed();
-    }
-    if (answerer) return answerer(text, caption);
+    // The question may wait long for its answer: the slot is not held meanwhile.
+    if (const PromptAnswerer answerer = installed().get()) return answerer(text, caption);
     return os::current().messageBox(text, caption, os::MessageButtons::OkCancel,
                                     os::MessageIcon::Information) == os::MessageAnswer::Ok;
 }
 
 PromptAnswerer SetPromptAnswerer(PromptAnswerer answerer) {
-    std::lock_guard guard(answererLock());
-    PromptAnswerer previous = std::move(installed());
-    installed() = std::move(answerer);
-    return previous;
+    return installed().exchange(std::move(answerer));
 }
 
 }  // namespace cv50::flash

@@ -28,10 +28,10 @@ EngineeringTool::Found EngineeringTool::search() {
     return found;
 }
 
-void EngineeringTool::startStep(Step step, const DEVICE_INFO& device) {
+void EngineeringTool::startStep(std::function<void()> step) {
     // The previous step has ended (it set the stage this pass acts on); collect its thread.
     if (step_.joinable()) step_.join();
-    step_ = std::thread([this, step, device] { (this->*step)(device); });
+    step_ = std::thread(std::move(step));
 }
 
 void EngineeringTool::controllerPass() {
@@ -78,9 +78,9 @@ void EngineeringTool::controllerPass() {
                     if (autoMode_) log_.line(kLevelProgress, text::kAutoPass, remaining_.load());
                     log_.banner(text::kBannerUpgrade);
                     stage_ = static_cast<int>(Stage::IdBlockRunning);
-                    startStep(type == MaskRom ? &EngineeringTool::maskRomStep
-                                              : &EngineeringTool::loaderStep,
-                              found.device);
+                    startStep([this, device = found.device, type] {
+                        idBlockStep(device, type == MaskRom);
+                    });
                     break;
                 case Stage::WaitLoader:
                     // Back after it left, or never seen to leave but a loader after the wait.
@@ -89,7 +89,7 @@ void EngineeringTool::controllerPass() {
                         waitStart_ = 0;
                         deviceGone_ = false;
                         stage_ = static_cast<int>(Stage::ImageRunning);
-                        startStep(&EngineeringTool::imageStep, found.device);
+                        startStep([this, device = found.device] { imageStep(device); });
                     }
                     break;
                 case Stage::WaitDisk:
@@ -98,7 +98,7 @@ void EngineeringTool::controllerPass() {
                         waitStart_ = 0;
                         deviceGone_ = false;
                         stage_ = static_cast<int>(Stage::DemoRunning);
-                        startStep(&EngineeringTool::demoStep, found.device);
+                        startStep([this, device = found.device] { demoStep(device); });
                     }
                     break;
                 default:
@@ -112,12 +112,10 @@ void EngineeringTool::controllerPass() {
     if (line != shownDeviceLine_) view_.setText(IDC_DEVICE_LINE, line);
     shownDeviceLine_ = line;
 
-    if (stage() == Stage::WaitLoader && waited()) {
-        log_.line(kLevelProgress, "%s", text::kLoaderTimeout);
-        stage_ = static_cast<int>(Stage::Failed);
-        view_.postPassEnd(true);
-    } else if (stage() == Stage::WaitDisk && waited()) {
-        log_.line(kLevelProgress, "%s", text::kDiskTimeout);
+    const Stage waiting = stage();
+    if ((waiting == Stage::WaitLoader || waiting == Stage::WaitDisk) && waited()) {
+        log_.line(kLevelProgress, "%s",
+                  waiting == Stage::WaitLoader ? text::kLoaderTimeout : text::kDiskTimeout);
         stage_ = static_cast<int>(Stage::Failed);
         view_.postPassEnd(true);
     }

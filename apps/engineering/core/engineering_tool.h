@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -107,14 +108,13 @@ private:
     void controllerLoop();
     Found search();
     void controllerPass();
-    using Step = void (EngineeringTool::*)(DEVICE_INFO device);
-    void startStep(Step step, const DEVICE_INFO& device);
+    void startStep(std::function<void()> step);
     void endStep(bool ok);
 
     // The steps.
-    void maskRomStep(DEVICE_INFO device);
-    void loaderStep(DEVICE_INFO device);
-    bool idBlockStep(const DEVICE_INFO& device, bool fromMaskRom);
+    // The first step, from the mask ROM (boot code first) or from the loader.
+    void idBlockStep(const DEVICE_INFO& device, bool fromMaskRom);
+    bool writeIdBlock(const DEVICE_INFO& device, bool fromMaskRom);
     void imageStep(DEVICE_INFO device);
     bool testUntilReady(const std::string& path);
     void demoStep(DEVICE_INFO device);

@@ -40,29 +40,15 @@ void EngineeringTool::failStep(const char* endLine) {
     log_.line(kLevelDetail, "%s", endLine);
 }
 
-void EngineeringTool::maskRomStep(DEVICE_INFO device) {
+void EngineeringTool::idBlockStep(const DEVICE_INFO& device, bool fromMaskRom) {
     std::unique_lock lock(section_);
-    if (idBlockStep(device, true)) {
-        lock.unlock();
-        log_.line(kLevelDetail, "%s", text::kMaskRomStepOk);
-        return;
-    }
+    const bool ok = writeIdBlock(device, fromMaskRom);
     lock.unlock();
-    failStep(text::kMaskRomStepFailed);
+    if (!ok) return failStep(fromMaskRom ? text::kMaskRomStepFailed : text::kLoaderStepFailed);
+    log_.line(kLevelDetail, "%s", fromMaskRom ? text::kMaskRomStepOk : text::kLoaderStepOk);
 }
 
-void EngineeringTool::loaderStep(DEVICE_INFO device) {
-    std::unique_lock lock(section_);
-    if (idBlockStep(device, false)) {
-        lock.unlock();
-        log_.line(kLevelDetail, "%s", text::kLoaderStepOk);
-        return;
-    }
-    lock.unlock();
-    failStep(text::kLoaderStepFailed);
-}
-
-bool EngineeringTool::idBlockStep(const DEVICE_INFO& device, bool fromMaskRom) {
+bool EngineeringTool::writeIdBlock(const DEVICE_INFO& device, bool fromMaskRom) {
     Controls c;
     {
         std::lock_guard lock(controlsMutex_);
