@@ -14,6 +14,7 @@
 #include "engine/api/progress.h"
 #include "engine/api/upgrade_road.h"
 #include "engine/device/log.h"
+#include "engine/flash/image_check.h"
 #include "engine/os/os.h"
 
 namespace cv50::cli {
@@ -44,6 +45,13 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
     os::Os& sys = os::current();
     if (sys.pathKind(o.image) != os::PathKind::File) {
         err << "cv50 upgrade: no image file " << o.image << "\n";
+        return kExitBadInput;
+    }
+    // A damaged image is refused before any player is touched.
+    if (!o.skipImageCheck && !flash::checkImage(o.image)) {
+        err << "cv50 upgrade: the image " << o.image
+            << " is damaged: its check value does not match its content (--skip-image-check "
+               "writes it anyway)\n";
         return kExitBadInput;
     }
     if (!o.demo.empty() && sys.pathKind(o.demo) == os::PathKind::Missing) {
@@ -118,6 +126,8 @@ void addUpgradeCommand(CLI::App& app, Action& action) {
     c->add_flag("--yes", options->yes, "Answer OK to every question");
     c->add_flag("--json", options->json, "Print the summary as JSON");
     c->add_option("--log", options->logFolder, "Write the engine's dated log into this folder");
+    c->add_flag("--skip-image-check", options->skipImageCheck,
+                "Write the image even when its check value does not match");
     c->callback([options, &action] {
         action = [options] {
             options->liveProgress = base::isTerminal(stdout);

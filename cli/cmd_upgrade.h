@@ -19,7 +19,8 @@ struct UpgradeOptions {
     bool yes = false;
     bool json = false;
     std::string logFolder;
-    bool liveProgress = false;  // redraw one line per port (a terminal)
+    bool skipImageCheck = false;  // write an image whose check value does not match
+    bool liveProgress = false;    // redraw one line per port (a terminal)
 };
 
 // Returns the exit status: 0 only when every player went well.

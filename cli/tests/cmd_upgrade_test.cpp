@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "engine/device/search.h"
 #include "engine/flash/boot_head.h"
 #include "fwpkg/packer.h"
 #include "sim/testing/scoped_sim.h"
@@ -65,9 +66,9 @@ TEST_F(UpgradeCommand, RefusesBadInputBeforeTouchingAPlayer) {
     UpgradeOptions badLog;
     badLog.image = image;
     badLog.logFolder = folder.path() + "/no-log-folder";
-    for (const Case& c : {Case{"missing image", missingImage}, Case{"partition", badPartition},
-                          Case{"label", longLabel}, Case{"demo", missingDemo},
-                          Case{"log", badLog}}) {
+    for (const Case& c :
+         {Case{"missing image", missingImage}, Case{"partition", badPartition},
+          Case{"label", longLabel}, Case{"demo", missingDemo}, Case{"log", badLog}}) {
         EXPECT_EQ(run(c.options), kExitBadInput) << c.what;
         EXPECT_FALSE(err.str().empty()) << c.what;
     }
@@ -77,6 +78,28 @@ TEST_F(UpgradeCommand, RefusesBadInputBeforeTouchingAPlayer) {
     elsewhere.ports = {"9"};
     EXPECT_EQ(run(elsewhere), kExitFailed);
     EXPECT_NE(out.str().find("Error:No player found on this port"), std::string::npos) << out.str();
+}
+
+TEST_F(UpgradeCommand, ADamagedImageIsRefusedBeforeAnyPlayerUnlessToldOtherwise) {
+    world = std::make_unique<sim::testing::ScopedSim>(
+        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})");
+    {
+        std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(700);
+        f.put('\x5A');  // a byte of the file system the check value no longer matches
+    }
+    UpgradeOptions o;
+    o.image = image;
+    EXPECT_EQ(run(o), kExitBadInput);
+    EXPECT_NE(err.str().find("is damaged: its check value does not match"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str(), "");
+    SEARCH_RESULT found{};
+    EXPECT_EQ(device::Scan(&found, device::Walk::Usb20, device::Family::CorvUsb), 1);
+    EXPECT_EQ(found.devices[0].type, MaskRom);  // untouched
+
+    o.skipImageCheck = true;
+    EXPECT_EQ(run(o), kExitOk) << out.str() << err.str();
 }
 
 TEST_F(UpgradeCommand, SummaryAndExitStatusFollowEveryPlayer) {

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "base/host.h"
 #include "engine/device/log.h"
 #include "engine/flash/boot_head.h"
 #include "engine/flash/image_tail.h"
@@ -49,13 +51,25 @@ bool checkImage(const std::string& imagePath) {
         Log("Error:Open image file failed");
         return false;
     }
+    // The digest covers the file read in 1024-byte chunks up to the first read of exactly the
+    // check value's 32 bytes: everything but a last partial chunk of 32 bytes. Read in large
+    // pieces, that is the same bytes.
+    const std::optional<std::uint64_t> size = base::fileLength(file.get());
+    if (!size || !base::seekFile(file.get(), 0)) {
+        Log("Error:Open image file failed");
+        return false;
+    }
+    std::uint64_t toFeed = *size;
+    if (toFeed % kCheckChunkSize == kCheckValueSize) toFeed -= kCheckValueSize;
     Md5 md5;
-    std::vector<std::uint8_t> chunk(kCheckChunkSize);
-    for (;;) {
-        const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (n == 0 || n == kCheckValueSize) break;
-        md5.update(std::span(chunk.data(), n));
-        if (n < chunk.size()) break;
+    std::vector<std::uint8_t> piece(kCheckReadSize);
+    while (toFeed > 0) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), toFeed));
+        const std::size_t n = std::fread(piece.data(), 1, want, file.get());
+        md5.update(std::span(piece.data(), n));
+        if (n < want) break;  // the file ended early, as the chunked read would have found
+        toFeed -= n;
     }
     file.reset();
     const std::string computed = Md5::hex(md5.finish());

@@ -12,6 +12,7 @@
 namespace cv50::flash {
 
 inline constexpr std::size_t kCheckChunkSize = 1024;
+inline constexpr std::size_t kCheckReadSize = 1 << 20;  // what one read takes
 
 // What the upgrade may take from an image's tail block.
 enum class TailCheck {

@@ -1,6 +1,7 @@
 // MD5 as RFC 1321 defines it: 64-byte blocks, four rounds, little-endian words.
 #include "engine/flash/md5.h"
 
+#include <bit>
 #include <cstring>
 
 namespace cv50::flash {
@@ -16,12 +17,29 @@ constexpr std::uint32_t kSine[64] = {
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-constexpr int kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                            5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                            4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                            6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+inline std::uint32_t rotl(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-std::uint32_t rotl(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+// One step of each round; the auxiliary functions in their cheaper equivalent forms.
+template <int S>
+inline void ff(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t m,
+               std::uint32_t t) {
+    a = b + rotl(a + (d ^ (b & (c ^ d))) + m + t, S);
+}
+template <int S>
+inline void gg(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t m,
+               std::uint32_t t) {
+    a = b + rotl(a + (c ^ (d & (b ^ c))) + m + t, S);
+}
+template <int S>
+inline void hh(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t m,
+               std::uint32_t t) {
+    a = b + rotl(a + (b ^ c ^ d) + m + t, S);
+}
+template <int S>
+inline void ii(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t m,
+               std::uint32_t t) {
+    a = b + rotl(a + (c ^ (b | ~d)) + m + t, S);
+}
 
 }  // namespace
 
@@ -29,31 +47,43 @@ Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 
 void Md5::block(const std::uint8_t* p) {
     std::uint32_t m[16];
-    for (int i = 0; i < 16; ++i)
-        m[i] = std::uint32_t(p[4 * i]) | std::uint32_t(p[4 * i + 1]) << 8 |
-               std::uint32_t(p[4 * i + 2]) << 16 | std::uint32_t(p[4 * i + 3]) << 24;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(m, p, sizeof m);
+    } else {
+        for (int i = 0; i < 16; ++i)
+            m[i] = std::uint32_t(p[4 * i]) | std::uint32_t(p[4 * i + 1]) << 8 |
+                   std::uint32_t(p[4 * i + 2]) << 16 | std::uint32_t(p[4 * i + 3]) << 24;
+    }
     std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    for (int i = 0; i < 64; ++i) {
-        std::uint32_t f;
-        int g;
-        if (i < 16) {
-            f = (b & c) | (~b & d);
-            g = i;
-        } else if (i < 32) {
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) % 16;
-        } else if (i < 48) {
-            f = b ^ c ^ d;
-            g = (3 * i + 5) % 16;
-        } else {
-            f = c ^ (b | ~d);
-            g = (7 * i) % 16;
-        }
-        const std::uint32_t next = b + rotl(a + f + kSine[i] + m[g], kShift[i]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
+    const std::uint32_t* k = kSine;
+    // Written out step by step: the check of a large image spends its time here.
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4, k += 4) {
+        ff<7>(a, b, c, d, m[i], k[0]);
+        ff<12>(d, a, b, c, m[i + 1], k[1]);
+        ff<17>(c, d, a, b, m[i + 2], k[2]);
+        ff<22>(b, c, d, a, m[i + 3], k[3]);
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4, k += 4) {
+        gg<5>(a, b, c, d, m[(5 * i + 1) % 16], k[0]);
+        gg<9>(d, a, b, c, m[(5 * i + 6) % 16], k[1]);
+        gg<14>(c, d, a, b, m[(5 * i + 11) % 16], k[2]);
+        gg<20>(b, c, d, a, m[(5 * i) % 16], k[3]);
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4, k += 4) {
+        hh<4>(a, b, c, d, m[(3 * i + 5) % 16], k[0]);
+        hh<11>(d, a, b, c, m[(3 * i + 8) % 16], k[1]);
+        hh<16>(c, d, a, b, m[(3 * i + 11) % 16], k[2]);
+        hh<23>(b, c, d, a, m[(3 * i + 14) % 16], k[3]);
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4, k += 4) {
+        ii<6>(a, b, c, d, m[(7 * i) % 16], k[0]);
+        ii<10>(d, a, b, c, m[(7 * i + 7) % 16], k[1]);
+        ii<15>(c, d, a, b, m[(7 * i + 14) % 16], k[2]);
+        ii<21>(b, c, d, a, m[(7 * i + 5) % 16], k[3]);
     }
     state_[0] += a;
     state_[1] += b;

@@ -87,6 +87,19 @@ TEST_F(ImageCheckTest, ContentThatIsNotWholeChunksIsDigestedWithItsCheckValue) {
     EXPECT_FALSE(checkImage(path("odd.img")));
 }
 
+TEST_F(ImageCheckTest, AnImageLargerThanOneReadIsDigestedWholeAndAChangeAnywhereIsFound) {
+    const std::size_t chunks = kCheckReadSize / 1024 + 76;
+    const std::string image = imageWith(chunks, digestOf(chunks));
+    EXPECT_TRUE(checkImage(image)) << logText();
+    for (const std::size_t at :
+         {std::size_t{0}, kCheckReadSize - 1, kCheckReadSize, chunks * 1024 - 1}) {
+        std::vector<std::uint8_t> bytes = readFile(image);
+        bytes[at] ^= 0x40;
+        writeFile(path("changed.img"), bytes);
+        EXPECT_FALSE(checkImage(path("changed.img"))) << "byte " << at;
+    }
+}
+
 TEST_F(ImageCheckTest, TailTagAndCrcDecideWhatTheQueriesGive) {
     const TailBlock good = buildTailBlock({0x12345678, 80, 24});
     std::string image = imageWithTail(good);
