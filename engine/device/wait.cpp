@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/device/port_walk.h"
 #include "engine/os/os.h"
@@ -46,31 +47,28 @@ bool PollUntil(unsigned timeoutSeconds, std::uint32_t pollMs, const std::functio
 int WaitForDevices(SEARCH_RESULT* devices, CV_DEVICE_TYPE type, unsigned short timeoutSeconds,
                    Walk walk) {
     if (devices == nullptr || devices->count < 1 || devices->devices == nullptr) return 0;
-    SEARCH_RESULT copy{0, nullptr};
-    if (!CopyResult(devices, &copy)) {
-        for (int i = 0; i < devices->count; ++i) devices->devices[i].status = StatusIdle;
-        return 0;
-    }
+    // Owned here so that an exception out of a scan cannot leak it.
+    std::vector<DEVICE_INFO> copy(devices->devices, devices->devices + devices->count);
     const Family family = type == Msc ? Family::CorvMsc : Family::CorvUsb;
     SEARCH_RESULT scanned{0, nullptr};
     const bool all = PollUntil(timeoutSeconds, kWaitPollMs, [&] {
         int found = 0;
-        for (int i = 0; i < copy.count; ++i) copy.devices[i].status = StatusIdle;
+        for (DEVICE_INFO& d : copy) d.status = StatusIdle;
         Scan(&scanned, walk, family);
-        for (int i = 0; i < copy.count; ++i) {
-            if (findByLayer(scanned, copy.devices[i].layer, type)) {
-                copy.devices[i].status = StatusOk;
+        for (DEVICE_INFO& d : copy) {
+            if (findByLayer(scanned, d.layer, type)) {
+                d.status = StatusOk;
                 ++found;
             }
         }
-        return found == copy.count;
+        return found == static_cast<int>(copy.size());
     });
     for (int i = 0; i < devices->count; ++i) {
         DEVICE_INFO& record = devices->devices[i];
         // The entry of the wanted kind: where two controllers share a Layer, another kind's
         // device must not lend its path to this record.
         const DEVICE_INFO* match =
-            copy.devices[i].status == StatusOk ? findByLayer(scanned, record.layer, type) : nullptr;
+            copy[i].status == StatusOk ? findByLayer(scanned, record.layer, type) : nullptr;
         if (match) {
             updateFrom(record, *match);
             record.status = StatusOk;
@@ -78,7 +76,6 @@ int WaitForDevices(SEARCH_RESULT* devices, CV_DEVICE_TYPE type, unsigned short t
             record.status = StatusFailed;
         }
     }
-    FreeResult(&copy);
     return all ? 1 : 0;
 }
 
