@@ -1,18 +1,13 @@
 #include "engine/api/progress.h"
 
-#include <mutex>
+#include "base/callback_slot.h"
 
 namespace cv50::api {
 namespace {
 
-std::mutex& sinkLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-ProgressSink& sinkSlot() {
-    static ProgressSink sink;
-    return sink;
+base::CallbackSlot<ProgressSink>& sinkSlot() {
+    static base::CallbackSlot<ProgressSink> slot;
+    return slot;
 }
 
 }  // namespace
@@ -51,20 +46,13 @@ const char* progressStepName(ProgressStep step) {
     return "?";
 }
 
-ProgressSink SetProgressSink(ProgressSink sink) {
-    std::lock_guard lock(sinkLock());
-    std::swap(sinkSlot(), sink);
-    return sink;
-}
+ProgressSink SetProgressSink(ProgressSink sink) { return sinkSlot().exchange(std::move(sink)); }
 
 void ReportProgress(const std::string& layer, ProgressStep step, std::uint64_t done,
                     std::uint64_t total) {
-    std::lock_guard lock(sinkLock());
-    const ProgressSink& sink = sinkSlot();
-    if (!sink) return;
     // A sink that throws must not take a worker thread down with it.
     try {
-        sink(Progress{layer, step, done, total});
+        sinkSlot().call(Progress{layer, step, done, total});
     } catch (...) {
     }
 }
