@@ -104,11 +104,12 @@ struct PortSpec {
 
 struct HubSpec {
     std::vector<PortSpec> ports;
+    double bytesPerSecond = 0;  // the upstream rate its ports share; 0: only its controller's
 };
 
 struct ControllerSpec {
     bool usb20 = true;
-    HubSpec rootHub;
+    HubSpec rootHub;  // its bytesPerSecond is the controller's
 };
 
 struct DriveSpec {

@@ -68,7 +68,10 @@ UsbWorld::UsbWorld(const Scenario& scenario, const Start& start) : windows_(scen
                                   format("4&%X&0", 0x1B2C3D4 + index * 0x1111);
         c.rootHub.node = addNode(pci, hubId, &c.rootHub.driverKey);
         c.rootHub.name = interfaceName(hubId, kHubInterface);
-        buildHub(c.rootHub, spec.rootHub, c.rootHub.node, "");
+        const double rate = spec.rootHub.bytesPerSecond > 0 ? spec.rootHub.bytesPerSecond
+                            : spec.usb20                    ? kUsb20SharedBytesPerSecond
+                                                            : kUsb11SharedBytesPerSecond;
+        buildHub(c.rootHub, spec.rootHub, c.rootHub.node, "", {std::make_shared<BusShare>(rate)});
         controllers_.push_back(std::move(c));
         ++index;
     }
@@ -133,7 +136,8 @@ void UsbWorld::removeNode(os::DevInst node) {
 }
 
 void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
-                        const std::string& prefix) {
+                        const std::string& prefix,
+                        const std::vector<std::shared_ptr<BusShare>>& links) {
     unsigned port = 0;
     for (const PortSpec& p : spec.ports) {
         ++port;
@@ -144,7 +148,11 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
             const std::string id = "USB\\VID_05E3&PID_0608\\" + uniqueSuffix(port);
             sp.hub->node = addNode(hubNode, id, &sp.hub->driverKey);
             sp.hub->name = interfaceName(id, kHubInterface);
-            buildHub(*sp.hub, *p.hub, sp.hub->node, layer);
+            // A hub passes at most its upstream rate, which by default is its controller's.
+            std::vector<std::shared_ptr<BusShare>> below = links;
+            if (p.hub->bytesPerSecond > 0)
+                below.insert(below.begin(), std::make_shared<BusShare>(p.hub->bytesPerSecond));
+            buildHub(*sp.hub, *p.hub, sp.hub->node, layer, below);
         } else if (p.kind == PortSpec::Kind::Device) {
             SimDevice d;
             d.spec = p.device;
@@ -165,6 +173,7 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
             sp.player->layer = layer;
             sp.player->media = std::make_shared<LoaderMedia>(p.player->nand, p.player->timing,
                                                              p.player->faults);
+            sp.player->media->links = links;
             sp.player->hubNode = hubNode;
             players_.push_back(sp.player);
         }

@@ -150,7 +150,9 @@ private:
 
     os::DevInst addNode(os::DevInst parent, const std::string& instanceId, std::string* driverKey);
     void removeNode(os::DevInst node);
-    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode, const std::string& prefix);
+    // `links`: the shared links above the hub, its own first.
+    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode, const std::string& prefix,
+                  const std::vector<std::shared_ptr<BusShare>>& links);
     std::string uniqueSuffix(unsigned port);
     std::string newDriverKey();
     void schedule(std::uint64_t atMs, std::function<void()> run);
