@@ -327,10 +327,11 @@ private:
     Handle h_ = 0;
 };
 
-// Frees a library of the current backend on every path.
+// Frees a library of the current backend on every path. An empty name loads nothing.
 class LoadedLibrary {
 public:
-    explicit LoadedLibrary(const std::string& name) : handle_(current().loadLibrary(name)) {}
+    explicit LoadedLibrary(const std::string& name)
+        : handle_(name.empty() ? 0 : current().loadLibrary(name)) {}
     ~LoadedLibrary() {
         if (handle_ != 0) current().freeLibrary(handle_);
     }
