@@ -97,6 +97,9 @@ private:
 // Options of a simulated PC with one port.
 struct Pc {
     std::string windows = "10.0";
+    // Fast, unless the test needs the signing question answered: the engine's 5 s of
+    // searching for it must outlast any pause of the test's threads.
+    double speed = 500;
     // The port's player: its JSON object, or empty for a PC without any.
     std::string player = R"({"mode": "loader"})";
     bool driverInstalled = false;
@@ -104,7 +107,8 @@ struct Pc {
 };
 
 inline std::string scenarioOf(const Pc& pc) {
-    return R"({"speed": 500, "windows": ")" + pc.windows + R"(", "corvUsbDriver": {"installed": )" +
+    return R"({"speed": )" + std::to_string(pc.speed) + R"(, "windows": ")" + pc.windows +
+           R"(", "corvUsbDriver": {"installed": )" +
            (pc.driverInstalled ? "true" : "false") + R"(, "install": ")" + pc.install +
            R"("}, "controllers": [{"ports": [)" +
            (pc.player.empty() ? "null" : R"({"player": )" + pc.player + "}") + "]}]}";

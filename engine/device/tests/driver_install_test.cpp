@@ -20,8 +20,9 @@ using testing::DriverTest;
 using testing::Pc;
 using Kind = sim::SimOs::WindowCall::Kind;
 
-// The player on port 1 answers the USB command library there.
-bool loaderWorksOnPort1(unsigned short timeoutSeconds = 20) {
+// The player on port 1 answers the USB command library there. The wait ends as soon as it
+// does, so only a player that stays unusable waits out the whole timeout.
+bool loaderWorksOnPort1(unsigned short timeoutSeconds = 600) {
     DEVICE_INFO device{};
     std::snprintf(device.layer, sizeof device.layer, "1");
     return WaitForDevice(device, Loader, timeoutSeconds, Walk::Usb20) == 1 &&
@@ -58,6 +59,7 @@ class DriverlessPlayer : public DriverTest, public ::testing::WithParamInterface
 TEST_P(DriverlessPlayer, IsListedButUnusableUntilTheDriverIsInstalled) {
     Pc pc;
     pc.windows = GetParam().windows;
+    if (GetParam().signingQuestion) pc.speed = 10;
     start(pc);
     const std::string title = newHardwareTitle(pc.windows);
 
@@ -95,13 +97,14 @@ INSTANTIATE_TEST_SUITE_P(Windows, DriverlessPlayer,
 TEST_F(DriverTest, WithoutAnyCorvUsbDeviceTheDriverGoesOntoARootEnumeratedDevice) {
     const struct {
         const char* windows;
+        double speed;
         std::uint64_t searchMs;  // closing rounds that find no window, then the signing rounds
-    } cases[] = {{"5.1", 20 * 500}, {"10.0", 40 * 200 + 10 * 500}};
+    } cases[] = {{"5.1", 500, 20 * 500}, {"10.0", 10, 40 * 200 + 10 * 500}};
     for (const auto& c : cases) {
         Pc pc;
         pc.windows = c.windows;
-        // The player comes only after the install.
-        pc.player = R"({"mode": "loader", "present": false, "script": [{"at": 40, "action": "plug"}]})";
+        pc.speed = c.speed;
+        pc.player = R"({"mode": "loader", "present": false})";
         start(pc);
         EXPECT_EQ(CVIsCorvUsbPlug(), 0);
         std::string inf = shippedInf();
@@ -121,8 +124,12 @@ TEST_F(DriverTest, WithoutAnyCorvUsbDeviceTheDriverGoesOntoARootEnumeratedDevice
         ASSERT_EQ(updates.size(), 1u);
         EXPECT_EQ(updates[0].hardwareId, "USB\\Vid_071b&Pid_3201");
 
-        // The player that arrives later finds its driver in place.
-        EXPECT_TRUE(loaderWorksOnPort1(60)) << c.windows;
+        // A player that arrives now finds its driver in place.
+        sim().withWorld([&](sim::UsbWorld& w) {
+            w.arrive(*w.players()[0], sim::PlayerMode::Loader, os::current().tickMs());
+            return 0;
+        });
+        EXPECT_TRUE(loaderWorksOnPort1()) << c.windows;
         EXPECT_TRUE(sim().windowTitles().empty());
     }
 }
@@ -149,6 +156,7 @@ TEST_F(DriverTest, ScriptedRestartRequestsAndFailingInstalls) {
         cv50::log::disable();
         cv50::testing::LogCapture log;
         Pc pc;
+        pc.windows = "5.1";
         pc.install = c.install;
         if (!c.player) pc.player.clear();
         start(pc);
@@ -158,7 +166,7 @@ TEST_F(DriverTest, ScriptedRestartRequestsAndFailingInstalls) {
         for (const char* line : c.lines) EXPECT_TRUE(log.contains(line)) << label << ": " << line;
         for (const char* line : c.absent) EXPECT_FALSE(log.contains(line)) << label << ": " << line;
         if (c.player) {
-            EXPECT_EQ(loaderWorksOnPort1(3), c.usable) << label;
+            EXPECT_EQ(loaderWorksOnPort1(c.usable ? 600 : 5), c.usable) << label;
         } else {
             // A root device whose install failed is removed again.
             EXPECT_EQ(presentWithIds({"USB\\Vid_071b&Pid_3201"}), c.result != kDriverInstallFailed)
@@ -168,7 +176,9 @@ TEST_F(DriverTest, ScriptedRestartRequestsAndFailingInstalls) {
 }
 
 TEST_F(DriverTest, AnInfWithoutTheDevicesIdLeavesNoRootDeviceBehind) {
-    start(Pc{"10.0", ""});
+    Pc pc;
+    pc.player.clear();
+    start(pc);
     sim::testing::TempFolder folder;
     const std::string other = folder.path() + "/other.inf";
     std::ofstream(other) << "[Version]\nSignature=\"$Windows NT$\"\nClass=USBDevice\n"
