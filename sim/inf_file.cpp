@@ -154,11 +154,24 @@ std::optional<InfFile> InfFile::parse(const std::string& rawText, std::string& e
     std::map<std::string, std::string> strings;
     if (const auto it = raw.find("STRINGS"); it != raw.end())
         for (const RawLine& l : it->second)
-            if (l.hasKey && !l.values.empty()) strings[upper(l.key)] = l.values.front();
+            if (l.hasKey && !l.values.empty()) {
+                // A string's own "%%" is a percent sign; it names no further string.
+                std::string text;
+                const std::string& v = l.values.front();
+                for (std::size_t i = 0; i < v.size(); ++i) {
+                    text += v[i];
+                    if (v[i] == '%' && i + 1 < v.size() && v[i + 1] == '%') ++i;
+                }
+                strings[upper(l.key)] = text;
+            }
 
     InfFile file;
     for (const auto& [name, lines] : raw) {
         auto& out = file.sections_[name];
+        if (name == "STRINGS") {
+            for (const RawLine& l : lines) out.push_back(InfLine{l.key, l.values});
+            continue;
+        }
         for (const RawLine& l : lines) {
             InfLine line;
             line.key = substitute(l.key, strings);
