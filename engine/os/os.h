@@ -229,7 +229,7 @@ public:
     virtual bool callClassInstaller(Handle set, ClassInstallRequest request) = 0;
     virtual void destroyDeviceInfoList(Handle set) = 0;
     // UpdateDriverForPlugAndPlayDevicesA of the new-device library ("newdev.dll", loaded
-    // from the system folder when first needed): installs the INF's driver on every present
+    // from the system folder for the call): installs the INF's driver on every present
     // device with `hardwareId`, without a window and forced. False on failure (lastError()
     // says why); `restart` tells whether Windows asks for a restart.
     virtual bool updateDriverForPlugAndPlayDevices(const std::string& hardwareId,
