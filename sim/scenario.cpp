@@ -212,11 +212,27 @@ public:
         return t;
     }
 
+    DriverSpec driver(const json& v) const {
+        object(v, "corvUsbDriver");
+        checkKeys(v, "corvUsbDriver", {"installed", "install"});
+        DriverSpec d;
+        if (v.contains("installed")) d.installed = boolean(v["installed"], "corvUsbDriver.installed");
+        if (v.contains("install")) {
+            const std::string install = string(v["install"], "corvUsbDriver.install");
+            if (install == "ok") d.install = DriverSpec::Install::Ok;
+            else if (install == "restart") d.install = DriverSpec::Install::Restart;
+            else if (install == "fail") d.install = DriverSpec::Install::Fail;
+            else fail("corvUsbDriver.install", "expected \"ok\", \"restart\" or \"fail\"");
+        }
+        return d;
+    }
+
     Scenario scenario(const json& root) const {
         object(root, "");
-        checkKeys(root, "",
-                  {"controllers", "speed", "windows", "time", "drives", "state", "formatLibrary"});
+        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives", "state",
+                             "formatLibrary", "corvUsbDriver"});
         Scenario s;
+        if (root.contains("corvUsbDriver")) s.corvUsbDriver = driver(root["corvUsbDriver"]);
         if (root.contains("state")) s.stateFolder = string(root["state"], "state");
         if (root.contains("formatLibrary"))
             s.formatLibrary = boolean(root["formatLibrary"], "formatLibrary");

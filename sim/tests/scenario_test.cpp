@@ -36,6 +36,14 @@ TEST(Scenario, ReadsTopologyNumbersAndDefaults) {
     const Scenario plain = parseScenario(R"({"controllers": []})", "t.json");
     EXPECT_EQ(plain.speed, 1.0);
     EXPECT_EQ(plain.windows.major, 10u);
+    EXPECT_TRUE(plain.corvUsbDriver.installed);
+    EXPECT_EQ(plain.corvUsbDriver.install, DriverSpec::Install::Ok);
+
+    const Scenario driverless = parseScenario(
+        R"({"corvUsbDriver": {"installed": false, "install": "restart"}, "controllers": []})",
+        "t.json");
+    EXPECT_FALSE(driverless.corvUsbDriver.installed);
+    EXPECT_EQ(driverless.corvUsbDriver.install, DriverSpec::Install::Restart);
 }
 
 struct BadCase {
@@ -96,7 +104,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"formatLibrary": "no", "controllers": []})",
                 "formatLibrary: expected true or false"},
         BadCase{R"({"controllers": [{"ports": [{"player": {"driveType": "cdrom"}}]}]})",
-                "ports[0].player.driveType: expected \"removable\" or \"fixed\""}));
+                "ports[0].player.driveType: expected \"removable\" or \"fixed\""},
+        BadCase{R"({"corvUsbDriver": false, "controllers": []})",
+                "corvUsbDriver: expected an object"},
+        BadCase{R"({"corvUsbDriver": {"install": "maybe"}, "controllers": []})",
+                "corvUsbDriver.install: expected \"ok\", \"restart\" or \"fail\""},
+        BadCase{R"({"corvUsbDriver": {"signed": true}, "controllers": []})",
+                "unknown key \"signed\""}));
 
 TEST(Scenario, DeeplyNestedHubsAreRefusedNotRecursedForever) {
     std::string text = "null";
