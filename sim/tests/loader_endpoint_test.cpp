@@ -113,10 +113,11 @@ TEST(LoaderEndpoint, PlayersBehindOneLinkShareItsBandwidth) {
         bool shared;
         std::uint64_t atLeastMs, atMostMs;
     };
-    const Case cases[] = {{"own links", false, 1040, 1300}, {"one link", true, 1700, 2400}};
+    const Case cases[] = {{"own links", false, 1040, 1300}, {"one link", true, 1600, 2400}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SimClock clock(10);  // slow enough that both threads write at the same simulated time
+        // Slow enough that both threads write at the same simulated time, also on a busy machine.
+        SimClock clock(2);
         TimingSpec timing;
         timing.linkBytesPerSecond = 1e9;  // the player's own link is not what limits it
         timing.pageProgramUs = 0;
