@@ -92,6 +92,7 @@ void BatchTool::start() {
     ids.corvMscPid = settings_.corvMscPid;
     StationConfig config;
     config.walk = device::walkFor(settings_.supportUsb11);
+    config.dumpFolder = programFolder_ + "log\\";
     station_ = std::make_unique<Station>(*listener_, std::move(config));
 
     forceErase_ = settings_.forceErase;

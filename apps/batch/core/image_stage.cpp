@@ -1,11 +1,14 @@
 // The image stage of a slot, started by the monitor when the device is back as a Loader:
 // it waits at the Image gate for the others of the batch, tests the device until its loader
 // is ready, writes and verifies the image, and shows the share done in its cell.
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "apps/batch/core/device_lines.h"
 #include "apps/batch/core/station.h"
 #include "apps/batch/core/texts.h"
+#include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/log.h"
 #include "engine/flash/device_steps.h"
 #include "engine/flash/image_download.h"
@@ -82,8 +85,14 @@ void Station::imageDownload(int index) {
         if (++pieces % kPiecesPerPercentUpdate == 0)
             listener_.cellText(index, percentText(done / 1024, imageKiB));
     };
-    const int result =
-        withDeviceLines(layer, [&] { return flash::DownloadImage(path, options->imagePath, progress); });
+    const flash::ImageMismatch mismatch = [&](std::uint32_t first, std::uint32_t sectors,
+                                              std::span<const std::uint8_t> fromFile,
+                                              std::span<const std::uint8_t> fromDevice,
+                                              std::uint64_t checked) {
+        keepMismatch(path, layer, first, sectors, fromFile, fromDevice, checked);
+    };
+    const int result = withDeviceLines(
+        layer, [&] { return flash::DownloadImage(path, options->imagePath, progress, mismatch); });
     listener_.cellText(index, number);
     if (result != 0) {
         say(Line::ImageFailed);
@@ -107,6 +116,35 @@ void Station::imageDownload(int index) {
     }
     listener_.cellColour(index, fromMaskRom ? colour::kFromMaskRom : colour::kFromLoader);
     listener_.postStageDone(StageMessage::ImageStageDone, index, false);
+}
+
+void Station::keepMismatch(const std::string& path, const std::string& layer, std::uint32_t first,
+                           std::uint32_t sectors, std::span<const std::uint8_t> fromFile,
+                           std::span<const std::uint8_t> fromDevice, std::uint64_t checked) {
+    Log(text::kCompareFailed, static_cast<int>(checked));
+    if (config_.dumpFolder.empty()) return;
+    os::Os& sys = os::current();
+    (void)sys.createFolder(config_.dumpFolder.substr(0, config_.dumpFolder.find_last_not_of('\\') + 1));
+    const os::LocalTime t = sys.localTime();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, text::kDumpTime, t.hour, t.minute, t.second, t.millisecond);
+    const std::string base = config_.dumpFolder + stamp;
+    const auto keep = [&](const char* name, std::span<const std::uint8_t> bytes) {
+        os::UniqueFile f(sys.openFile(base + name, "wb"));
+        if (f) std::fwrite(bytes.data(), 1, bytes.size(), f.get());
+    };
+    keep("old.bin", fromFile);
+    keep("new.bin", fromDevice);
+    // A second read tells a device that keeps what it stores from one that reads unsteadily.
+    std::vector<std::uint8_t> again(fromDevice.size());
+    const int r = CVU_ReadLBA(path.c_str(), first, sectors, again.data());
+    if (r != 0) {
+        Log(text::kSecondReadFailed, layer.c_str(), r);
+        return;
+    }
+    keep("new2.bin", again);
+    const bool same = std::equal(again.begin(), again.end(), fromFile.begin(), fromFile.end());
+    Log(same ? text::kSecondCompareMatches : text::kSecondCompareDiffers, layer.c_str());
 }
 
 }  // namespace cv50::batch

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,6 +110,9 @@ struct StationConfig {
     std::uint32_t mscWaitMs = kReturnWaitMs;
     // Only devices on these Layers are bound; empty: every port.
     std::vector<std::string> ports;
+    // Where a verify that found a difference leaves its record (the piece from the file, as
+    // read back, and as read a second time); empty: nowhere.
+    std::string dumpFolder;
 };
 
 // What one batch does, fixed when it starts.
@@ -170,6 +174,10 @@ private:
     // The workers.
     void stageOne(int index, bool fromMaskRom);
     void imageDownload(int index);
+    // The record of a verify difference of the device at `path`.
+    void keepMismatch(const std::string& path, const std::string& layer, std::uint32_t first,
+                      std::uint32_t sectors, std::span<const std::uint8_t> fromFile,
+                      std::span<const std::uint8_t> fromDevice, std::uint64_t checked);
     void copyDemo(int index);
     // The demo stage start, on the host thread under the port-table lock.
     void startDemoStage();

@@ -83,6 +83,11 @@ inline constexpr char kImageThread[] = "<Layer:%s> 下载Image线程 设备路�
 inline constexpr char kImageTestAttemptFailed[] = "<Layer:%s> ERROR:测试设备失败,错误代码(%d)\r\n";
 inline constexpr char kImageStart[] = "<Layer:%s> 开始Image下载";
 inline constexpr char kImageDone[] = "<Layer:%s> 下载Image成功,耗时(%dMS)";
+inline constexpr char kCompareFailed[] = "ERROR:写入数据和原始数据不一致,校验失败,已校验%d字节\r\n";
+inline constexpr char kDumpTime[] = "%02d-%02d-%02d-%03d";
+inline constexpr char kSecondCompareDiffers[] = "<Layer:%s> ERROR:第二次比较不一致";
+inline constexpr char kSecondCompareMatches[] = "<Layer:%s> ERROR:第二次比较成功";
+inline constexpr char kSecondReadFailed[] = "<Layer:%s> ERROR:第二次从Flash读Image内容失败,错误代码(%d)";
 inline constexpr char kUpgradeDone[] = "<Layer:%s> 升级成功";
 
 // Demo stage.

@@ -124,6 +124,33 @@ TEST_F(BatchStagesTest, BusyAnswersShowTheScanInTheCellAndNeverCountAsFailures) 
     EXPECT_EQ(log.find("ERROR:测试设备失败", imageStage), std::string::npos) << log;
 }
 
+TEST_F(BatchStagesTest, AVerifyDifferenceFailsTheSlotAndLeavesItsRecordInTheLogFolder) {
+    start(player("maskrom", R"("faults": {"flipBits": [{"lba": 40, "byte": 7, "bit": 0}]})"));
+    launch();
+    tool->chooseImage(image());
+    ASSERT_TRUE(bound(1));
+    tool->onUpgrade();
+    ASSERT_TRUE(batchEnds(0, 1)) << listText() << toolLog();
+    EXPECT_EQ(view.colourOf("L63 1"), kListFailure);
+    EXPECT_TRUE(toolLogged("<Layer:1> Error:升级失败-Image下载出错,错误代码(-9)")) << toolLog();
+    // The second piece (sectors 32-63) differs, then as well when read again.
+    EXPECT_NE(toolLog().find("<Layer:1> ERROR:写入数据和原始数据不一致,校验失败,已校验16384字节"),
+              std::string::npos);
+    EXPECT_TRUE(toolLogged("<Layer:1> ERROR:第二次比较不一致"));
+    std::map<std::string, std::vector<std::uint8_t>> dumps;
+    for (const auto& entry : std::filesystem::directory_iterator(program.path() + "/log"))
+        if (entry.path().extension() == ".bin")
+            dumps[entry.path().filename().string().substr(12)] = readFile(entry.path().string());
+    ASSERT_EQ(dumps.size(), 3u);
+    const std::vector<std::uint8_t> content = readFile(files.path() + "/new.img");
+    const std::vector<std::uint8_t> piece(content.begin() + 16384, content.begin() + 32768);
+    EXPECT_TRUE(dumps["old.bin"] == piece);
+    std::vector<std::uint8_t> flipped = piece;
+    flipped[(40 - 32) * 512 + 7] ^= 1;
+    EXPECT_TRUE(dumps["new.bin"] == flipped);
+    EXPECT_TRUE(dumps["new2.bin"] == flipped);
+}
+
 TEST_F(BatchStagesTest, EveryPlayerFailingStageOneClosesTheBatchAtOnceWithoutTheDemoStage) {
     start(player("loader") + "," + player("loader"));  // blank: no ID Block to update
     launch();
