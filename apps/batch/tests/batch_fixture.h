@@ -196,7 +196,8 @@ protected:
         std::ofstream(program.path() + "/setting.ini") << settings;
         if (!std::filesystem::exists(program.path() + "/Language")) writeLanguage();
         // The package library loads from the program folder.
-        std::filesystem::copy_file(packageLibrary(), program.path() + "/libCV60FSDLL.so",
+        const std::filesystem::path library = packageLibrary();
+        std::filesystem::copy_file(library, std::filesystem::path(program.path()) / library.filename(),
                                    std::filesystem::copy_options::overwrite_existing);
         world->sim().setMessageAnswerer([this](const sim::SimOs::ShownMessage& m) {
             std::lock_guard lock(boxesMutex);
@@ -297,9 +298,10 @@ protected:
         ASSERT_EQ(flash.WriteIDBlock(true, true), 0) << layer;
     }
 
-    static std::string packageLibrary() {
-        return (std::filesystem::path(base::executablePath()).parent_path() / "libCV60FSDLL.so")
-            .string();
+    // The package library beside the test program, by its host file name.
+    static std::filesystem::path packageLibrary() {
+        const auto folder = std::filesystem::path(base::executablePath()).parent_path();
+        return base::libraryCandidates((folder / flash::kPackageLibrary).string(), "").front();
     }
 
     RecordingView view;
