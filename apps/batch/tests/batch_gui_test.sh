@@ -22,6 +22,7 @@ cv50 loader sample "$(winpath "$HERE/pieces")" >/dev/null
 cv50 loader pack --pieces "$(winpath "$HERE/pieces")" --version 1.23 --date 2026-03-07 \
     -o "$(winpath "$HERE/CVBOOT.BIN")" >/dev/null
 printf 'system file\n' >"$HERE/firmware/system.cfg"
+head -c 1000000 /dev/urandom >"$HERE/firmware/content.bin"  # a megabyte to write and check
 cv50 image pack --loader "$(winpath "$HERE/CVBOOT.BIN")" --folder "$(winpath "$HERE/firmware")" \
     --system-version 2.3 --system-disk 64 --config-disk 16 -o "$(winpath "$HERE/firmware.img")" \
     >/dev/null
@@ -96,10 +97,10 @@ expect_ok "sixteen players bound" w timeout 30 wait-text 1216 16 wait-text 1201 
 
 expect_ok "upgrade" w click 1022 wait-state 1022 disabled
 # Mid-batch: the fast ones have their image and wait for the slow one on port 13.
-expect_ok "port 1 (mask ROM) has its image" w timeout 120 wait-pixel 1101 5 5 "$BLUE"
+expect_ok "port 1 (mask ROM) has its image" w timeout 60 wait-pixel 1101 5 5 "$BLUE"
 expect_ok "port 9 (loader) has its image" w timeout 60 wait-pixel 1109 5 5 "$GREEN"
 expect_ok "port 16 failed its ID Block" w wait-pixel 1116 5 5 "$RED"
-expect_ok "port 4 was given up" w timeout 60 wait-pixel 1104 5 5 "$RED"
+expect_ok "port 4 was given up" w wait-pixel 1104 5 5 "$RED"
 w activate >/dev/null
 gui_shoot_window "$CV50_GUI_OUT/batch-running.png" "$W"
 gui_publish "$CV50_GUI_OUT/batch-running.png" cv50batchupgrade-running.png

@@ -12,9 +12,15 @@ constexpr int kLinesMadeRoomFor = 20;
 constexpr LRESULT kMostLines = 30000;
 constexpr int kItemHeight = 16;
 
-std::string blanksForLineEnds(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
-    return text;
+std::string blanksForLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool lineEnd = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        out += lineEnd ? ' ' : text[i];
+        if (lineEnd) ++i;
+    }
+    return out;
 }
 
 }  // namespace
