@@ -247,13 +247,19 @@ protected:
         std::lock_guard lock(boxesMutex);
         return std::find(boxes.begin(), boxes.end(), text) != boxes.end();
     }
-    // The tool's log file lines, across its dated files.
+    // The tool's log file lines, across its dated files. The tool opens its file without
+    // sharing for each line, so a test waits for it rather than read it at that moment; and
+    // it polls the view, not the log, since a line the tool cannot open its file for is lost.
     std::string toolLog() const {
         std::string all;
         const std::string folder = program.path() + "/Log";
         if (!std::filesystem::exists(folder)) return all;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            std::ifstream in(entry.path(), std::ios::binary);
+            std::ifstream in;
+            for (int attempt = 0; attempt < 200 && !in.is_open(); ++attempt) {
+                in.open(entry.path(), std::ios::binary);
+                if (!in.is_open()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             std::stringstream s;
             s << in.rdbuf();
             all += s.str();

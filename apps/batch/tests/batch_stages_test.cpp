@@ -225,7 +225,7 @@ TEST_F(BatchStagesTest, ClosingWhileWorkersWaitAtAGateEndsEveryThread) {
     tool->chooseImage(image());
     ASSERT_TRUE(bound(2));
     tool->onUpgrade();
-    ASSERT_TRUE(pumpUntil([&] { return toolLogged("<Layer:1> 写IDB成功"); })) << toolLog();
+    ASSERT_TRUE(pumpUntil([&] { return view.hasLine("L52 1"); })) << toolLog();
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_TRUE(tool->requestClose());
     EXPECT_FALSE(tool->requestClose());

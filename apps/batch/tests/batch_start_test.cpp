@@ -189,10 +189,10 @@ TEST_F(BatchStartTest, APlayerBeyond16WaitsForASlotAndAReturningOneTakesTheLowes
     for (int i = 0; i < kSlots; ++i) EXPECT_EQ(view.text(IDC_LAYER_CELL + i), std::to_string(i + 1));
     EXPECT_FALSE(toolLogged("找到新设备<Layer:17>"));
 
-    ASSERT_TRUE(pumpUntil([&] { return toolLogged("找到新设备<Layer:17>"); })) << toolLog();
+    ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_LAYER_CELL) == "17"; })) << toolLog();
+    ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_LAYER_CELL + 2).empty(); }));
+    EXPECT_TRUE(toolLogged("找到新设备<Layer:17>"));
     EXPECT_TRUE(toolLogged("掉线设备<layer:3>"));
-    EXPECT_EQ(view.text(IDC_LAYER_CELL), "17");
-    EXPECT_EQ(view.text(IDC_LAYER_CELL + 2), "");
     EXPECT_EQ(view.colour(IDC_NUMBER_CELL + 2), colour::kAbsent);
 
     ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_LAYER_CELL) == "3"; })) << toolLog();
