@@ -40,4 +40,18 @@ private:
     Fn fn_;
 };
 
+// Installs a callback for its lifetime through `Install` (which returns the one it
+// replaced) and puts the previous one back.
+template <typename Fn, Fn (*Install)(Fn)>
+class ScopedCallback {
+public:
+    explicit ScopedCallback(Fn fn) : previous_(Install(std::move(fn))) {}
+    ~ScopedCallback() { Install(std::move(previous_)); }
+    ScopedCallback(const ScopedCallback&) = delete;
+    ScopedCallback& operator=(const ScopedCallback&) = delete;
+
+private:
+    Fn previous_;
+};
+
 }  // namespace cv50::base

@@ -89,19 +89,20 @@ std::optional<device::PortEntry> corvUsbOn(const std::string& layer) {
     return std::nullopt;
 }
 
-std::optional<std::string> corvUsbPathOn(const std::string& layer) {
+std::optional<std::string> corvUsbPathOn(const std::string& layer, std::string_view command,
+                                         std::ostream& err) {
     const auto entry = corvUsbOn(layer);
-    if (!entry) return std::nullopt;
+    if (!entry) {
+        err << command << ": no CorvUsb device on port " << layer << "\n";
+        return std::nullopt;
+    }
     return entry->devicePath;
 }
 
 int runFlashReport(const std::string& layer, bool json, std::ostream& out, std::ostream& err) {
     Report r;
-    const auto path = corvUsbPathOn(layer);
-    if (!path) {
-        err << "cv50 flash: no CorvUsb device on port " << layer << "\n";
-        return kExitFailed;
-    }
+    const auto path = corvUsbPathOn(layer, "cv50 flash", err);
+    if (!path) return kExitFailed;
     r.devicePath = *path;
     flash::CFlashDevice device;
     device.SetDevice(*path);

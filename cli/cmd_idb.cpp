@@ -69,11 +69,8 @@ int runIdbWrite(const IdbWriteOptions& o, std::istream& in, std::ostream& out, s
 }
 
 int runIdbErase(const std::string& layer, std::ostream& out, std::ostream& err) {
-    const auto path = corvUsbPathOn(layer);
-    if (!path) {
-        err << "cv50 idb erase: no CorvUsb device on port " << layer << "\n";
-        return kExitFailed;
-    }
+    const auto path = corvUsbPathOn(layer, "cv50 idb erase", err);
+    if (!path) return kExitFailed;
     flash::CFlashDevice device;
     device.SetDevice(*path);
     if (device.EraseIDBArea() != 1) {

@@ -58,11 +58,8 @@ std::array<std::uint8_t, 6> parseMac(const std::string& text) {
 }
 
 int runSnRead(const std::string& layer, std::ostream& out, std::ostream& err) {
-    const auto path = corvUsbPathOn(layer);
-    if (!path) {
-        err << "cv50 sn read: no CorvUsb device on port " << layer << "\n";
-        return kExitFailed;
-    }
+    const auto path = corvUsbPathOn(layer, "cv50 sn read", err);
+    if (!path) return kExitFailed;
     const auto stored = flash::ReadStoredSerialNumber(*path);
     if (!stored) {
         err << "cv50 sn read: the ID Block could not be read\n";
@@ -91,11 +88,8 @@ int runSnWrite(const std::string& layer, const std::vector<std::uint8_t>& sn,
         err << "cv50 sn write: a serial number holds at most 500 bytes, not " << sn.size() << "\n";
         return kExitBadInput;
     }
-    const auto path = corvUsbPathOn(layer);
-    if (!path) {
-        err << "cv50 sn write: no CorvUsb device on port " << layer << "\n";
-        return kExitFailed;
-    }
+    const auto path = corvUsbPathOn(layer, "cv50 sn write", err);
+    if (!path) return kExitFailed;
     if (!flash::WriteSerialNumber(*path, sn, mac)) {
         err << "cv50 sn write: the serial number was not written\n";
         return kExitFailed;

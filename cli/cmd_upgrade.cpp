@@ -85,7 +85,7 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
 
     // With --json the table is the only thing on stdout.
     std::ostream& progressOut = o.json ? err : out;
-    PortProgressView view(progressOut, o.liveProgress && !o.json);
+    PortProgressView view(progressOut, o.liveProgress && !o.json, api::lastStepOf(road.end));
     flash::ScopedPromptAnswerer answerer(terminalAnswerer(o.yes, in, err));
     std::vector<api::RoadResult> results;
     {

@@ -14,14 +14,14 @@ std::string seconds(std::uint64_t ms) {
     return buffer;
 }
 
-std::string describe(const api::Progress& p) {
+std::string describe(const api::Progress& p, unsigned overall) {
     std::string text = api::progressStepName(p.step);
     if (p.total > 0) {
         const std::uint64_t percent = std::min<std::uint64_t>(100, p.done * 100 / p.total);
         text += " " + std::to_string(percent) + "% (" + std::to_string(p.done / 1024) + " of " +
                 std::to_string(p.total / 1024) + " KiB)";
     }
-    return text;
+    return text + "; overall " + std::to_string(overall) + "%";
 }
 
 }  // namespace
@@ -40,13 +40,14 @@ PortProgressView::Line& PortProgressView::line(const std::string& layer, bool& i
 void PortProgressView::report(const api::Progress& p) {
     // Each call of the road says "done" for its part; the summary tells the real end.
     if (p.step == api::ProgressStep::Done) return;
+    const unsigned overall = overall_.update(p);
     bool isNew = false;
     Line& l = line(p.layer, isNew);
     const int tenth = p.total > 0 ? static_cast<int>(std::min<std::uint64_t>(10, p.done * 10 / p.total)) : -1;
     const bool changed = isNew || l.step != p.step || tenth != l.tenth;
     l.step = p.step;
     l.tenth = tenth;
-    l.text = describe(p);
+    l.text = describe(p, overall);
     if (live_) {
         redraw();
     } else if (changed) {

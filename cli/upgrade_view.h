@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/api/overall_progress.h"
 #include "engine/api/progress.h"
 #include "engine/api/upgrade_road.h"
 
@@ -14,10 +15,11 @@ namespace cv50::cli {
 
 class PortProgressView {
 public:
-    // `live`: `out` is a terminal, so each port keeps one line that is redrawn in place;
-    // otherwise a line is printed when a port changes step or passes another tenth of its
-    // bytes.
-    PortProgressView(std::ostream& out, bool live) : out_(out), live_(live) {}
+    // Each port's line tells its step and the percentage of its whole upgrade. `live`: `out`
+    // is a terminal, so each port keeps one line that is redrawn in place; otherwise a line is
+    // printed when a port changes step or passes another tenth of its bytes.
+    PortProgressView(std::ostream& out, bool live, api::ProgressStep lastStep)
+        : out_(out), live_(live), overall_(lastStep) {}
     void report(const api::Progress& progress);
 
 private:
@@ -32,6 +34,7 @@ private:
 
     std::ostream& out_;
     bool live_;
+    api::OverallProgress overall_;
     std::vector<Line> lines_;
     bool drawn_ = false;
 };

@@ -9,9 +9,6 @@
 namespace cv50::cvusb {
 namespace {
 
-using base::loadLe32;
-using base::storeLe32;
-
 constexpr std::array<std::uint8_t, 4> kCommandSignature{'C', 'V', 'U', 'C'};
 constexpr std::array<std::uint8_t, 4> kStatusSignature{'C', 'V', 'U', 'S'};
 
@@ -31,10 +28,10 @@ bool hasSignature(std::span<const std::uint8_t> b, const std::array<std::uint8_t
 std::array<std::uint8_t, kCommandSize> encodeCommand(const Command& c) {
     std::array<std::uint8_t, kCommandSize> b{};
     std::copy(kCommandSignature.begin(), kCommandSignature.end(), b.begin());
-    storeLe32(b, 4, c.tag);
+    base::storeLe32(b, 4, c.tag);
     b[8] = static_cast<std::uint8_t>(c.opcode);
-    for (std::size_t i = 0; i < 4; ++i) storeLe32(b, 12 + 4 * i, c.params[i]);
-    storeLe32(b, 28, c.dataLength);
+    for (std::size_t i = 0; i < 4; ++i) base::storeLe32(b, 12 + 4 * i, c.params[i]);
+    base::storeLe32(b, 28, c.dataLength);
     return b;
 }
 
@@ -43,28 +40,28 @@ std::optional<Command> decodeCommand(std::span<const std::uint8_t> b) {
     if (b[8] < kFirstOpcode || b[8] > kLastOpcode || b[9] != 0 || b[10] != 0 || b[11] != 0)
         return std::nullopt;
     Command c;
-    c.tag = loadLe32(b, 4);
+    c.tag = base::loadLe32(b, 4);
     c.opcode = static_cast<Opcode>(b[8]);
-    for (std::size_t i = 0; i < 4; ++i) c.params[i] = loadLe32(b, 12 + 4 * i);
-    c.dataLength = loadLe32(b, 28);
+    for (std::size_t i = 0; i < 4; ++i) c.params[i] = base::loadLe32(b, 12 + 4 * i);
+    c.dataLength = base::loadLe32(b, 28);
     return c;
 }
 
 std::array<std::uint8_t, kStatusSize> encodeStatus(const Status& s) {
     std::array<std::uint8_t, kStatusSize> b{};
     std::copy(kStatusSignature.begin(), kStatusSignature.end(), b.begin());
-    storeLe32(b, 4, s.tag);
-    storeLe32(b, 8, static_cast<std::uint32_t>(s.result));
-    storeLe32(b, 12, s.dataLength);
+    base::storeLe32(b, 4, s.tag);
+    base::storeLe32(b, 8, static_cast<std::uint32_t>(s.result));
+    base::storeLe32(b, 12, s.dataLength);
     return b;
 }
 
 std::optional<Status> decodeStatus(std::span<const std::uint8_t> b) {
     if (b.size() != kStatusSize || !hasSignature(b, kStatusSignature)) return std::nullopt;
     Status s;
-    s.tag = loadLe32(b, 4);
-    s.result = static_cast<std::int32_t>(loadLe32(b, 8));
-    s.dataLength = loadLe32(b, 12);
+    s.tag = base::loadLe32(b, 4);
+    s.result = static_cast<std::int32_t>(base::loadLe32(b, 8));
+    s.dataLength = base::loadLe32(b, 12);
     return s;
 }
 

@@ -10,9 +10,6 @@
 namespace cv50::fwpkg {
 namespace {
 
-using base::storeLe16;
-using base::storeLe32;
-
 constexpr std::uint32_t kReservedSectors = 32;
 constexpr std::uint32_t kFatCount = 2;
 constexpr std::uint32_t kRootCluster = 2;
@@ -66,21 +63,21 @@ std::vector<std::uint8_t> bootSector(const Layout& l, const Fat32FormatOptions& 
     b[1] = 0x58;
     b[2] = 0x90;
     std::memcpy(&b[3], "CV50FMT ", 8);
-    storeLe16(b, 11, kSectorBytes);
+    base::storeLe16(b, 11, kSectorBytes);
     b[13] = static_cast<std::uint8_t>(l.sectorsPerCluster);
-    storeLe16(b, 14, kReservedSectors);
+    base::storeLe16(b, 14, kReservedSectors);
     b[16] = kFatCount;
     b[21] = 0xF8;  // fixed media
-    storeLe16(b, 24, 63);
-    storeLe16(b, 26, 255);
-    storeLe32(b, 32, l.totalSectors);
-    storeLe32(b, 36, l.fatSectors);
-    storeLe32(b, 44, kRootCluster);
-    storeLe16(b, 48, kFsInfoSector);
-    storeLe16(b, 50, kBackupBootSector);
+    base::storeLe16(b, 24, 63);
+    base::storeLe16(b, 26, 255);
+    base::storeLe32(b, 32, l.totalSectors);
+    base::storeLe32(b, 36, l.fatSectors);
+    base::storeLe32(b, 44, kRootCluster);
+    base::storeLe16(b, 48, kFsInfoSector);
+    base::storeLe16(b, 50, kBackupBootSector);
     b[64] = 0x80;
     b[66] = 0x29;
-    storeLe32(b, 67, options.volumeId);
+    base::storeLe32(b, 67, options.volumeId);
     std::memcpy(&b[71],
                 unnamed(label) ? "NO NAME    " : reinterpret_cast<const char*>(label.data()), 11);
     std::memcpy(&b[82], "FAT32   ", 8);
@@ -91,11 +88,11 @@ std::vector<std::uint8_t> bootSector(const Layout& l, const Fat32FormatOptions& 
 
 std::vector<std::uint8_t> fsInfoSector(const Layout& l) {
     std::vector<std::uint8_t> s(kSectorBytes, 0);
-    storeLe32(s, 0, 0x41615252);
-    storeLe32(s, 484, 0x61417272);
-    storeLe32(s, 488, l.clusterCount - 1);  // the root folder holds one
-    storeLe32(s, 492, kRootCluster + 1);
-    storeLe32(s, 508, 0xAA550000);
+    base::storeLe32(s, 0, 0x41615252);
+    base::storeLe32(s, 484, 0x61417272);
+    base::storeLe32(s, 488, l.clusterCount - 1);  // the root folder holds one
+    base::storeLe32(s, 492, kRootCluster + 1);
+    base::storeLe32(s, 508, 0xAA550000);
     return s;
 }
 
@@ -153,9 +150,9 @@ FatResult formatFat32(SectorDevice& device, const Fat32FormatOptions& options) {
     const std::uint32_t clusterBytes = l.sectorsPerCluster * kSectorBytes;
     const std::uint64_t rootSector = l.dataStart();
     std::vector<std::uint8_t> fatHead(kSectorBytes, 0);
-    storeLe32(fatHead, 0, 0x0FFFFFF8);
-    storeLe32(fatHead, 4, kEndOfChain);
-    storeLe32(fatHead, 8, kEndOfChain);  // the root folder
+    base::storeLe32(fatHead, 0, 0x0FFFFFF8);
+    base::storeLe32(fatHead, 4, kEndOfChain);
+    base::storeLe32(fatHead, 8, kEndOfChain);  // the root folder
     std::vector<std::uint8_t> root(clusterBytes, 0);
     if (!unnamed(label)) {
         const auto entry = shortNameEntry(label, 0x08, 0, 0, 32, options.stamp);

@@ -144,8 +144,8 @@ std::optional<std::int32_t> LoaderEndpoint::scriptedFailure(Opcode op) {
 std::int32_t LoaderEndpoint::execute(const Command& c, std::span<const std::uint8_t> out,
                                      std::span<std::uint8_t> in) {
     const TimingSpec& t = media_->timing;
-    spendUs(t.commandUs +
-            (cvusb::kCommandSize + cvusb::kStatusSize + c.dataLength) * 1e6 / t.linkBytesPerSecond);
+    spendUs(t.commandUs);
+    spendLink(cvusb::kCommandSize + cvusb::kStatusSize + double(c.dataLength));
     if (const auto failure = scriptedFailure(c.opcode)) return *failure;
     switch (c.opcode) {
         case Opcode::ReadFlashInfo:
@@ -361,6 +361,15 @@ std::int32_t LoaderEndpoint::testUnitReady(std::span<std::uint8_t> in) const {
     base::storeLe32(in, 0, busy);
     base::storeLe32(in, 4, ready ? busy : static_cast<std::uint32_t>(elapsed));
     return ready ? CVU_OK : CVU_BUSY;
+}
+
+void LoaderEndpoint::spendLink(double bytes) {
+    // The transfer starts when the time already owed has passed; it ends when its own link
+    // and every shared one above it have carried it.
+    const double startUs = double(clock_.tickMs()) * 1000 + debtUs_;
+    double endUs = startUs + bytes * 1e6 / media_->timing.linkBytesPerSecond;
+    for (const auto& link : media_->links) endUs = std::max(endUs, link->reserveUs(startUs, bytes));
+    spendUs(endUs - startUs);
 }
 
 void LoaderEndpoint::settleTime() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cvusbcomm/wire.h"
+#include "sim/bus_share.h"
 #include "sim/corvusb_endpoint.h"
 #include "sim/memory_disk.h"
 #include "sim/nand.h"
@@ -36,6 +37,9 @@ struct LoaderMedia {
     TimingSpec timing;
     FaultSpec faults;
     std::vector<std::uint32_t> failuresLeft;  // per faults.failCommands entry
+    // The links above the player (its hubs', its controller's), shared with the players
+    // behind them.
+    std::vector<std::shared_ptr<BusShare>> links;
 };
 
 // Simulated milliseconds the loader endpoints have slept, on the calling thread, for the
@@ -82,6 +86,8 @@ private:
     void applyFlips(SectorRef where, std::span<std::uint8_t> bytes) const;
 
     void spendUs(double us) { debtUs_ += us; }
+    // The bulk bytes of one command on the player's own link and the shared ones above it.
+    void spendLink(double bytes);
     void spendPages(std::uint32_t firstSector, std::uint32_t count, std::uint32_t pageUs);
     void spend(const NandWork& work);
     void settleTime();

@@ -151,11 +151,17 @@ public:
         // A real tree has at most 7 tiers; this only keeps hostile files from exhausting the stack.
         if (depth > 32) fail(where, "hubs nested too deeply");
         object(v, where);
-        checkKeys(v, where, {"ports"});
+        checkKeys(v, where, {"ports", "bytesPerSecond"});
         if (!v.contains("ports")) fail(where, "missing \"ports\"");
         const json& ports = array(v["ports"], where + ".ports");
         if (ports.size() > 255) fail(where + ".ports", "a hub has at most 255 ports");
         HubSpec h;
+        if (v.contains("bytesPerSecond")) {
+            const json& rate = v["bytesPerSecond"];
+            if (!rate.is_number() || rate.get<double>() < 1000 || rate.get<double>() > 1e12)
+                fail(where + ".bytesPerSecond", "expected a number from 1000 to 1e12");
+            h.bytesPerSecond = rate.get<double>();
+        }
         for (std::size_t i = 0; i < ports.size(); ++i)
             h.ports.push_back(port(ports[i], where + ".ports[" + std::to_string(i) + "]", depth));
         return h;
@@ -206,11 +212,27 @@ public:
         return t;
     }
 
+    DriverSpec driver(const json& v) const {
+        object(v, "corvUsbDriver");
+        checkKeys(v, "corvUsbDriver", {"installed", "install"});
+        DriverSpec d;
+        if (v.contains("installed")) d.installed = boolean(v["installed"], "corvUsbDriver.installed");
+        if (v.contains("install")) {
+            const std::string install = string(v["install"], "corvUsbDriver.install");
+            if (install == "ok") d.install = DriverSpec::Install::Ok;
+            else if (install == "restart") d.install = DriverSpec::Install::Restart;
+            else if (install == "fail") d.install = DriverSpec::Install::Fail;
+            else fail("corvUsbDriver.install", "expected \"ok\", \"restart\" or \"fail\"");
+        }
+        return d;
+    }
+
     Scenario scenario(const json& root) const {
         object(root, "");
-        checkKeys(root, "",
-                  {"controllers", "speed", "windows", "time", "drives", "state", "formatLibrary"});
+        checkKeys(root, "", {"controllers", "speed", "windows", "time", "drives", "state",
+                             "formatLibrary", "corvUsbDriver"});
         Scenario s;
+        if (root.contains("corvUsbDriver")) s.corvUsbDriver = driver(root["corvUsbDriver"]);
         if (root.contains("state")) s.stateFolder = string(root["state"], "state");
         if (root.contains("formatLibrary"))
             s.formatLibrary = boolean(root["formatLibrary"], "formatLibrary");
@@ -236,7 +258,7 @@ public:
         for (std::size_t i = 0; i < controllers.size(); ++i) {
             const std::string where = "controllers[" + std::to_string(i) + "]";
             const json& c = object(controllers[i], where);
-            checkKeys(c, where, {"usb", "ports"});
+            checkKeys(c, where, {"usb", "ports", "bytesPerSecond"});
             ControllerSpec spec;
             const std::string usb = c.contains("usb") ? string(c["usb"], where + ".usb") : "2.0";
             if (usb != "2.0" && usb != "1.1") fail(where + ".usb", "expected \"2.0\" or \"1.1\"");
@@ -244,6 +266,7 @@ public:
             json hubObject = json::object();
             if (c.contains("ports")) hubObject["ports"] = c["ports"];
             else fail(where, "missing \"ports\"");
+            if (c.contains("bytesPerSecond")) hubObject["bytesPerSecond"] = c["bytesPerSecond"];
             spec.rootHub = hub(hubObject, where, 0);
             s.controllers.push_back(std::move(spec));
         }

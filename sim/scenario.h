@@ -14,6 +14,8 @@
 // "state": FOLDER keeps every player's flash, its disk layout and its plain user disk in
 // files named after its port, so a player flashed by one run is found flashed by the next.
 // "formatLibrary": false makes the system's format library ("fmifs.dll") missing.
+// "corvUsbDriver": {"installed": false, "install": "ok" | "restart" | "fail"} makes a PC that
+// has never had the CorvUsb driver (see DriverSpec).
 #pragma once
 
 #include <cstdint>
@@ -104,17 +106,30 @@ struct PortSpec {
 
 struct HubSpec {
     std::vector<PortSpec> ports;
+    double bytesPerSecond = 0;  // the upstream rate its ports share; 0: only its controller's
 };
 
 struct ControllerSpec {
     bool usb20 = true;
-    HubSpec rootHub;
+    HubSpec rootHub;  // its bytesPerSecond is the controller's
 };
 
 struct DriveSpec {
     char letter = 'E';
     bool removable = true;
     std::string target;
+};
+
+// The PC's CorvUsb driver. Without it a player in loader or mask-ROM mode is an unknown
+// device: listed among the present devices with its hardware ids, but unconfigured, without
+// a driver key, not to be opened, and its arrival opens the new-hardware window. Installing
+// a driver package that names one of its hardware ids installs it; the players then
+// re-enumerate with it. "install" scripts how such an install ends: done, done with a
+// restart request (the players work at once all the same), or failed.
+struct DriverSpec {
+    enum class Install { Ok, Restart, Fail };
+    bool installed = true;
+    Install install = Install::Ok;
 };
 
 struct Scenario {
@@ -125,6 +140,7 @@ struct Scenario {
     std::vector<DriveSpec> drives;
     std::string stateFolder;    // "state": players' flash kept here between runs
     bool formatLibrary = true;  // "formatLibrary"
+    DriverSpec corvUsbDriver;   // "corvUsbDriver"
 };
 
 // Parses scenario text; `source` names it in errors. Throws ScenarioError.

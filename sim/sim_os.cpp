@@ -15,6 +15,7 @@
 #include "sim/last_error.h"
 #include "sim/msc_firmware.h"
 #include "sim/player_state.h"
+#include "sim/system_dialogs.h"
 #include "sim/text.h"
 
 namespace cv50::sim {
@@ -59,14 +60,20 @@ std::FILE* fileResult(std::FILE* f, const std::string& hostFile) {
 }  // namespace
 
 SimOs::SimOs(const Scenario& scenario)
-    : world_(scenario,
-             [folder = hostStateFolder(scenario)](SimPlayer& player) {
-                 loadPlayerState(player, folder);
-                 return startMode(player);
-             }),
+    : world_(
+          scenario,
+          [folder = hostStateFolder(scenario)](SimPlayer& player) {
+              loadPlayerState(player, folder);
+              return startMode(player);
+          },
+          [this, windows = scenario.windows](SimPlayer&) {
+              const DialogText dialog = newHardwareDialog(windows);
+              if (desktop_.find(dialog.title) == 0) desktop_.open(dialog.title, dialog.controls);
+          }),
       clock_(scenario.speed, scenario.startTime),
       windows_(scenario.windows),
       stateFolder_(hostStateFolder(scenario)),
+      driverInstall_(scenario.corvUsbDriver.install),
       formatLibrary_(scenario.formatLibrary) {
     volumeProvider_ = [this](char letter) { return userDiskDevice(letter); };
     std::lock_guard lock(mutex_);
@@ -90,8 +97,9 @@ void SimOs::reconcileEndpoints() {
     for (const auto& shared : world_.players()) {
         SimPlayer* p = shared.get();
         const bool answers =
-            p->onBus() && (p->mode == PlayerMode::Loader ||
-                           (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
+            p->onBus() && p->device->hasDriver &&
+            (p->mode == PlayerMode::Loader ||
+             (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
         const std::string key = upper(p->devicePath);
         if (answers && p->endpoint && endpoints_.count(key) && endpoints_[key] == p->endpoint)
             continue;
@@ -247,7 +255,9 @@ std::optional<std::string> SimOs::driverKeyName(os::Handle hub, unsigned port) {
         if (!p) return std::nullopt;
         if (p->hub) return p->hub->driverKey;
         if (p->device) return p->device->driverKey;
-        if (p->player && p->player->onBus()) return p->player->device->driverKey;
+        // A device without a driver has no driver key.
+        if (p->player && p->player->onBus() && p->player->device->hasDriver)
+            return p->player->device->driverKey;
         return std::nullopt;
     });
 }
@@ -386,8 +396,9 @@ os::Handle SimOs::openReadWrite(const std::string& path) {
             handles_[h] = target;
             return h;
         }
-        // A player's device itself, as the mask-ROM download opens it.
+        // A player's device itself, as the mask-ROM download opens it, once it has a driver.
         if (SimPlayer* player = world_.playerWithPath(path)) {
+            if (!player->device->hasDriver) return 0;
             Target target;
             target.player = player;
             target.generation = player->generation;
@@ -488,6 +499,7 @@ bool SimOs::requestEject(os::DevInst node) {
 }
 
 os::Handle SimOs::loadLibrary(const std::string& name) {
+    if (const auto system = systemLibraryHandle(name)) return *system;
     if (isFormatLibraryName(name))
         return formatLibrary_ ? kFormatLibraryHandle
                               : failWith<os::Handle>(os::error::kModuleNotFound, 0);
@@ -499,6 +511,9 @@ os::Handle SimOs::loadLibrary(const std::string& name) {
 
 void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
     if (library == 0) return failWith<void*>(os::error::kInvalidHandle, nullptr);
+    // The simulated system libraries are reached through their own seam calls only.
+    if (library == kNewDeviceLibraryHandle || library == kShellLibraryHandle)
+        return failWith<void*>(os::error::kProcedureNotFound, nullptr);
     void* function =
         library == kFormatLibraryHandle
             ? (name == "FormatEx" ? formatExFunction(*this) : nullptr)
@@ -508,7 +523,9 @@ void* SimOs::libraryFunction(os::Handle library, const std::string& name) {
 }
 
 void SimOs::freeLibrary(os::Handle library) {
-    if (library == 0 || library == kFormatLibraryHandle) return;
+    if (library == 0 || library == kFormatLibraryHandle || library == kNewDeviceLibraryHandle ||
+        library == kShellLibraryHandle)
+        return;
     base::closeLibrary(reinterpret_cast<void*>(static_cast<std::uintptr_t>(library)));
 }
 

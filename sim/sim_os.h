@@ -11,6 +11,7 @@
 #include "fwpkg/fat_editor.h"
 #include "fwpkg/sector_device.h"
 #include "sim/corvusb_endpoint.h"
+#include "sim/desktop.h"
 #include "sim/scenario.h"
 #include "sim/sim_clock.h"
 #include "sim/usb_world.h"
@@ -106,12 +107,55 @@ public:
                          void* out, std::size_t outSize, std::uint32_t* returned) override;
     bool requestEject(os::DevInst node) override;
 
+    // --- Driver setup and other programs' windows (sim_os_drivers.cpp) ---
+    os::PresentDevices presentDevices() override;
+    std::optional<os::InfClass> infClass(const std::string& infPath) override;
+    os::Handle createDeviceInfoList(const os::InfClass& deviceClass) override;
+    bool createDeviceInfo(os::Handle set, const os::InfClass& deviceClass) override;
+    bool setHardwareIds(os::Handle set, const std::vector<std::string>& ids) override;
+    bool callClassInstaller(os::Handle set, os::ClassInstallRequest request) override;
+    void destroyDeviceInfoList(os::Handle set) override;
+    // Installs when a present device has `hardwareId`, the INF names one of that device's
+    // hardware ids with an install section, the signing question (Windows 6 and later) is
+    // answered with its install button within 60 s, and the scenario lets installs succeed.
+    bool updateDriverForPlugAndPlayDevices(const std::string& hardwareId,
+                                           const std::string& infPath, bool& restart) override;
+    // One driver update as it was asked for, and how it ended.
+    struct DriverUpdate {
+        std::string hardwareId, infPath;
+        bool succeeded = false;
+        bool restart = false;
+        std::uint32_t error = 0;
+    };
+    std::vector<DriverUpdate> driverUpdates() const;
+
+    std::optional<std::vector<os::Window>> topLevelWindows() override;
+    std::vector<os::Window> childWindows(os::Window parent) override;
+    std::string windowText(os::Window window) override;
+    void closeWindow(os::Window window) override;
+    void clickButton(os::Window window) override;
+    // Tests: opens a window of another program.
+    os::Window openWindow(const std::string& title,
+                          const std::vector<SimDesktop::Control>& controls);
+    // The titles of the open top-level windows.
+    std::vector<std::string> windowTitles();
+    // Every window call made through the seam, oldest first: what was asked and the text
+    // of the window it was asked of.
+    struct WindowCall {
+        enum class Kind { List, Children, Text, Close, Click };
+        Kind kind = Kind::List;
+        std::string text;
+    };
+    std::vector<WindowCall> windowCalls() const;
+
     os::Handle loadLibrary(const std::string& name) override;
     void* libraryFunction(os::Handle library, const std::string& name) override;
     void freeLibrary(os::Handle library) override;
+    std::optional<std::string> resourceString(os::Handle library, unsigned id) override;
 
     std::string tempFolder() override;
     std::string programFolder() override;
+    std::string systemFolder() override;
     // Tests: make tempFolder() report exactly this text.
     void setTempFolder(const std::string& folder);
 
@@ -200,7 +244,22 @@ private:
     const SimHub* hubFor(os::Handle h) const;
     const SimPort* portFor(os::Handle hub, unsigned port) const;
 
+    // The driver-signing question of an install: true once its install button was pressed,
+    // false when it was closed or left unanswered.
+    bool answerSigningQuestion();
+    // A device information set of the setup calls, with its one device.
+    struct DeviceSet {
+        os::InfClass deviceClass;
+        bool hasDevice = false;
+        std::string instanceId;
+        std::vector<std::string> hardwareIds;
+        os::DevInst node = 0;  // once registered
+    };
+
     mutable std::mutex mutex_;
+    // Before the world: players that arrive without a driver open windows while it is made.
+    SimDesktop desktop_;
+    std::vector<WindowCall> windowCalls_;
     UsbWorld world_;
     SimClock clock_;
     os::WindowsVersion windows_;
@@ -209,6 +268,10 @@ private:
     std::optional<std::string> tempFolder_;
     std::string stateFolder_;  // host path
     os::Handle nextHandle_ = 0x100;
+    std::map<os::Handle, DeviceSet> deviceSets_;
+    std::vector<DriverUpdate> driverUpdates_;
+    unsigned nextRootDevice_ = 0;
+    const DriverSpec::Install driverInstall_;
 
     // The drive letter of a player's mounted volume in an engine path ("E:", "e:\x"), or 0.
     char playerVolumeOf(const std::string& enginePath);

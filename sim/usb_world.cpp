@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/os/error_codes.h"
 #include "sim/text.h"
 
 namespace cv50::sim {
@@ -25,6 +26,16 @@ std::string format(const char* fmt, unsigned a, unsigned b = 0, unsigned c = 0) 
 }
 
 std::uint64_t ms(double seconds) { return static_cast<std::uint64_t>(seconds * 1000.0 + 0.5); }
+
+// The hardware ids Windows gives a node of this instance id: a USB device's id with its
+// revision, then without; any other its first two parts.
+std::vector<std::string> hardwareIdsOf(const std::string& instanceId) {
+    const std::size_t last = instanceId.rfind('\\');
+    if (last == std::string::npos || last == 0) return {};
+    const std::string device = instanceId.substr(0, last);
+    if (startsWithNoCase(device, "USB\\VID_")) return {device + "&REV_0100", device};
+    return {device};
+}
 
 const SimHub* findHubIn(const SimHub& hub, const std::string& name) {
     if (equalNoCase(hub.name, name)) return &hub;
@@ -50,7 +61,10 @@ DeviceSpec SimPlayer::descriptor() const {
     return d;
 }
 
-UsbWorld::UsbWorld(const Scenario& scenario, const Start& start) : windows_(scenario.windows) {
+UsbWorld::UsbWorld(const Scenario& scenario, const Start& start, DeviceWithoutDriver withoutDriver)
+    : windows_(scenario.windows),
+      corvUsbDriver_(scenario.corvUsbDriver.installed),
+      withoutDriver_(std::move(withoutDriver)) {
     drives_['C'] = Drive{false, "\\Device\\HarddiskVolume1"};
     for (const DriveSpec& d : scenario.drives) drives_[d.letter] = Drive{d.removable, d.target};
 
@@ -68,7 +82,10 @@ UsbWorld::UsbWorld(const Scenario& scenario, const Start& start) : windows_(scen
                                   format("4&%X&0", 0x1B2C3D4 + index * 0x1111);
         c.rootHub.node = addNode(pci, hubId, &c.rootHub.driverKey);
         c.rootHub.name = interfaceName(hubId, kHubInterface);
-        buildHub(c.rootHub, spec.rootHub, c.rootHub.node, "");
+        const double rate = spec.rootHub.bytesPerSecond > 0 ? spec.rootHub.bytesPerSecond
+                            : spec.usb20                    ? kUsb20SharedBytesPerSecond
+                                                            : kUsb11SharedBytesPerSecond;
+        buildHub(c.rootHub, spec.rootHub, c.rootHub.node, "", {std::make_shared<BusShare>(rate)});
         controllers_.push_back(std::move(c));
         ++index;
     }
@@ -109,12 +126,13 @@ std::string UsbWorld::newDriverKey() {
 }
 
 os::DevInst UsbWorld::addNode(os::DevInst parent, const std::string& instanceId,
-                              std::string* driverKey) {
+                              std::string* driverKey, bool hasDriver) {
     const os::DevInst id = nextNode_++;
     TreeNode node;
     node.parent = parent;
     node.instanceId = instanceId;
-    node.driverKey = newDriverKey();
+    node.hardwareIds = hardwareIdsOf(instanceId);
+    if (hasDriver) node.driverKey = newDriverKey();
     if (driverKey) *driverKey = node.driverKey;
     nodes_[id] = node;
     if (parent != 0) nodes_[parent].children.push_back(id);
@@ -133,7 +151,8 @@ void UsbWorld::removeNode(os::DevInst node) {
 }
 
 void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
-                        const std::string& prefix) {
+                        const std::string& prefix,
+                        const std::vector<std::shared_ptr<BusShare>>& links) {
     unsigned port = 0;
     for (const PortSpec& p : spec.ports) {
         ++port;
@@ -144,7 +163,11 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
             const std::string id = "USB\\VID_05E3&PID_0608\\" + uniqueSuffix(port);
             sp.hub->node = addNode(hubNode, id, &sp.hub->driverKey);
             sp.hub->name = interfaceName(id, kHubInterface);
-            buildHub(*sp.hub, *p.hub, sp.hub->node, layer);
+            // A hub passes at most its upstream rate, which by default is its controller's.
+            std::vector<std::shared_ptr<BusShare>> below = links;
+            if (p.hub->bytesPerSecond > 0)
+                below.insert(below.begin(), std::make_shared<BusShare>(p.hub->bytesPerSecond));
+            buildHub(*sp.hub, *p.hub, sp.hub->node, layer, below);
         } else if (p.kind == PortSpec::Kind::Device) {
             SimDevice d;
             d.spec = p.device;
@@ -165,6 +188,7 @@ void UsbWorld::buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode,
             sp.player->layer = layer;
             sp.player->media = std::make_shared<LoaderMedia>(p.player->nand, p.player->timing,
                                                              p.player->faults);
+            sp.player->media->links = links;
             sp.player->hubNode = hubNode;
             players_.push_back(sp.player);
         }
@@ -207,7 +231,10 @@ void UsbWorld::arrive(SimPlayer& player, PlayerMode mode, std::uint64_t t) {
     d.spec = player.descriptor();
     const std::string id =
         format("USB\\VID_%04X&PID_%04X\\", d.spec.vid, d.spec.pid) + uniqueSuffix(player.port);
-    d.node = addNode(player.hubNode, id, &d.driverKey);
+    // Windows has a class driver for the disk, but the CorvUsb driver only once installed.
+    d.hasDriver = mode == PlayerMode::Msc || corvUsbDriver_;
+    d.spec.configured = d.hasDriver;
+    d.node = addNode(player.hubNode, id, &d.driverKey, d.hasDriver);
     player.devicePath = "\\\\?\\" + hashed(id) + "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
     player.maskRom = MaskRom{};
     if (mode == PlayerMode::Msc) {
@@ -220,6 +247,7 @@ void UsbWorld::arrive(SimPlayer& player, PlayerMode mode, std::uint64_t t) {
             schedulePlayer(player, t + ms(*player.spec.mountDelay), [this](SimPlayer& p) { mount(p); });
     }
     player.device = std::move(d);
+    if (!player.device->hasDriver && withoutDriver_) withoutDriver_(player);
 }
 
 void UsbWorld::mount(SimPlayer& player) {
@@ -314,6 +342,57 @@ void UsbWorld::reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t) 
     depart(player);
     schedulePlayer(player, t + ms(player.spec.enumerateDelay),
                    [this, mode, t](SimPlayer& p) { arrive(p, mode, t + ms(p.spec.enumerateDelay)); });
+}
+
+os::PresentDevices UsbWorld::presentDevices() const {
+    os::PresentDevices out;
+    out.listed = true;
+    for (const auto& [node, n] : nodes_) out.hardwareIds.push_back(n.hardwareIds);
+    out.endError = os::error::kNoMoreItems;
+    return out;
+}
+
+std::vector<os::DevInst> UsbWorld::nodesWithHardwareId(const std::string& hardwareId) const {
+    std::vector<os::DevInst> out;
+    for (const auto& [node, n] : nodes_)
+        if (std::any_of(n.hardwareIds.begin(), n.hardwareIds.end(),
+                        [&](const std::string& id) { return equalNoCase(id, hardwareId); }))
+            out.push_back(node);
+    return out;
+}
+
+const std::vector<std::string>& UsbWorld::hardwareIds(os::DevInst node) const {
+    static const std::vector<std::string> none;
+    const auto it = nodes_.find(node);
+    return it == nodes_.end() ? none : it->second.hardwareIds;
+}
+
+std::vector<std::string> UsbWorld::corvUsbHardwareIds() const {
+    std::vector<std::string> out;
+    for (const auto& p : players_) {
+        const std::string device =
+            format("USB\\VID_%04X&PID_%04X", p->spec.corvUsbVid, p->spec.corvUsbPid);
+        out.push_back(device + "&REV_0100");
+        out.push_back(device);
+    }
+    return out;
+}
+
+void UsbWorld::installCorvUsbDriver(std::uint64_t t) {
+    corvUsbDriver_ = true;
+    for (const auto& p : players_)
+        if (p->onBus() && !p->device->hasDriver) reenumerate(*p, p->mode, t);
+}
+
+os::DevInst UsbWorld::addRootDevice(const std::string& instanceId,
+                                    const std::vector<std::string>& ids) {
+    const os::DevInst node = addNode(root_, instanceId, nullptr, false);
+    nodes_[node].hardwareIds = ids;
+    return node;
+}
+
+void UsbWorld::removeRootDevice(os::DevInst node) {
+    if (parent(node) == root_) removeNode(node);
 }
 
 const SimHub* UsbWorld::findHub(const std::string& name) const {

@@ -24,7 +24,8 @@ namespace cv50::sim {
 struct SimDevice {
     DeviceSpec spec;
     os::DevInst node = 0;   // 0 when the device has no node
-    std::string driverKey;  // what the hub reports for the port
+    std::string driverKey;  // what the hub reports for the port; empty without a driver
+    bool hasDriver = true;  // false: an unknown device, which cannot be opened
 };
 
 // A player on a port; while on the bus it has a device node and, in disk mode, a disk
@@ -84,8 +85,12 @@ public:
     // from the start arrive in it, the others when plugged without a mode).
     using Start = std::function<PlayerMode(SimPlayer&)>;
 
+    // Called when a player arrives in a personality the PC has no driver for.
+    using DeviceWithoutDriver = std::function<void(SimPlayer&)>;
+
     // Without `start` every player starts as its scenario says.
-    explicit UsbWorld(const Scenario& scenario, const Start& start = {});
+    explicit UsbWorld(const Scenario& scenario, const Start& start = {},
+                      DeviceWithoutDriver withoutDriver = {});
 
     // Applies every event due at or before `nowMs` (simulated), in time order.
     void advance(std::uint64_t nowMs);
@@ -121,6 +126,21 @@ public:
     // player's volume is then gone while the player stays on the bus.
     bool requestEject(os::DevInst node);
 
+    // --- Drivers ---
+    // Every node of the device tree with its hardware ids, in node order.
+    os::PresentDevices presentDevices() const;
+    // The nodes whose hardware ids include `hardwareId` (any case).
+    std::vector<os::DevInst> nodesWithHardwareId(const std::string& hardwareId) const;
+    const std::vector<std::string>& hardwareIds(os::DevInst node) const;
+    // The hardware ids a CorvUsb personality of some player reports, in upper case.
+    std::vector<std::string> corvUsbHardwareIds() const;
+    bool corvUsbDriverInstalled() const { return corvUsbDriver_; }
+    // The CorvUsb driver is installed at time `t`: players without it re-enumerate with it.
+    void installCorvUsbDriver(std::uint64_t t);
+    // A root-enumerated device (a device information element that was registered).
+    os::DevInst addRootDevice(const std::string& instanceId, const std::vector<std::string>& ids);
+    void removeRootDevice(os::DevInst node);
+
     // Personality changes: the player leaves the bus now (time `t`) and comes back in
     // `mode` after its enumeration delay.
     void reenumerate(SimPlayer& player, PlayerMode mode, std::uint64_t t);
@@ -131,8 +151,9 @@ private:
     struct TreeNode {
         os::DevInst parent = 0;
         std::vector<os::DevInst> children;
-        std::string driverKey;
+        std::string driverKey;  // empty for a device without a driver
         std::string instanceId;
+        std::vector<std::string> hardwareIds;
     };
     struct Drive {
         bool removable = true;
@@ -148,9 +169,13 @@ private:
         std::function<void()> run;
     };
 
-    os::DevInst addNode(os::DevInst parent, const std::string& instanceId, std::string* driverKey);
+    // A node with a driver key, unless `hasDriver` is false.
+    os::DevInst addNode(os::DevInst parent, const std::string& instanceId, std::string* driverKey,
+                        bool hasDriver = true);
     void removeNode(os::DevInst node);
-    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode, const std::string& prefix);
+    // `links`: the shared links above the hub, its own first.
+    void buildHub(SimHub& hub, const HubSpec& spec, os::DevInst hubNode, const std::string& prefix,
+                  const std::vector<std::shared_ptr<BusShare>>& links);
     std::string uniqueSuffix(unsigned port);
     std::string newDriverKey();
     void schedule(std::uint64_t atMs, std::function<void()> run);
@@ -165,6 +190,8 @@ private:
     std::map<std::string, VolumeInterface> volumeInterfaces_;
     std::vector<Event> events_;  // a min-heap on (atMs, seq)
     os::WindowsVersion windows_;
+    bool corvUsbDriver_ = true;
+    DeviceWithoutDriver withoutDriver_;
     os::DevInst root_ = 0;
     os::DevInst nextNode_ = 1;
     unsigned nextDriverKey_ = 0;

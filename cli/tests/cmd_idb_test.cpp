@@ -80,9 +80,9 @@ TEST_F(IdbCommands, BlankPlayerInMaskRomGetsTheBootProgramsFirstThenBootsAsLoade
     std::istringstream noAnswers;
     IdbWriteOptions write{layer, loader, false, false};
     ASSERT_EQ(run([&] { return runIdbWrite(write, noAnswers, out, err); }), kExitOk) << err.str();
-    const auto path = corvUsbPathOn(layer);
-    ASSERT_TRUE(path);
-    ASSERT_EQ(CVU_ResetDevice(path->c_str()), 0);
+    const auto loaderOn = corvUsbOn(layer);
+    ASSERT_TRUE(loaderOn);
+    ASSERT_EQ(CVU_ResetDevice(loaderOn->devicePath.c_str()), 0);
     DEVICE_INFO record{};
     std::strcpy(record.layer, layer.c_str());
     SEARCH_RESULT list{1, &record};

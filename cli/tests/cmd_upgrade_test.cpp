@@ -131,6 +131,17 @@ TEST_F(UpgradeCommand, SummaryAndExitStatusFollowEveryPlayer) {
     EXPECT_NE(out.str().find("port 1: switch to loader"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("PORT  RESULT"), std::string::npos) << out.str();
     EXPECT_EQ(out.str().find("port 2"), std::string::npos) << out.str();
+
+    // On a terminal the port keeps one line, redrawn, ending with its overall percentage
+    // near the end of the road (the wait for the disk, which this road ends with).
+    o.liveProgress = true;
+    EXPECT_EQ(run(o), kExitOk) << err.str() << out.str();
+    const std::string shown = out.str();
+    EXPECT_NE(shown.find("\x1b[2Kport 1: switch to loader; overall 0%"), std::string::npos)
+        << shown;
+    const std::size_t last = shown.rfind("; overall ");
+    ASSERT_NE(last, std::string::npos) << shown;
+    EXPECT_GE(std::stoi(shown.substr(last + 10)), 85) << shown;
 }
 
 }  // namespace

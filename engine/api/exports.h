@@ -27,6 +27,14 @@ int CVGetVersionFromImage(char* imagePath, char* loaderFile, _CORV_VERSION* out)
 int ReadSN(DEVICE_INFO* device, unsigned char* buffer, int length);
 // 1 when all five ID Block copies were rewritten with `sn` (at most 500 bytes kept).
 int WriteSN(DEVICE_INFO* device, unsigned char* sn, int length);
+
+// Installs the CorvUsb driver from the INF file `infPath`: 0 installed, 1 installed and
+// Windows asks for a restart, 2 the install failed, 3 no such INF file, 4 the Windows version
+// could not be read, 5 the new-hardware dialog could not be dealt with, 6 no new-device
+// library, 7 the new-hardware windows could not be closed.
+int CVInstallDriver(char* infPath);
+// 1 when a present device of any class has the CorvUsb hardware id.
+int CVIsCorvUsbPlug();
 }
 
 // Exported under their C++ (decorated) names: they take references.

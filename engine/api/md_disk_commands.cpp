@@ -51,6 +51,16 @@ int diskCommand(SEARCH_RESULT* devices, ERROR_LIST* errors, const char* failure,
     });
 }
 
+// An export that sends one command without data to every disk of the list.
+int plainDiskCommand(const char* name, SEARCH_RESULT* devices, ERROR_LIST* errors,
+                     const char* failure, unsigned command) {
+    return Guarded(name, 0, [&] {
+        return diskCommand(devices, errors, failure, [command](char letter, int) {
+            return device::ScsiVendorCommand(letter, command, nullptr, 0);
+        });
+    });
+}
+
 }  // namespace
 }  // namespace cv50::api
 
@@ -59,23 +69,13 @@ using namespace cv50;
 extern "C" {
 
 int MD_SwitchToCorvUsb(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::Guarded("MD_SwitchToCorvUsb", 0, [&] {
-        return api::diskCommand(devices, errors, "Error:Switch device failed",
-                                [](char letter, int) {
-                                    return device::ScsiVendorCommand(
-                                        letter, device::kCommandSwitchToCorvUsb, nullptr, 0);
-                                });
-    });
+    return api::plainDiskCommand("MD_SwitchToCorvUsb", devices, errors,
+                                 "Error:Switch device failed", device::kCommandSwitchToCorvUsb);
 }
 
 int MD_ShowSystemDisk(SEARCH_RESULT* devices, ERROR_LIST* errors) {
-    return api::Guarded("MD_ShowSystemDisk", 0, [&] {
-        return api::diskCommand(devices, errors, "Error:Show system disk failed",
-                                [](char letter, int) {
-                                    return device::ScsiVendorCommand(
-                                        letter, device::kCommandShowSystemDisk, nullptr, 0);
-                                });
-    });
+    return api::plainDiskCommand("MD_ShowSystemDisk", devices, errors,
+                                 "Error:Show system disk failed", device::kCommandShowSystemDisk);
 }
 
 int MD_GetDeviceVersion(SEARCH_RESULT* devices, _CORV_VERSION* versions, ERROR_LIST* errors) {

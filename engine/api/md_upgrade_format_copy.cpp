@@ -26,27 +26,14 @@ StagedLastStep copyDataStep(unsigned short mscTimeoutSeconds, char* volumeLabel,
 }  // namespace
 }  // namespace cv50::api
 
-extern "C" {
+namespace {
 
-int MD_Upgrade_Format(SEARCH_RESULT* devices, char* imagePath, ERROR_LIST* errors,
-                      unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
-                      char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
-                      unsigned int configDiskMB) {
-    return cv50::api::Guarded("MD_Upgrade_Format", 0, [&] {
-        const cv50::api::StagedArgs args{
-            devices,     imagePath,         errors,      loaderTimeoutSeconds,
-            idBlockMode, includeUsb11 != 0, configDiskMB};
-        return cv50::api::RunStagedUpgrade(
-            args,
-            cv50::api::copyDataStep(mscTimeoutSeconds, volumeLabel, nullptr, args.includeUsb11));
-    });
-}
-
-int MD_Upgrade_Copy(SEARCH_RESULT* devices, char* imagePath, char* sourceFolder, ERROR_LIST* errors,
-                    unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
-                    char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
-                    unsigned int configDiskMB) {
-    return cv50::api::Guarded("MD_Upgrade_Copy", 0, [&] {
+// The staged road ending with the format and, given a folder, the copy.
+int formatCopyUpgrade(const char* name, SEARCH_RESULT* devices, char* imagePath,
+                      char* sourceFolder, ERROR_LIST* errors, unsigned short mscTimeoutSeconds,
+                      unsigned short loaderTimeoutSeconds, char* volumeLabel,
+                      unsigned int idBlockMode, int includeUsb11, unsigned int configDiskMB) {
+    return cv50::api::Guarded(name, 0, [&] {
         const cv50::api::StagedArgs args{
             devices,     imagePath,         errors,      loaderTimeoutSeconds,
             idBlockMode, includeUsb11 != 0, configDiskMB};
@@ -54,6 +41,28 @@ int MD_Upgrade_Copy(SEARCH_RESULT* devices, char* imagePath, char* sourceFolder,
             args, cv50::api::copyDataStep(mscTimeoutSeconds, volumeLabel, sourceFolder,
                                           args.includeUsb11));
     });
+}
+
+}  // namespace
+
+extern "C" {
+
+int MD_Upgrade_Format(SEARCH_RESULT* devices, char* imagePath, ERROR_LIST* errors,
+                      unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
+                      char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
+                      unsigned int configDiskMB) {
+    return formatCopyUpgrade("MD_Upgrade_Format", devices, imagePath, nullptr, errors,
+                             mscTimeoutSeconds, loaderTimeoutSeconds, volumeLabel, idBlockMode,
+                             includeUsb11, configDiskMB);
+}
+
+int MD_Upgrade_Copy(SEARCH_RESULT* devices, char* imagePath, char* sourceFolder, ERROR_LIST* errors,
+                    unsigned short mscTimeoutSeconds, unsigned short loaderTimeoutSeconds,
+                    char* volumeLabel, unsigned int idBlockMode, int includeUsb11,
+                    unsigned int configDiskMB) {
+    return formatCopyUpgrade("MD_Upgrade_Copy", devices, imagePath, sourceFolder, errors,
+                             mscTimeoutSeconds, loaderTimeoutSeconds, volumeLabel, idBlockMode,
+                             includeUsb11, configDiskMB);
 }
 
 }  // extern "C"

@@ -1,70 +1,37 @@
 #include "engine/api/progress.h"
 
-#include <mutex>
+#include <iterator>
+
+#include "base/callback_slot.h"
 
 namespace cv50::api {
 namespace {
 
-std::mutex& sinkLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-ProgressSink& sinkSlot() {
-    static ProgressSink sink;
-    return sink;
+base::CallbackSlot<ProgressSink>& sinkSlot() {
+    static base::CallbackSlot<ProgressSink> slot;
+    return slot;
 }
 
 }  // namespace
 
 const char* progressStepName(ProgressStep step) {
-    switch (step) {
-        case ProgressStep::Switch:
-            return "switch to loader";
-        case ProgressStep::Upgrade:
-            return "upgrade";
-        case ProgressStep::DownloadBoot:
-            return "download boot";
-        case ProgressStep::TestDevice:
-            return "test device";
-        case ProgressStep::WriteIdBlock:
-            return "write ID Block";
-        case ProgressStep::Reset:
-            return "reset";
-        case ProgressStep::WaitLoader:
-            return "wait for loader";
-        case ProgressStep::DownloadImage:
-            return "download image";
-        case ProgressStep::SetResetFlag:
-            return "set reset flag";
-        case ProgressStep::WaitDisk:
-            return "wait for disk";
-        case ProgressStep::Format:
-            return "format";
-        case ProgressStep::CopyData:
-            return "copy data";
-        case ProgressStep::Done:
-            return "done";
-        case ProgressStep::Failed:
-            return "failed";
-    }
-    return "?";
+    // In the order of the steps.
+    static constexpr const char* kNames[] = {
+        "switch to loader", "upgrade",        "download boot", "test device", "write ID Block",
+        "reset",            "wait for loader", "download image", "set reset flag", "wait for disk",
+        "format",           "copy data",       "done",           "failed"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(ProgressStep::Failed) + 1);
+    const auto index = static_cast<std::size_t>(step);
+    return index < std::size(kNames) ? kNames[index] : "?";
 }
 
-ProgressSink SetProgressSink(ProgressSink sink) {
-    std::lock_guard lock(sinkLock());
-    std::swap(sinkSlot(), sink);
-    return sink;
-}
+ProgressSink SetProgressSink(ProgressSink sink) { return sinkSlot().exchange(std::move(sink)); }
 
 void ReportProgress(const std::string& layer, ProgressStep step, std::uint64_t done,
                     std::uint64_t total) {
-    std::lock_guard lock(sinkLock());
-    const ProgressSink& sink = sinkSlot();
-    if (!sink) return;
     // A sink that throws must not take a worker thread down with it.
     try {
-        sink(Progress{layer, step, done, total});
+        sinkSlot().call(Progress{layer, step, done, total});
     } catch (...) {
     }
 }

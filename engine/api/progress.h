@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "base/callback_slot.h"
+
 namespace cv50::api {
 
 enum class ProgressStep {
@@ -48,15 +50,6 @@ void ReportProgress(const std::string& layer, ProgressStep step, std::uint64_t d
                     std::uint64_t total = 0);
 
 // Installs a sink for its lifetime and puts the previous one back.
-class ScopedProgressSink {
-public:
-    explicit ScopedProgressSink(ProgressSink sink) : previous_(SetProgressSink(std::move(sink))) {}
-    ~ScopedProgressSink() { SetProgressSink(std::move(previous_)); }
-    ScopedProgressSink(const ScopedProgressSink&) = delete;
-    ScopedProgressSink& operator=(const ScopedProgressSink&) = delete;
-
-private:
-    ProgressSink previous_;
-};
+using ScopedProgressSink = base::ScopedCallback<ProgressSink, &SetProgressSink>;
 
 }  // namespace cv50::api

@@ -9,26 +9,26 @@ using cv50::device::Family;
 using cv50::device::Walk;
 namespace device = cv50::device;
 
+namespace {
+
+int scanExport(const char* name, SEARCH_RESULT* out, Walk walk, Family family) {
+    return Guarded(name, 0, [&] { return device::Scan(out, walk, family); });
+}
+
+}  // namespace
+
 extern "C" {
 
-int ScanCorvUsb(SEARCH_RESULT* out) {
-    return Guarded("ScanCorvUsb", 0,
-                   [&] { return device::Scan(out, Walk::Usb20, Family::CorvUsb); });
-}
+int ScanCorvUsb(SEARCH_RESULT* out) { return scanExport("ScanCorvUsb", out, Walk::Usb20, Family::CorvUsb); }
 
-int ScanCorvMsc(SEARCH_RESULT* out) {
-    return Guarded("ScanCorvMsc", 0,
-                   [&] { return device::Scan(out, Walk::Usb20, Family::CorvMsc); });
-}
+int ScanCorvMsc(SEARCH_RESULT* out) { return scanExport("ScanCorvMsc", out, Walk::Usb20, Family::CorvMsc); }
 
 int ScanCorvUsb_All(SEARCH_RESULT* out) {
-    return Guarded("ScanCorvUsb_All", 0,
-                   [&] { return device::Scan(out, Walk::All, Family::CorvUsb); });
+    return scanExport("ScanCorvUsb_All", out, Walk::All, Family::CorvUsb);
 }
 
 int ScanCorvMsc_All(SEARCH_RESULT* out) {
-    return Guarded("ScanCorvMsc_All", 0,
-                   [&] { return device::Scan(out, Walk::All, Family::CorvMsc); });
+    return scanExport("ScanCorvMsc_All", out, Walk::All, Family::CorvMsc);
 }
 
 int CopySearchResult(SEARCH_RESULT* from, SEARCH_RESULT* to) {

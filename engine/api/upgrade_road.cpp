@@ -186,6 +186,18 @@ private:
 
 }  // namespace
 
+ProgressStep lastStepOf(RoadEnd end) {
+    switch (end) {
+        case RoadEnd::Disk:
+            return ProgressStep::WaitDisk;
+        case RoadEnd::Format:
+            return ProgressStep::Format;
+        case RoadEnd::Copy:
+            break;
+    }
+    return ProgressStep::CopyData;
+}
+
 std::vector<RoadResult> RunUpgradeRoad(const RoadOptions& options) {
     Road road(options);
     return road.run();

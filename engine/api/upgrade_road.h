@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/api/progress.h"
+
 namespace cv50::api {
 
 enum class RoadEnd {
@@ -15,6 +17,9 @@ enum class RoadEnd {
     Format,  // ... and the disk formatted
     Copy,    // ... formatted, and a folder copied onto it
 };
+
+// The step a road of this end finishes with.
+ProgressStep lastStepOf(RoadEnd end);
 
 struct RoadOptions {
     std::string image;

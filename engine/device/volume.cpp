@@ -24,6 +24,19 @@ std::optional<std::string> hashedDeviceId(os::DevInst node, const char* failure)
     return hashed(*id);
 }
 
+// The letter of the volume whose device object the interface at `path` names; the two
+// failure lines end with `lineEnd`, as each Windows version's lookup has always written them.
+char letterOfVolumeObject(const std::string& path, const char* lineEnd) {
+    const std::string name = GetDeviceProperty(path, os::DeviceProperty::PhysicalDeviceObjectName);
+    if (name.empty()) {
+        Log("Error:Get PDOName failed%s", lineEnd);
+        return 0;
+    }
+    const char letter = QueryVolume(name);
+    if (letter == 0) Log("Error:QeuryVolume not found the drive%s", lineEnd);
+    return letter;
+}
+
 // Windows 2000 and XP: the volume node below the disk, by its device object name.
 char driveOnXp(os::DevInst disk) {
     const os::DevInst volume = os::current().deviceTreeChild(disk);
@@ -33,30 +46,15 @@ char driveOnXp(os::DevInst disk) {
     }
     const auto id = hashedDeviceId(volume, "Error:CM_Get_Device_ID failed,instance(%u)");
     if (!id) return 0;
-    const std::string name = GetDeviceProperty(
-        "\\\\?\\" + *id + "#{53f5630a-b6bf-11d0-94f2-00a0c91efb8b}", os::DeviceProperty::PhysicalDeviceObjectName);
-    if (name.empty()) {
-        Log("Error:Get PDOName failed");
-        return 0;
-    }
-    const char letter = QueryVolume(name);
-    if (letter == 0) Log("Error:QeuryVolume not found the drive");
-    return letter;
+    return letterOfVolumeObject("\\\\?\\" + *id + "#{53f5630a-b6bf-11d0-94f2-00a0c91efb8b}", "");
 }
 
 // Windows Vista: the storage volume interface named after the disk.
 char driveOnVista(const std::string& diskId) {
-    const std::string name = GetDeviceProperty(
+    return letterOfVolumeObject(
         "\\\\?\\STORAGE#VOLUME#1&19F7E59C&0&_??_" + diskId +
             "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}#{53f5630d-b6bf-11d0-94f2-00a0c91efb8b}",
-        os::DeviceProperty::PhysicalDeviceObjectName);
-    if (name.empty()) {
-        Log("Error:Get PDOName failed\r\n");
-        return 0;
-    }
-    const char letter = QueryVolume(name);
-    if (letter == 0) Log("Error:QeuryVolume not found the drive\r\n");
-    return letter;
+        "\r\n");
 }
 
 // Windows 7 and later: the portable-device volume, whose friendly name starts with the letter.

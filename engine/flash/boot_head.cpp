@@ -8,11 +8,6 @@
 
 namespace cv50::flash {
 
-using base::loadLe16;
-using base::loadLe32;
-using base::storeLe16;
-using base::storeLe32;
-
 namespace {
 
 constexpr std::size_t kDateOffset = 0x30;
@@ -54,22 +49,22 @@ bool BootHead::signatureValid() const {
 }
 
 std::uint16_t BootHead::date(int index) const {
-    return loadLe16(bytes, kDateOffset + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
+    return base::loadLe16(bytes, kDateOffset + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
 }
 
 std::uint16_t BootHead::releaseTime(int index) const {
-    return loadLe16(bytes, 0x36 + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
+    return base::loadLe16(bytes, 0x36 + 2 * static_cast<std::size_t>(std::clamp(index, 0, 2)));
 }
 
-std::uint32_t BootHead::mergeVersion() const { return loadLe32(bytes, 0x64); }
+std::uint32_t BootHead::mergeVersion() const { return base::loadLe32(bytes, 0x64); }
 
-std::uint32_t BootHead::loaderVersionHigh() const { return loadLe32(bytes, kVersionHighOffset); }
+std::uint32_t BootHead::loaderVersionHigh() const { return base::loadLe32(bytes, kVersionHighOffset); }
 
-std::uint32_t BootHead::loaderVersionLow() const { return loadLe32(bytes, kVersionLowOffset); }
+std::uint32_t BootHead::loaderVersionLow() const { return base::loadLe32(bytes, kVersionLowOffset); }
 
 PieceExtent BootHead::extent(Piece piece) const {
     const std::size_t at = extentOffset(piece);
-    return {loadLe32(bytes, at), loadLe32(bytes, at + 4)};
+    return {base::loadLe32(bytes, at), base::loadLe32(bytes, at + 4)};
 }
 
 BootHead bootHeadFromBytes(std::span<const std::uint8_t> bytes) {
@@ -105,16 +100,16 @@ std::optional<std::vector<std::uint8_t>> buildLoaderFile(const LoaderSpec& spec)
     constexpr std::size_t kAlign = 512;
     std::vector<std::uint8_t> file(kAlign, 0);
     std::memcpy(file.data(), kBootSignature, kBootSignatureSize);
-    for (int i = 0; i < 3; ++i) storeLe16(file, kDateOffset + 2 * i, spec.dates[i]);
-    storeLe32(file, kVersionHighOffset, spec.versionHigh);
-    storeLe32(file, kVersionLowOffset, spec.versionLow);
+    for (int i = 0; i < 3; ++i) base::storeLe16(file, kDateOffset + 2 * i, spec.dates[i]);
+    base::storeLe32(file, kVersionHighOffset, spec.versionHigh);
+    base::storeLe32(file, kVersionLowOffset, spec.versionLow);
     for (std::size_t i = 0; i < kHeadPieceOrder.size(); ++i) {
         const std::vector<std::uint8_t>& piece = spec.pieces[i];
         if (piece.size() > kMaxPieceSize) return std::nullopt;
         const std::size_t offset = file.size();
         const std::size_t at = extentOffset(kHeadPieceOrder[i]);
-        storeLe32(file, at, static_cast<std::uint32_t>(offset));
-        storeLe32(file, at + 4, static_cast<std::uint32_t>(piece.size()));
+        base::storeLe32(file, at, static_cast<std::uint32_t>(offset));
+        base::storeLe32(file, at + 4, static_cast<std::uint32_t>(piece.size()));
         file.insert(file.end(), piece.begin(), piece.end());
         file.resize((file.size() + kAlign - 1) / kAlign * kAlign, 0);
     }

@@ -7,9 +7,6 @@
 
 namespace cv50::flash {
 
-using base::loadLe16;
-using base::loadLe32;
-
 const char* manufacturerName(std::uint8_t code) {
     static constexpr const char* kNames[] = {"SAMSUNG", "TOSHIBA", "HYNIX", "INFINEON",
                                              "MICRON",  "RENESAS", "ST",    "INTEL"};
@@ -18,8 +15,8 @@ const char* manufacturerName(std::uint8_t code) {
 
 bool decodeFlashInfo(std::span<const std::uint8_t> raw, FlashInfo& info) {
     if (raw.size() < kRawFlashInfoSize) return false;
-    const std::uint32_t chipSectors = loadLe32(raw, 0);
-    const std::uint16_t blockSectors = loadLe16(raw, 4);
+    const std::uint32_t chipSectors = base::loadLe32(raw, 0);
+    const std::uint16_t blockSectors = base::loadLe16(raw, 4);
     const auto blockKB = static_cast<std::uint16_t>(blockSectors >> 1);
     // The block count divides by the block size: a device reporting none is unusable.
     if (blockKB == 0) return false;

@@ -9,9 +9,6 @@
 
 namespace cv50::flash {
 
-using base::storeLe16;
-using base::storeLe32;
-
 namespace {
 
 constexpr std::uint32_t kHeaderMagic = 0x0FF0AA55;
@@ -57,31 +54,31 @@ namespace {
 
 void buildSector1(const IdBlockFields& f, Sector s) {
     std::fill(s.begin(), s.end(), 0);
-    storeLe16(s, 0x000, static_cast<std::uint16_t>(f.reserved2Last + 1));
+    base::storeLe16(s, 0x000, static_cast<std::uint16_t>(f.reserved2Last + 1));
     for (std::size_t i = 0; i < f.diskSizesMB.size(); ++i) {
-        storeLe16(s, 0x002 + 2 * i, f.diskSizesMB[i]);
+        base::storeLe16(s, 0x002 + 2 * i, f.diskSizesMB[i]);
     }
     std::copy_n("CV50", 4, s.begin() + 0x00A);
     for (std::size_t i = 0; i < f.loaderWords.size(); ++i) {
-        storeLe16(s, 0x012 + 2 * i, f.loaderWords[i]);
+        base::storeLe16(s, 0x012 + 2 * i, f.loaderWords[i]);
     }
-    storeLe32(s, 0x1E4, f.chipSizeMB * 2048);
+    base::storeLe32(s, 0x1E4, f.chipSizeMB * 2048);
     s[0x1E9] = f.geometryB;
-    storeLe16(s, 0x1EA, static_cast<std::uint16_t>(f.blockKB * 2));
+    base::storeLe16(s, 0x1EA, static_cast<std::uint16_t>(f.blockKB * 2));
     s[0x1EC] = static_cast<std::uint8_t>(f.pageKB * 2);
     s[0x1ED] = f.geometryA;
-    storeLe16(s, 0x1EE, f.reserved1First);
-    storeLe16(s, 0x1F0, f.reserved1Last);
-    storeLe16(s, 0x1F2, f.reserved2First);
-    storeLe16(s, 0x1F4, f.reserved2Last);
+    base::storeLe16(s, 0x1EE, f.reserved1First);
+    base::storeLe16(s, 0x1F0, f.reserved1Last);
+    base::storeLe16(s, 0x1F2, f.reserved2First);
+    base::storeLe16(s, 0x1F4, f.reserved2Last);
     for (std::size_t i = 0; i < f.idbBlocks.size(); ++i) {
-        storeLe16(s, 0x1F6 + 2 * i, f.idbBlocks[i]);
+        base::storeLe16(s, 0x1F6 + 2 * i, f.idbBlocks[i]);
     }
 }
 
 void buildSector2(const IdBlockFields& f, Sector s) {
     std::fill(s.begin(), s.end(), 0);
-    storeLe16(s, 0x000, static_cast<std::uint16_t>(f.chipInfo.size()));
+    base::storeLe16(s, 0x000, static_cast<std::uint16_t>(f.chipInfo.size()));
     std::copy(f.chipInfo.begin(), f.chipInfo.end(), s.begin() + 0x002);
 }
 
@@ -89,7 +86,7 @@ void buildSector3(const IdBlockFields& f, Sector s) {
     std::fill(s.begin(), s.end(), 0);
     const std::size_t length = f.snData.size();
     if (length >= 1 && length <= kMaxSerialNumberBytes) {
-        storeLe16(s, 0x000, static_cast<std::uint16_t>(length));
+        base::storeLe16(s, 0x000, static_cast<std::uint16_t>(length));
         std::copy(f.snData.begin(), f.snData.end(), s.begin() + 0x002);
     }
     if (f.hasMac) {
@@ -101,12 +98,12 @@ void buildSector3(const IdBlockFields& f, Sector s) {
 // Fills the image, already sized to N, with the files and the sector-0 boot fields.
 void putFiles(const IdBlockFields& f, IdBlockImage& image) {
     const Sector header = image.data(0);
-    storeLe16(header, 0x004, bootPair(f, 21));
-    storeLe16(header, 0x006, bootPair(f, 23));
-    storeLe16(header, 0x008, bootPair(f, 27));
-    storeLe16(header, 0x00A, bootPair(f, 29));
-    storeLe16(header, 0x024, bootPair(f, 25));
-    storeLe16(header, 0x1FC, static_cast<std::uint16_t>(f.flashBoot.size() + kSectorDataBytes));
+    base::storeLe16(header, 0x004, bootPair(f, 21));
+    base::storeLe16(header, 0x006, bootPair(f, 23));
+    base::storeLe16(header, 0x008, bootPair(f, 27));
+    base::storeLe16(header, 0x00A, bootPair(f, 29));
+    base::storeLe16(header, 0x024, bootPair(f, 25));
+    base::storeLe16(header, 0x1FC, static_cast<std::uint16_t>(f.flashBoot.size() + kSectorDataBytes));
 
     const Sector dataSector = image.data(kFlashDataSector);
     std::fill(dataSector.begin(), dataSector.end(), 0);
@@ -134,9 +131,9 @@ bool MakeIDBlockData(const IdBlockFields& fields, IdBlockImage& image) {
 
     IdBlockImage plain(IdBlockSectorCount(fields.flashBoot.size()));
     const Sector header = plain.data(0);
-    storeLe32(header, 0x000, kHeaderMagic);
-    storeLe16(header, 0x00C, 4);
-    storeLe16(header, 0x00E, 18);
+    base::storeLe32(header, 0x000, kHeaderMagic);
+    base::storeLe16(header, 0x00C, 4);
+    base::storeLe16(header, 0x00E, 18);
     putFiles(fields, plain);
     image = RefreshIDBSectors(fields, plain);
     return true;

@@ -9,35 +9,33 @@
 
 namespace cv50::flash {
 
-using base::loadLe16;
-
 bool IdBlockLayout::knownTag() const {
     return std::memcmp(tag.data(), "CV50", 4) == 0 || std::memcmp(tag.data(), "CV60", 4) == 0;
 }
 
 IdBlockLayout ReadIdBlockLayout(std::span<const std::uint8_t, kSectorDataBytes> s) {
     IdBlockLayout layout;
-    layout.firstFreeBlock = loadLe16(s, 0x000);
+    layout.firstFreeBlock = base::loadLe16(s, 0x000);
     for (std::size_t i = 0; i < layout.diskSizesMB.size(); ++i) {
-        layout.diskSizesMB[i] = loadLe16(s, 0x002 + 2 * i);
+        layout.diskSizesMB[i] = base::loadLe16(s, 0x002 + 2 * i);
     }
     std::copy_n(s.begin() + 0x00A, 4, layout.tag.begin());
     for (std::size_t i = 0; i < layout.loaderWords.size(); ++i) {
-        layout.loaderWords[i] = loadLe16(s, 0x012 + 2 * i);
+        layout.loaderWords[i] = base::loadLe16(s, 0x012 + 2 * i);
     }
-    layout.reserved1First = loadLe16(s, 0x1EE);
-    layout.reserved1Last = loadLe16(s, 0x1F0);
-    layout.reserved2First = loadLe16(s, 0x1F2);
-    layout.reserved2Last = loadLe16(s, 0x1F4);
+    layout.reserved1First = base::loadLe16(s, 0x1EE);
+    layout.reserved1Last = base::loadLe16(s, 0x1F0);
+    layout.reserved2First = base::loadLe16(s, 0x1F2);
+    layout.reserved2Last = base::loadLe16(s, 0x1F4);
     for (std::size_t i = 0; i < layout.idbBlocks.size(); ++i) {
-        layout.idbBlocks[i] = loadLe16(s, 0x1F6 + 2 * i);
+        layout.idbBlocks[i] = base::loadLe16(s, 0x1F6 + 2 * i);
     }
     return layout;
 }
 
 SerialNumberRecord ReadSerialNumber(std::span<const std::uint8_t, kSectorDataBytes> s) {
     SerialNumberRecord record;
-    record.storedLength = loadLe16(s, 0x000);
+    record.storedLength = base::loadLe16(s, 0x000);
     if (record.storedLength >= 1 && record.storedLength <= kMaxSerialNumberBytes) {
         record.snData.assign(s.begin() + 0x002, s.begin() + 0x002 + record.storedLength);
     }
@@ -50,7 +48,7 @@ SerialNumberRecord ReadSerialNumber(std::span<const std::uint8_t, kSectorDataByt
 
 std::optional<std::size_t> StoredIdBlockSectors(std::span<const std::uint8_t, kSectorDataBytes> s,
                                                 std::uint32_t blockSectors) {
-    const std::size_t recorded = loadLe16(s, 0x1FC);
+    const std::size_t recorded = base::loadLe16(s, 0x1FC);
     if (recorded < kSectorDataBytes) return std::nullopt;
     const std::size_t sectors = (recorded + kSectorDataBytes - 1) / kSectorDataBytes + 4;
     if (sectors > blockSectors) return std::nullopt;

@@ -8,9 +8,6 @@
 
 namespace cv50::flash {
 
-using base::loadLe32;
-using base::storeLe32;
-
 namespace {
 
 constexpr std::size_t kSystemVersionOffset = 112;
@@ -46,11 +43,11 @@ bool TailBlock::hasTag() const {
 }
 
 TailFields TailBlock::fields() const {
-    return {loadLe32(bytes, kSystemVersionOffset), loadLe32(bytes, kSystemDiskOffset),
-            loadLe32(bytes, kConfigDiskOffset)};
+    return {base::loadLe32(bytes, kSystemVersionOffset), base::loadLe32(bytes, kSystemDiskOffset),
+            base::loadLe32(bytes, kConfigDiskOffset)};
 }
 
-std::uint32_t TailBlock::storedCrc() const { return loadLe32(bytes, kCrcOffset); }
+std::uint32_t TailBlock::storedCrc() const { return base::loadLe32(bytes, kCrcOffset); }
 
 std::uint32_t TailBlock::computedCrc() const {
     return tailCrc32(std::span(bytes.data(), kCrcOffset));
@@ -64,14 +61,14 @@ TailBlock tailBlockFromBytes(std::span<const std::uint8_t> bytes) {
 
 TailBlock buildTailBlock(const TailFields& fields, const std::string& tag) {
     TailBlock block;
-    storeLe32(block.bytes, kSystemVersionOffset, fields.systemVersion);
-    storeLe32(block.bytes, kSystemDiskOffset, fields.systemDiskMB);
-    storeLe32(block.bytes, kConfigDiskOffset, fields.configDiskMB);
+    base::storeLe32(block.bytes, kSystemVersionOffset, fields.systemVersion);
+    base::storeLe32(block.bytes, kSystemDiskOffset, fields.systemDiskMB);
+    base::storeLe32(block.bytes, kConfigDiskOffset, fields.configDiskMB);
     std::copy_n(tag.begin(), std::min(tag.size(), kTailTagSize), block.bytes.begin() + kTagOffset);
     setTailCrc(block, block.computedCrc());
     return block;
 }
 
-void setTailCrc(TailBlock& block, std::uint32_t crc) { storeLe32(block.bytes, kCrcOffset, crc); }
+void setTailCrc(TailBlock& block, std::uint32_t crc) { base::storeLe32(block.bytes, kCrcOffset, crc); }
 
 }  // namespace cv50::flash

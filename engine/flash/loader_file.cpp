@@ -17,24 +17,7 @@ using FsDeInitializeFn = int (*)();
 
 constexpr std::size_t kLoaderPathBuffer = 260;
 
-// Frees the package library on every path.
-class LoadedLibrary {
-public:
-    explicit LoadedLibrary(const std::string& name) : handle_(os::current().loadLibrary(name)) {}
-    ~LoadedLibrary() {
-        if (handle_ != 0) os::current().freeLibrary(handle_);
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-    explicit operator bool() const { return handle_ != 0; }
-    template <typename Fn>
-    Fn function(const char* name) const {
-        return reinterpret_cast<Fn>(os::current().libraryFunction(handle_, name));
-    }
-
-private:
-    os::Handle handle_;
-};
+using os::LoadedLibrary;
 
 // The ordered cut of one piece: open the piece file, seek, read exactly, write.
 bool cutPiece(std::FILE* loader, const PieceExtent& extent, const std::string& piecePath) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "base/callback_slot.h"
+
 namespace cv50::flash {
 
 using PromptAnswerer = std::function<bool(const std::string& text, const std::string& caption)>;
@@ -18,16 +20,6 @@ using PromptAnswerer = std::function<bool(const std::string& text, const std::st
 PromptAnswerer SetPromptAnswerer(PromptAnswerer answerer);
 
 // Installs an answerer for its lifetime and puts the previous one back.
-class ScopedPromptAnswerer {
-public:
-    explicit ScopedPromptAnswerer(PromptAnswerer answerer)
-        : previous_(SetPromptAnswerer(std::move(answerer))) {}
-    ~ScopedPromptAnswerer() { SetPromptAnswerer(std::move(previous_)); }
-    ScopedPromptAnswerer(const ScopedPromptAnswerer&) = delete;
-    ScopedPromptAnswerer& operator=(const ScopedPromptAnswerer&) = delete;
-
-private:
-    PromptAnswerer previous_;
-};
+using ScopedPromptAnswerer = base::ScopedCallback<PromptAnswerer, &SetPromptAnswerer>;
 
 }  // namespace cv50::flash

@@ -3,6 +3,7 @@
 // Algorithms (walk order, naming, filters, retries, messages) live above it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,8 @@ namespace cv50::os {
 using Handle = std::uint64_t;
 // A device node in the device tree (configuration-manager DEVINST); 0 = none.
 using DevInst = std::uint32_t;
+// A window of the window system (HWND); 0 is never a window.
+using Window = std::uint64_t;
 
 // Wall-clock local time, as the log and file names need it.
 struct LocalTime {
@@ -70,6 +73,25 @@ struct ConnectionInfo {
     bool deviceIsHub = false;
     std::uint32_t connectionStatus = 0;  // 0 none, 1 connected, others are failures
 };
+
+// The present devices of every class (SetupDiGetClassDevs with the all-classes and present
+// flags, then SetupDiEnumDeviceInfo until it fails).
+struct PresentDevices {
+    bool listed = false;  // false: the list could not be made
+    // Each device's hardware ids (SPDRP_HARDWAREID), in enumeration order; empty for a
+    // device without any.
+    std::vector<std::vector<std::string>> hardwareIds;
+    std::uint32_t endError = 0;  // why the enumeration stopped (error::kNoMoreItems at the end)
+};
+
+// The device setup class an INF file names (SetupDiGetINFClassA).
+struct InfClass {
+    std::string name;  // at most 31 characters
+    std::array<std::uint8_t, 16> guid{};  // the class GUID as it lies in memory
+};
+
+// Requests to the class installer for a set's device (SetupDiCallClassInstaller).
+enum class ClassInstallRequest { RegisterDevice, Remove };
 
 class Os {
 public:
@@ -189,6 +211,42 @@ public:
     // Asks the system to eject the device; true when it was done without a veto.
     virtual bool requestEject(DevInst node) = 0;
 
+    // --- Driver setup ---
+    // Every present device with its hardware ids.
+    virtual PresentDevices presentDevices() = 0;
+    // The class an INF file installs, or nothing when it cannot be read.
+    virtual std::optional<InfClass> infClass(const std::string& infPath) = 0;
+    // An empty device information set for the class (SetupDiCreateDeviceInfoList); 0 on
+    // failure. Released with destroyDeviceInfoList.
+    virtual Handle createDeviceInfoList(const InfClass& deviceClass) = 0;
+    // Creates the set's device (SetupDiCreateDeviceInfoA, instance id generated from the
+    // class name); a set holds at most one. False on failure.
+    virtual bool createDeviceInfo(Handle set, const InfClass& deviceClass) = 0;
+    // Sets the hardware-id property of the set's device to `ids` (SPDRP_HARDWAREID, one
+    // multi-string).
+    virtual bool setHardwareIds(Handle set, const std::vector<std::string>& ids) = 0;
+    // Asks the class installer to register or remove the set's device.
+    virtual bool callClassInstaller(Handle set, ClassInstallRequest request) = 0;
+    virtual void destroyDeviceInfoList(Handle set) = 0;
+    // UpdateDriverForPlugAndPlayDevicesA of the new-device library ("newdev.dll", loaded
+    // from the system folder for the call): installs the INF's driver on every present
+    // device with `hardwareId`, without a window and forced. False on failure (lastError()
+    // says why); `restart` tells whether Windows asks for a restart.
+    virtual bool updateDriverForPlugAndPlayDevices(const std::string& hardwareId,
+                                                   const std::string& infPath, bool& restart) = 0;
+
+    // --- Windows of other programs ---
+    // EnumWindows: every top-level window, or nothing when they cannot be listed.
+    virtual std::optional<std::vector<Window>> topLevelWindows() = 0;
+    // EnumChildWindows: every window below `parent`, at any depth.
+    virtual std::vector<Window> childWindows(Window parent) = 0;
+    // GetWindowTextW, as UTF-8; empty for a window without text or one that is gone.
+    virtual std::string windowText(Window window) = 0;
+    // Posts WM_CLOSE to the window.
+    virtual void closeWindow(Window window) = 0;
+    // Posts BM_CLICK to a button.
+    virtual void clickButton(Window window) = 0;
+
     // --- Libraries loaded at run time ---
     // Loads a library by file name ("CV60FSDLL.dll") or path; 0 when it cannot be loaded.
     // The format library ("fmifs.dll", export "FormatEx") is reached this way too.
@@ -196,12 +254,17 @@ public:
     // The address of an exported function, or nullptr.
     virtual void* libraryFunction(Handle library, const std::string& name) = 0;
     virtual void freeLibrary(Handle library) = 0;
+    // A string of a loaded library's string table (LoadStringW), as UTF-8, or nothing when
+    // it has none with that id.
+    virtual std::optional<std::string> resourceString(Handle library, unsigned id) = 0;
 
     // --- Folders ---
     // The temporary folder as GetTempPathA reports it (normally ending in "\").
     virtual std::string tempFolder() = 0;
     // The folder of the running program, ending in "\".
     virtual std::string programFolder() = 0;
+    // The system folder (GetSystemDirectoryA), ending in "\"; empty when it cannot be read.
+    virtual std::string systemFolder() = 0;
 
     // The error code of the calling thread's last failed call (GetLastError on Windows).
     virtual std::uint32_t lastError() = 0;
@@ -262,6 +325,27 @@ public:
 
 private:
     Handle h_ = 0;
+};
+
+// Frees a library of the current backend on every path. An empty name loads nothing.
+class LoadedLibrary {
+public:
+    explicit LoadedLibrary(const std::string& name)
+        : handle_(name.empty() ? 0 : current().loadLibrary(name)) {}
+    ~LoadedLibrary() {
+        if (handle_ != 0) current().freeLibrary(handle_);
+    }
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+    explicit operator bool() const { return handle_ != 0; }
+    Handle get() const { return handle_; }
+    template <typename Fn>
+    Fn function(const char* name) const {
+        return reinterpret_cast<Fn>(current().libraryFunction(handle_, name));
+    }
+
+private:
+    Handle handle_;
 };
 
 }  // namespace cv50::os

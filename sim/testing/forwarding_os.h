@@ -122,14 +122,50 @@ public:
     }
     bool requestEject(os::DevInst node) override { return inner_->requestEject(node); }
 
+    os::PresentDevices presentDevices() override { return inner_->presentDevices(); }
+    std::optional<os::InfClass> infClass(const std::string& infPath) override {
+        return inner_->infClass(infPath);
+    }
+    os::Handle createDeviceInfoList(const os::InfClass& deviceClass) override {
+        return inner_->createDeviceInfoList(deviceClass);
+    }
+    bool createDeviceInfo(os::Handle set, const os::InfClass& deviceClass) override {
+        return inner_->createDeviceInfo(set, deviceClass);
+    }
+    bool setHardwareIds(os::Handle set, const std::vector<std::string>& ids) override {
+        return inner_->setHardwareIds(set, ids);
+    }
+    bool callClassInstaller(os::Handle set, os::ClassInstallRequest request) override {
+        return inner_->callClassInstaller(set, request);
+    }
+    void destroyDeviceInfoList(os::Handle set) override { inner_->destroyDeviceInfoList(set); }
+    bool updateDriverForPlugAndPlayDevices(const std::string& hardwareId,
+                                           const std::string& infPath, bool& restart) override {
+        return inner_->updateDriverForPlugAndPlayDevices(hardwareId, infPath, restart);
+    }
+
+    std::optional<std::vector<os::Window>> topLevelWindows() override {
+        return inner_->topLevelWindows();
+    }
+    std::vector<os::Window> childWindows(os::Window parent) override {
+        return inner_->childWindows(parent);
+    }
+    std::string windowText(os::Window window) override { return inner_->windowText(window); }
+    void closeWindow(os::Window window) override { inner_->closeWindow(window); }
+    void clickButton(os::Window window) override { inner_->clickButton(window); }
+
     os::Handle loadLibrary(const std::string& name) override { return inner_->loadLibrary(name); }
     void* libraryFunction(os::Handle library, const std::string& name) override {
         return inner_->libraryFunction(library, name);
     }
     void freeLibrary(os::Handle library) override { inner_->freeLibrary(library); }
+    std::optional<std::string> resourceString(os::Handle library, unsigned id) override {
+        return inner_->resourceString(library, id);
+    }
 
     std::string tempFolder() override { return inner_->tempFolder(); }
     std::string programFolder() override { return inner_->programFolder(); }
+    std::string systemFolder() override { return inner_->systemFolder(); }
     std::uint32_t lastError() override { return inner_->lastError(); }
     os::MessageAnswer messageBox(const std::string& text, const std::string& caption,
                                  os::MessageButtons buttons, os::MessageIcon icon) override {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -102,6 +103,58 @@ TEST(LoaderEndpoint, CommandsSpendTheSimulatedTimeTheyWouldTake) {
     EXPECT_GE(clock.tickMs() - beforeErase, 2048u);
     EXPECT_GE(settledByEraser, 2048u);
     EXPECT_EQ(loaderTimeSettledOnThisThreadMs() - settledBefore, settled);
+}
+
+TEST(LoaderEndpoint, PlayersBehindOneLinkShareItsBandwidth) {
+    // Two players each write 1 MiB in 16 KiB commands over a 1 MB/s link of their own or
+    // one they share: alone about 1.05 s each, sharing about twice that.
+    struct Case {
+        const char* name;
+        bool shared;
+        std::uint64_t atLeastMs, atMostMs;
+    };
+    const Case cases[] = {{"own links", false, 1040, 1300}, {"one link", true, 1700, 2400}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimClock clock(10);  // slow enough that both threads write at the same simulated time
+        TimingSpec timing;
+        timing.linkBytesPerSecond = 1e9;  // the player's own link is not what limits it
+        timing.pageProgramUs = 0;
+        timing.commandUs = 0;
+        const auto common = std::make_shared<BusShare>(1e6);
+        std::vector<std::uint64_t> settled(2);
+        std::latch start(2);
+        std::vector<std::thread> writers;
+        for (int i = 0; i < 2; ++i) {
+            auto media = std::make_shared<LoaderMedia>(NandSpec{}, timing);
+            media->disk.setLayout(DiskLayout{12, {10, 0, 0, 0}, 0});
+            media->links = {c.shared ? common : std::make_shared<BusShare>(1e6)};
+            writers.emplace_back([&, i, media] {
+                LoaderEndpoint loader(media, clock);
+                start.arrive_and_wait();
+                const std::uint64_t before = loaderTimeSettledOnThisThreadMs();
+                for (std::uint32_t lba = 0; lba < 2048; lba += 32) {
+                    Bytes write = block(cvusb::Opcode::WriteLBA, {lba, 32, 0, 0});
+                    write.resize(write.size() + 32 * 512, 0x5A);
+                    EXPECT_TRUE(loader.hostWrite(write));
+                    EXPECT_EQ(readStatus(loader, 0)->result, CVU_OK);
+                }
+                settled[i] = loaderTimeSettledOnThisThreadMs() - before;
+            });
+        }
+        for (auto& w : writers) w.join();
+        for (std::uint64_t ms : settled) {
+            EXPECT_GE(ms, c.atLeastMs);
+            EXPECT_LE(ms, c.atMostMs);
+        }
+    }
+}
+
+TEST(BusShare, TransfersTakeTheirTurnsAndAnIdleLinkStartsAtOnce) {
+    BusShare link(1e6);  // a byte a microsecond
+    EXPECT_DOUBLE_EQ(link.reserveUs(0, 1000), 1000);
+    EXPECT_DOUBLE_EQ(link.reserveUs(0, 1000), 2000);     // behind the first
+    EXPECT_DOUBLE_EQ(link.reserveUs(5000, 500), 5500);   // idle meanwhile: no backlog
 }
 
 }  // namespace

@@ -8,9 +8,9 @@ namespace {
 
 TEST(Scenario, ReadsTopologyNumbersAndDefaults) {
     const Scenario s = parseScenario(R"({"speed": 50, "windows": "5.1", "controllers": [
-        {"usb": "1.1", "ports": [null, {"hub": {"ports": [
+        {"usb": "1.1", "ports": [null, {"hub": {"bytesPerSecond": 5e5, "ports": [
             {"device": {"vid": 1819, "pid": "0x3201", "bcdUSB": "0X0201"}}]}}]},
-        {"usb": "2.0", "ports": [{"device": {"vid": "0x071b", "pid": 12803, "bcdUSB": 512,
+        {"usb": "2.0", "bytesPerSecond": 3e7, "ports": [{"device": {"vid": "0x071b", "pid": 12803, "bcdUSB": 512,
                                               "configured": false}}]}]})",
                                      "t.json");
     EXPECT_EQ(s.speed, 50);
@@ -29,10 +29,21 @@ TEST(Scenario, ReadsTopologyNumbersAndDefaults) {
     EXPECT_TRUE(d.configured);
     EXPECT_TRUE(d.hasNode);
     EXPECT_FALSE(s.controllers[1].rootHub.ports[0].device.configured);
+    EXPECT_EQ(ports[1].hub->bytesPerSecond, 5e5);
+    EXPECT_EQ(s.controllers[0].rootHub.bytesPerSecond, 0);  // the default of its kind
+    EXPECT_EQ(s.controllers[1].rootHub.bytesPerSecond, 3e7);
 
     const Scenario plain = parseScenario(R"({"controllers": []})", "t.json");
     EXPECT_EQ(plain.speed, 1.0);
     EXPECT_EQ(plain.windows.major, 10u);
+    EXPECT_TRUE(plain.corvUsbDriver.installed);
+    EXPECT_EQ(plain.corvUsbDriver.install, DriverSpec::Install::Ok);
+
+    const Scenario driverless = parseScenario(
+        R"({"corvUsbDriver": {"installed": false, "install": "restart"}, "controllers": []})",
+        "t.json");
+    EXPECT_FALSE(driverless.corvUsbDriver.installed);
+    EXPECT_EQ(driverless.corvUsbDriver.install, DriverSpec::Install::Restart);
 }
 
 struct BadCase {
@@ -84,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "unknown key \"colour\""},
         BadCase{R"({"controllers": [{"ports": [{"hub": {"ports": [{"hub": {"ports": "none"}}]}}]}]})",
                 "controllers[0].ports[0].hub.ports[0].hub.ports: expected an array"},
+        BadCase{R"({"controllers": [{"bytesPerSecond": 0, "ports": []}]})",
+                "controllers[0].bytesPerSecond: expected a number from 1000 to 1e12"},
         BadCase{R"({"speed": 0, "controllers": []})", "speed"},
         BadCase{R"({"windows": "11", "controllers": []})", "unknown Windows version"},
         BadCase{R"({"time": "yesterday", "controllers": []})", "expected a local time"},
@@ -91,7 +104,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"formatLibrary": "no", "controllers": []})",
                 "formatLibrary: expected true or false"},
         BadCase{R"({"controllers": [{"ports": [{"player": {"driveType": "cdrom"}}]}]})",
-                "ports[0].player.driveType: expected \"removable\" or \"fixed\""}));
+                "ports[0].player.driveType: expected \"removable\" or \"fixed\""},
+        BadCase{R"({"corvUsbDriver": false, "controllers": []})",
+                "corvUsbDriver: expected an object"},
+        BadCase{R"({"corvUsbDriver": {"install": "maybe"}, "controllers": []})",
+                "corvUsbDriver.install: expected \"ok\", \"restart\" or \"fail\""},
+        BadCase{R"({"corvUsbDriver": {"signed": true}, "controllers": []})",
+                "unknown key \"signed\""}));
 
 TEST(Scenario, DeeplyNestedHubsAreRefusedNotRecursedForever) {
     std::string text = "null";

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "engine/os/usb_requests.h"
+#include "engine/os/win32/win32_drivers.h"
 #include "engine/os/win32/win32_os.h"
 #include "engine/os/win32/win32_profile.h"
 #include "engine/os/win32/win32_user.h"
+#include "engine/os/win32/win32_windows.h"
 
 namespace cv50::os {
 namespace {
@@ -361,6 +363,38 @@ public:
         return r == CR_SUCCESS && veto == PNP_VetoTypeUnknown;
     }
 
+    PresentDevices presentDevices() override { return win32::presentDevices(); }
+    std::optional<InfClass> infClass(const std::string& infPath) override {
+        return win32::infClass(infPath);
+    }
+    Handle createDeviceInfoList(const InfClass& deviceClass) override {
+        return win32::createDeviceInfoList(deviceClass);
+    }
+    bool createDeviceInfo(Handle set, const InfClass& deviceClass) override {
+        return win32::createDeviceInfo(set, deviceClass);
+    }
+    bool setHardwareIds(Handle set, const std::vector<std::string>& ids) override {
+        return win32::setHardwareIds(set, ids);
+    }
+    bool callClassInstaller(Handle set, ClassInstallRequest request) override {
+        return win32::callClassInstaller(set, request);
+    }
+    void destroyDeviceInfoList(Handle set) override { win32::destroyDeviceInfoList(set); }
+    bool updateDriverForPlugAndPlayDevices(const std::string& hardwareId,
+                                           const std::string& infPath, bool& restart) override {
+        return win32::updateDriverForPlugAndPlayDevices(hardwareId, infPath, restart);
+    }
+
+    std::optional<std::vector<Window>> topLevelWindows() override {
+        return win32::topLevelWindows();
+    }
+    std::vector<Window> childWindows(Window parent) override {
+        return win32::childWindows(parent);
+    }
+    std::string windowText(Window window) override { return win32::windowText(window); }
+    void closeWindow(Window window) override { win32::closeWindow(window); }
+    void clickButton(Window window) override { win32::clickButton(window); }
+
     Handle loadLibrary(const std::string& name) override {
         return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(LoadLibraryA(name.c_str())));
     }
@@ -372,6 +406,10 @@ public:
 
     void freeLibrary(Handle library) override {
         FreeLibrary(reinterpret_cast<HMODULE>(toWin(library)));
+    }
+
+    std::optional<std::string> resourceString(Handle library, unsigned id) override {
+        return win32::resourceString(library, id);
     }
 
     std::string tempFolder() override {
@@ -387,6 +425,8 @@ public:
         const auto slash = path.find_last_of("\\/");
         return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     }
+
+    std::string systemFolder() override { return win32::systemFolder(); }
 
     LocalTime localTime() override {
         SYSTEMTIME st;
