@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string_view>
 
 #include "base/callback_slot.h"
 #include "engine/os/os.h"
@@ -19,6 +20,7 @@ std::mutex& lock() {
 
 std::string logFolder;
 bool logEnabled = false;
+thread_local std::string linePrefix;
 
 base::CallbackSlot<LineListener>& listener() {
     static base::CallbackSlot<LineListener> slot;
@@ -53,6 +55,12 @@ std::string folder() {
 LineListener SetLineListener(LineListener replacement) {
     return listener().exchange(std::move(replacement));
 }
+
+ScopedLinePrefix::ScopedLinePrefix(std::string prefix) : previous_(std::move(linePrefix)) {
+    linePrefix = std::move(prefix);
+}
+
+ScopedLinePrefix::~ScopedLinePrefix() { linePrefix = std::move(previous_); }
 
 void disable() {
     std::lock_guard guard(lock());
@@ -91,8 +99,14 @@ void LogV(const char* format, std::va_list args) {
     char buffer[log::kMessageCapacity];
     std::vsnprintf(buffer, sizeof buffer, format, args);
     buffer[sizeof buffer - 1] = '\0';
-    log::listener().call(std::string(buffer));
-    if (log::enabled()) log::appendLine(buffer);
+    // A line that names its device already is left as it is.
+    std::string line = std::string_view(buffer).starts_with(log::linePrefix)
+                           ? std::string(buffer)
+                           : log::linePrefix + buffer;
+    // The prefix counts against the same capacity as the message.
+    if (line.size() > log::kMessageCapacity - 1) line.resize(log::kMessageCapacity - 1);
+    log::listener().call(line);
+    if (log::enabled()) log::appendLine(line.c_str());
 }
 
 void Log(const char* format, ...) {

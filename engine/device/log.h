@@ -41,4 +41,19 @@ using LineListener = std::function<void(const std::string& line)>;
 // Installs `listener` for the whole process (an empty one stops) and returns the previous.
 LineListener SetLineListener(LineListener listener);
 
+// While it lives, every line that Log formats on the constructing thread begins with `prefix`
+// ("<Layer:1-2> "), so that the engine's lines of one device among many name the device;
+// a line that begins with it already is left as it is.
+// Nested prefixes replace each other; the previous one comes back at the end of the scope.
+class ScopedLinePrefix {
+public:
+    explicit ScopedLinePrefix(std::string prefix);
+    ~ScopedLinePrefix();
+    ScopedLinePrefix(const ScopedLinePrefix&) = delete;
+    ScopedLinePrefix& operator=(const ScopedLinePrefix&) = delete;
+
+private:
+    std::string previous_;
+};
+
 }  // namespace cv50::log

@@ -84,4 +84,23 @@ bool TestReadyStep(const std::string& devicePath, const StepReport& report, Test
     return false;
 }
 
+bool TestUntilReady(const std::string& devicePath, const ReadyWatch& watch, TestTiming timing) {
+    os::Os& sys = os::current();
+    int failures = 0;
+    while (!watch.stop || !watch.stop()) {
+        unsigned total = 0, current = 0;
+        const int r = CVU_TestUnitReady(devicePath.c_str(), &total, &current);
+        if (r == 0) return true;
+        if (r == CVU_BUSY) {
+            failures = 0;
+            if (watch.busy) watch.busy(total, current);
+        } else {
+            if (watch.failed) watch.failed(r);
+            if (++failures >= timing.attempts) return false;
+        }
+        sys.sleepMs(timing.retryMs);
+    }
+    return false;
+}
+
 }  // namespace cv50::flash

@@ -60,4 +60,21 @@ inline constexpr TestTiming kLoaderStartTest{};
 [[nodiscard]] bool TestReadyStep(const std::string& devicePath, const StepReport& report,
                                  TestTiming timing = kLoaderStartTest);
 
+// The unit-ready test of a loader that may still be scanning its flash after a reset:
+// 3 failures in a row give up, 1000 ms after each answer that is not the end.
+inline constexpr TestTiming kScanningLoaderTest{3, 1000};
+struct ReadyWatch {
+    // A busy answer, with the blocks to scan and the block reached; it never counts as a
+    // failure and sets the count of failures in a row back to 0.
+    std::function<void(unsigned total, unsigned current)> busy;
+    // Any other answer but 0, with its code.
+    std::function<void(int code)> failed;
+    // Asked before every test: true ends the wait (a program closing).
+    std::function<bool()> stop;
+};
+// CVU_TestUnitReady with its progress until it answers 0 (true); false after
+// `timing.attempts` failures in a row, or when told to stop.
+[[nodiscard]] bool TestUntilReady(const std::string& devicePath, const ReadyWatch& watch,
+                                  TestTiming timing = kScanningLoaderTest);
+
 }  // namespace cv50::flash

@@ -33,6 +33,15 @@ inline constexpr int kXidWriteFailed = 3;
 inline constexpr int kXidReadFailed = 4;
 inline constexpr int kXidCompareFailed = 5;
 
+// The questions of an ID Block update, as the engine words them.
+inline constexpr char kAskSystemDiskFormat[] =
+    "The system disk size changed,need to format,data will lose,you want to continue?";
+inline constexpr char kAskUserDiskFormat[] =
+    "The user disk size changed bigger,need to format,data will lose,you want to continue?";
+inline constexpr char kAskForceErase[] =
+    "may have bad blocks behind reserved block,need to force erase,data will lose,want to "
+    "continue?";
+
 class CFlashDevice {
 public:
     // Forgets everything of a previous device and takes this one's path.
@@ -135,6 +144,11 @@ public:
     // recorded values. Empty: it corrects without asking.
     std::string askBeforeOffsetCorrection;
     std::string askBeforeReservedCorrection;
+    // The OK/Cancel questions before an update formats a disk that changed size, or erases
+    // the blocks behind the reserved ones by force; a program may word them in its language.
+    std::string askSystemDiskFormat = kAskSystemDiskFormat;
+    std::string askUserDiskFormat = kAskUserDiskFormat;
+    std::string askForceErase = kAskForceErase;
 
 private:
     // Moves copy `failed` and the later ones past failing blocks and plans the reserved

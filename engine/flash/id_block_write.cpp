@@ -96,9 +96,7 @@ int CFlashDevice::UpdateIDBData(IdBlockImage& plain, bool force, std::size_t& bo
     const std::array<std::uint16_t, 4> recorded = layout.diskSizesMB;
     bool systemGrows = force;
     if (!force && systemCheckMB >= recorded[0]) {
-        if (!AskOkCancel("The system disk size changed,need to format,data will lose,you want "
-                         "to continue?",
-                         kPromptCaption)) {
+        if (!AskOkCancel(askSystemDiskFormat, kPromptCaption)) {
             Log("INFO:user cancel");
             return 0;
         }
@@ -112,9 +110,7 @@ int CFlashDevice::UpdateIDBData(IdBlockImage& plain, bool force, std::size_t& bo
     }
     if (!force) {
         if (diskSizesMB[1] > recorded[1]) {
-            if (!AskOkCancel("The user disk size changed bigger,need to format,data will "
-                             "lose,you want to continue?",
-                             kPromptCaption)) {
+            if (!AskOkCancel(askUserDiskFormat, kPromptCaption)) {
                 Log("INFO:user cancel");
                 return 0;
             }
@@ -256,9 +252,7 @@ int CFlashDevice::EraseBehindReserved() {
     const int result = CVU_EraseSystemDisk(devicePath.c_str());
     if (result == 0) return 0;
     Log("ERROR:EraseSystemDisk failed,ErrCode(%d)", result);
-    if (!AskOkCancel("may have bad blocks behind reserved block,need to force erase,data will "
-                     "lose,want to continue?",
-                     kPromptCaption)) {
+    if (!AskOkCancel(askForceErase, kPromptCaption)) {
         Log("INFO:user cancel");
         return -26;
     }

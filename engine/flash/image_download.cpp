@@ -70,9 +70,9 @@ const Messages kLayered{true,
 class Download {
 public:
     Download(const Messages& m, std::string device, std::string layer,
-             const ImageProgress& progress)
+             const ImageProgress& progress, ImageMismatch mismatch = {})
         : m_(m), device_(std::move(device)), layer_(std::move(layer)), progress_(progress),
-          piece_(kImagePiece), readBack_(kImagePiece) {}
+          mismatch_(std::move(mismatch)), piece_(kImagePiece), readBack_(kImagePiece) {}
 
     int run(const std::string& imagePath) {
         if (progress_) total_ = bytesOnDisk(imagePath);
@@ -173,6 +173,10 @@ private:
                 return -8;
             }
             if (std::memcmp(piece_.data(), readBack_.data(), sectors * kSector) != 0) {
+                if (mismatch_)
+                    mismatch_(address, sectors, std::span(piece_.data(), sectors * kSector),
+                              std::span(readBack_.data(), sectors * kSector),
+                              static_cast<std::uint64_t>(checked));
                 say(m_.compareFailed, checked);
                 return -9;
             }
@@ -196,6 +200,7 @@ private:
     std::string device_;
     std::string layer_;
     const ImageProgress& progress_;
+    const ImageMismatch mismatch_;
     std::uint64_t total_ = 0;
     std::vector<std::uint8_t> piece_;
     std::vector<std::uint8_t> readBack_;
@@ -204,8 +209,8 @@ private:
 }  // namespace
 
 int DownloadImage(const std::string& devicePath, const std::string& imagePath,
-                  const ImageProgress& progress) {
-    return Download(kPlain, devicePath, "", progress).run(imagePath);
+                  const ImageProgress& progress, const ImageMismatch& mismatch) {
+    return Download(kPlain, devicePath, "", progress, mismatch).run(imagePath);
 }
 
 int DownloadImageLayer(const std::string& devicePath, const std::string& layer,

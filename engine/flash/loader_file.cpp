@@ -33,48 +33,45 @@ bool cutPiece(std::FILE* loader, const PieceExtent& extent, const std::string& p
 
 }  // namespace
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 bool extractLoaderFile(const std::string& imagePath, const std::string& outFile,
-                       const std::string& library) {
+                       const std::string& library, const ExtractTexts& texts) {
     LoadedLibrary lib(library);
     if (!lib) {
-        Log("ERROR:Loading CV60FSDLL failed");
+        Log("%s", texts.loadFailed);
         return false;
     }
-    const auto initialize = lib.function<FsInitializeFn>("FS_Initialize");
-    if (!initialize) {
-        Log("ERROR:Getting FS_Initialize failed");
+    // The texts are the caller's constants, each with the argument said in ExtractTexts.
+    const auto function = [&]<typename Fn>(const char* name, Fn& out) {
+        out = lib.function<Fn>(name);
+        if (!out) Log(texts.functionMissing, name);
+        return out != nullptr;
+    };
+    FsInitializeFn initialize = nullptr;
+    FsWriteFileToPcFn writeFileToPc = nullptr;
+    FsGetLoaderPathFn getLoaderPath = nullptr;
+    FsDeInitializeFn deInitialize = nullptr;
+    if (!function("FS_Initialize", initialize) || !function("FS_WriteFileToPC", writeFileToPc) ||
+        !function("FS_GetLoaderPath", getLoaderPath) ||
+        !function("FS_DeInitialize", deInitialize))
         return false;
-    }
-    const auto writeFileToPc = lib.function<FsWriteFileToPcFn>("FS_WriteFileToPC");
-    if (!writeFileToPc) {
-        Log("ERROR:Getting FS_WriteFileToPC failed");
-        return false;
-    }
-    const auto getLoaderPath = lib.function<FsGetLoaderPathFn>("FS_GetLoaderPath");
-    if (!getLoaderPath) {
-        Log("ERROR:Getting FS_GetLoaderPath failed");
-        return false;
-    }
-    const auto deInitialize = lib.function<FsDeInitializeFn>("FS_DeInitialize");
-    if (!deInitialize) {
-        Log("ERROR:Getting FS_DeInitialize failed");
-        return false;
-    }
 
     (void)initialize(imagePath.c_str(), 0, 0);
     // One byte more than the library may fill, so the path always ends in a NUL.
     char buffer[kLoaderPathBuffer + 1] = {};
     if (getLoaderPath(buffer) == 0) {
-        Log("ERROR:FS_GetLoaderPath failed");
+        Log("%s", texts.loaderPathFailed);
         (void)deInitialize();
         return false;
     }
     const std::string source = std::string("C:\\") + buffer;
     const int result = writeFileToPc(source.c_str(), outFile.c_str());
-    if (result != 0) Log("ERROR:FS_WriteFileToPC failed,ErrCode(%d)", result);
+    if (result != 0) Log(texts.writeFailed, result);
     (void)deInitialize();
     return result == 0;
 }
+#pragma GCC diagnostic pop
 
 std::string bootTempFolder() {
     std::string folder = os::current().tempFolder();

@@ -15,11 +15,23 @@ inline constexpr char kLoaderFileName[] = "CVBOOT.BIN";
 // Capacity of a piece path with its NUL; a longer path is refused, never cut.
 inline constexpr std::size_t kPiecePathCapacity = 260;
 
+// What extractLoaderFile logs when it fails; a program may say it in its own language.
+struct ExtractTexts {
+    const char* loadFailed;        // the library cannot be loaded
+    const char* functionMissing;   // "%s": the function's name
+    const char* loaderPathFailed;  // FS_GetLoaderPath answered 0
+    const char* writeFailed;       // "%d": FS_WriteFileToPC's result
+};
+inline constexpr ExtractTexts kExtractTexts{
+    "ERROR:Loading CV60FSDLL failed", "ERROR:Getting %s failed", "ERROR:FS_GetLoaderPath failed",
+    "ERROR:FS_WriteFileToPC failed,ErrCode(%d)"};
+
 // Has the package library `library` (a name or a path) copy the loader of `imagePath`
 // to `outFile`. Logs every failure; false on any of them. The library is freed, and
 // FS_DeInitialize follows FS_Initialize, on every path.
 [[nodiscard]] bool extractLoaderFile(const std::string& imagePath, const std::string& outFile,
-                                     const std::string& library = kPackageLibrary);
+                                     const std::string& library = kPackageLibrary,
+                                     const ExtractTexts& texts = kExtractTexts);
 
 // The temporary folder with "\" appended when it does not already end in one; empty when
 // the system reports none.

@@ -23,8 +23,6 @@ constexpr int kResetAttempts = 3;
 constexpr std::uint32_t kResetRetryMs = 5000;
 constexpr int kResetFlagAttempts = 3;
 constexpr std::uint32_t kResetFlagRetryMs = 1000;
-constexpr int kTestFailures = 3;
-constexpr std::uint32_t kTestRetryMs = 1000;
 constexpr std::uint32_t kDriveRetryMs = 2000;
 constexpr int kFormatAttempts = 3;
 constexpr std::uint32_t kFormatPauseMs = 1000;
@@ -127,32 +125,21 @@ bool EngineeringTool::writeIdBlock(const DEVICE_INFO& device, bool fromMaskRom) 
 
 bool EngineeringTool::testUntilReady(const std::string& path) {
     log_.line(kLevelProgress, "%s", text::kTestStart);
-    os::Os& sys = os::current();
-    int failures = 0;
-    // A loader that is still scanning its flash answers busy for as long as that takes.
-    while (!quit_) {
-        unsigned total = 0, current = 0;
-        const int r = CVU_TestUnitReady(path.c_str(), &total, &current);
-        if (r == 0) {
-            log_.line(kLevelProgress, "%s", text::kTestDone);
-            return true;
-        }
-        if (r == CVU_BUSY) {
-            char line[128];
-            std::snprintf(line, sizeof line, text::kTestBusy, static_cast<int>(total),
-                          static_cast<int>(current));
-            log_.progress(line);
-            failures = 0;
-        } else {
-            log_.line(kLevelDetail, text::kTestAttemptFailed, r);
-            if (++failures == kTestFailures) {
-                log_.line(kLevelProgress, "%s", text::kTestFailed);
-                return false;
-            }
-        }
-        sys.sleepMs(kTestRetryMs);
+    flash::ReadyWatch watch;
+    watch.busy = [this](unsigned total, unsigned current) {
+        char line[128];
+        std::snprintf(line, sizeof line, text::kTestBusy, static_cast<int>(total),
+                      static_cast<int>(current));
+        log_.progress(line);
+    };
+    watch.failed = [this](int code) { log_.line(kLevelDetail, text::kTestAttemptFailed, code); };
+    watch.stop = [this] { return quit_.load(); };
+    if (!flash::TestUntilReady(path, watch)) {
+        if (!quit_) log_.line(kLevelProgress, "%s", text::kTestFailed);
+        return false;
     }
-    return false;
+    log_.line(kLevelProgress, "%s", text::kTestDone);
+    return true;
 }
 
 void EngineeringTool::imageStep(DEVICE_INFO device) {

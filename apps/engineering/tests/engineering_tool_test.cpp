@@ -15,8 +15,6 @@
 #include "apps/engineering/core/texts.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/tests/upgrade_fixture.h"
-#include "fwpkg/fat_reader.h"
-#include "fwpkg/sector_device_io.h"
 
 namespace cv50::engineering {
 namespace {
@@ -168,24 +166,8 @@ protected:
         std::ofstream(demo + "/Music/track01.mp3", std::ios::binary) << std::string(70000, 'm');
         return demo;
     }
-    // The bytes of `path` on the volume of the disk on port `layer`, or nothing.
     std::optional<std::string> fileOnDisk(const char* layer, const std::string& path) {
-        const DEVICE_INFO d = waitFor(layer, Msc, 5);
-        if (d.type != Msc || d.driveLetter == 0) return std::nullopt;
-        auto device = world->sim().userDiskDevice(d.driveLetter);
-        if (!device) return std::nullopt;
-        fwpkg::SectorDeviceSource source(*device);
-        std::unique_ptr<fwpkg::FatVolume> volume;
-        fwpkg::FatEntry entry;
-        if (fwpkg::FatVolume::open(source, volume) != fwpkg::FatError::Ok ||
-            volume->find(path, entry) != fwpkg::FatError::Ok)
-            return std::nullopt;
-        std::string bytes;
-        volume->readFile(entry, [&](std::span<const std::uint8_t> piece) {
-            bytes.append(piece.begin(), piece.end());
-            return true;
-        });
-        return bytes;
+        return UpgradeFixture::fileOnDisk(waitFor(layer, Msc, 5), path);
     }
     static _CORV_VERSION versionOf(const char* layer) {
         DEVICE_INFO d = waitFor(layer, Msc, 5);

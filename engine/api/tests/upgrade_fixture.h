@@ -23,7 +23,9 @@
 #include "engine/device/tests/log_capture.h"
 #include "engine/flash/boot_head.h"
 #include "engine/flash/flash_device.h"
+#include "fwpkg/fat_reader.h"
 #include "fwpkg/packer.h"
+#include "fwpkg/sector_device_io.h"
 #include "sim/boot_rom/idb_check.h"
 #include "sim/testing/scoped_sim.h"
 
@@ -127,6 +129,25 @@ protected:
         const auto verdict = sim::checkIdBlockCopy(raw);
         EXPECT_TRUE(verdict.valid()) << verdict.describe();
         return verdict.copy;
+    }
+
+    // The bytes of `path` on the volume of the disk `d`, or nothing.
+    std::optional<std::string> fileOnDisk(const DEVICE_INFO& d, const std::string& path) {
+        if (d.type != Msc || d.driveLetter == 0) return std::nullopt;
+        auto device = world->sim().userDiskDevice(d.driveLetter);
+        if (!device) return std::nullopt;
+        fwpkg::SectorDeviceSource source(*device);
+        std::unique_ptr<fwpkg::FatVolume> volume;
+        fwpkg::FatEntry entry;
+        if (fwpkg::FatVolume::open(source, volume) != fwpkg::FatError::Ok ||
+            volume->find(path, entry) != fwpkg::FatError::Ok)
+            return std::nullopt;
+        std::string bytes;
+        volume->readFile(entry, [&](std::span<const std::uint8_t> piece) {
+            bytes.append(piece.begin(), piece.end());
+            return true;
+        });
+        return bytes;
     }
 
     std::string logText() const { return log.text(); }

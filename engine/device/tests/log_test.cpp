@@ -77,6 +77,30 @@ TEST_F(LogTest, LongMessageIsCutTo1023Characters) {
               "03:04:05 006\t" + std::string(1023, 'x') + "\r\n");
 }
 
+TEST_F(LogTest, AScopedPrefixMarksOnlyItsThreadsLinesAndEndsWithItsScope) {
+    ASSERT_TRUE(log::setFolder(folder.path().c_str()));
+    setTime(2026, 1, 2, 3, 4, 5, 6);
+    {
+        log::ScopedLinePrefix device("<Layer:1-2> ");
+        Log("INFO:first");
+        Log("<Layer:%s> INFO:named", "1-2");
+        std::thread([] { Log("INFO:other thread"); }).join();
+        {
+            log::ScopedLinePrefix inner("<Layer:3> ");
+            Log("INFO:inner");
+        }
+        Log("%s", std::string(2000, 'x').c_str());  // the prefix counts against the capacity
+    }
+    Log("INFO:after");
+    EXPECT_EQ(readFile(file("Log2026-01-02.txt")),
+              "03:04:05 006\t<Layer:1-2> INFO:first\r\n"
+              "03:04:05 006\t<Layer:1-2> INFO:named\r\n"
+              "03:04:05 006\tINFO:other thread\r\n"
+              "03:04:05 006\t<Layer:3> INFO:inner\r\n"
+              "03:04:05 006\t<Layer:1-2> " + std::string(1023 - 12, 'x') + "\r\n"
+              "03:04:05 006\tINFO:after\r\n");
+}
+
 TEST_F(LogTest, LinesEitherSideOfMidnightGoToTwoFiles) {
     ASSERT_TRUE(log::setFolder(folder.path().c_str()));
     setTime(2026, 12, 31, 23, 59, 59, 999);

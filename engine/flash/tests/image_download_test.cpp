@@ -84,6 +84,24 @@ TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
     cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, image(700)), -9);
     EXPECT_TRUE(log.contains("ERROR:Check data failed,checked(0B)")) << log.text();
+
+    // A caller that keeps a record of the difference is shown both pieces first.
+    int told = 0;
+    const ImageMismatch mismatch = [&](std::uint32_t first, std::uint32_t sectors,
+                                       std::span<const std::uint8_t> fromFile,
+                                       std::span<const std::uint8_t> fromDevice,
+                                       std::uint64_t checked) {
+        ++told;
+        EXPECT_EQ(first, 0u);
+        EXPECT_EQ(sectors, 2u);
+        EXPECT_EQ(checked, 0u);
+        ASSERT_EQ(fromFile.size(), 1024u);
+        ASSERT_EQ(fromDevice.size(), 1024u);
+        for (std::size_t i = 0; i < 1024; ++i)
+            EXPECT_EQ(fromFile[i] ^ fromDevice[i], i == 512 + 400 ? 0x08 : 0) << i;
+    };
+    EXPECT_EQ(DownloadImage(device_, image(700), {}, mismatch), -9);
+    EXPECT_EQ(told, 1);
 }
 
 TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
