@@ -111,6 +111,9 @@ public:
     void freeLibrary(os::Handle library) override;
 
     std::string tempFolder() override;
+    std::u16string tempFolderW() override;
+    // UTF-8, the simulator's ANSI code page; a lone surrogate has no form there.
+    std::optional<std::string> narrowFromWide(const std::u16string& text) override;
     std::string programFolder() override;
     // Tests: make tempFolder() report exactly this text.
     void setTempFolder(const std::string& folder);

@@ -129,6 +129,10 @@ public:
     void freeLibrary(os::Handle library) override { inner_->freeLibrary(library); }
 
     std::string tempFolder() override { return inner_->tempFolder(); }
+    std::u16string tempFolderW() override { return inner_->tempFolderW(); }
+    std::optional<std::string> narrowFromWide(const std::u16string& text) override {
+        return inner_->narrowFromWide(text);
+    }
     std::string programFolder() override { return inner_->programFolder(); }
     std::uint32_t lastError() override { return inner_->lastError(); }
     os::MessageAnswer messageBox(const std::string& text, const std::string& caption,
