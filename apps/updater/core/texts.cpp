@@ -25,7 +25,7 @@ std::u16string Texts::format(int n, const std::vector<apps::FormatArgW>& args) c
             // The log takes the narrow form; a text without one is named by its key only.
             const std::string shown =
                 os::current().narrowFromWide(std::u16string(text)).value_or("?");
-            Log("Error:IDS_%d \"%s\" is not used as a format: %s (at %u)", n, shown.c_str(),
+            ::Log("Error:IDS_%d \"%s\" is not used as a format: %s (at %u)", n, shown.c_str(),
                 refusal.reason.c_str(), static_cast<unsigned>(refusal.offset));
         });
 }

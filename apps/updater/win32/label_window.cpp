@@ -17,9 +17,11 @@ std::unique_ptr<LabelWindow> LabelWindow::create(Params params) {
                                DEFAULT_QUALITY, DEFAULT_PITCH, p.face.c_str());
     if (!label->font_) return nullptr;
     if (p.opaque) label->brush_ = CreateSolidBrush(p.background);
+    // A transparent label is painted after the picture beneath it.
+    const DWORD exStyle = p.opaque ? 0 : WS_EX_TRANSPARENT;
     label->window_ = CreateWindowExW(
-        0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, p.x, p.y, p.width, p.height, p.parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.id)),
+        exStyle, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, p.x, p.y, p.width, p.height,
+        p.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(p.parent, GWLP_HINSTANCE)), nullptr);
     if (!label->window_ || !SetPropW(label->window_, kProperty, label.get())) return nullptr;
     label->original_ = reinterpret_cast<WNDPROC>(

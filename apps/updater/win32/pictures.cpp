@@ -53,20 +53,27 @@ Bitmap loadBitmapFile(const wchar_t* name) {
 Bitmap builtInPicture(int width, int height, const std::wstring& title) {
     return Bitmap(drawn(width, height, [&](HDC dc) {
         gradient(dc, width, height);
-        HFONT font =
-            CreateFontW(-(height / 3 < 12   ? 12
-                          : height / 3 > 40 ? 40
-                                            : height / 3),
-                        0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
-        HGDIOBJ old = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, 0xFFFFFF);
-        RECT r{0, 0, width, height};
-        DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &r,
-                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
-        SelectObject(dc, old);
-        DeleteObject(font);
+        // The largest font, up to half the height, that shows the whole title.
+        const int margin = 8;
+        for (int size = height / 2 > 8 ? height / 2 : 8; size >= 8; --size) {
+            HFONT font = CreateFontW(-size, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                     DEFAULT_PITCH, L"MS Shell Dlg");
+            HGDIOBJ old = SelectObject(dc, font);
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &extent);
+            const bool fits = extent.cx <= width - 2 * margin || size == 8;
+            if (fits) {
+                RECT r{margin, 0, width - margin, height};
+                DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &r,
+                          DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+            }
+            SelectObject(dc, old);
+            DeleteObject(font);
+            if (fits) break;
+        }
     }));
 }
 
