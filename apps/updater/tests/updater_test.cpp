@@ -177,6 +177,19 @@ TEST_F(Monitor, TwoPlayersAreRefusedAndTheOneLeftIsHeldAfresh) {
     EXPECT_EQ(view.text(IDC_STEP_LINE), u"");
 }
 
+TEST_F(Monitor, AHostileTextIsShownAsItStandsAndLogged) {
+    // The file of a language whose texts were written carelessly, or on purpose.
+    std::ofstream(program.path() + "/Language/Careless.ini", std::ios::binary)
+        << "[Setting]\nLanguage=Careless\n[String]\nIDS_30=%s%s%s%n\n";
+    start(R"({"player": {"mode": "loader"}})");
+    writeSettings(settingsWith("[SYSTEM]\nLANGUAGE=careless\n"));
+    ASSERT_TRUE(launch());
+    ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_DEVICE_NAME) == u"Corv USB"; }));
+    EXPECT_EQ(view.text(IDC_STATUS_LINE), u"%s%s%s%n [Corv USB]");
+    EXPECT_TRUE(logged("Error:IDS_30 \"%s%s%s%n\" is not used as a format: %n (at 6)"))
+        << logText();
+}
+
 TEST_F(Monitor, NoPlayerRefusesBothCommands) {
     start("");
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n"));
