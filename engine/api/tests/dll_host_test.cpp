@@ -1,6 +1,7 @@
 // A Windows host of CV50DLL.dll: loads it by name, resolves the exports and logs.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -55,8 +56,7 @@ TEST(DllHost, LoadsByNameResolvesExportsAndLogsToTheDatedFile) {
 
     char temp[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    std::string folder =
-        std::string(temp) + "cv50-dll-host-" + std::to_string(GetCurrentProcessId());
+    std::string folder = std::string(temp) + "cv50-dll-host-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
 
     init();
@@ -151,12 +151,10 @@ TEST(DllHost, ImageExportsReadAPackedImage) {
     cv50::flash::LoaderSpec spec;
     spec.versionHigh = 3;
     spec.versionLow = 45;
-    for (std::size_t i = 0; i < 4; ++i)
-        spec.pieces[i] = cv50::fwpkg::samplePiece(cv50::flash::kHeadPieceOrder[i]);
+    for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = cv50::fwpkg::samplePiece(cv50::flash::kHeadPieceOrder[i]);
     const auto loader = *cv50::flash::buildLoaderFile(spec);
     std::ofstream(folder / "CVBOOT.BIN", std::ios::binary)
-        .write(reinterpret_cast<const char*>(loader.data()),
-               static_cast<std::streamsize>(loader.size()));
+        .write(reinterpret_cast<const char*>(loader.data()), static_cast<std::streamsize>(loader.size()));
     cv50::fwpkg::ImagePackInput input;
     input.loaderFile = folder / "CVBOOT.BIN";
     input.tail = {0x00070008, 96, 32};
