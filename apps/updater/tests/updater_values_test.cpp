@@ -9,6 +9,7 @@
 
 #include "apps/common/checked_format.h"
 #include "apps/common/language_files.h"
+#include "apps/common/tests/shipped_languages.h"
 #include "apps/updater/core/busy_blocks.h"
 #include "apps/updater/core/partition.h"
 #include "apps/updater/core/results.h"
@@ -304,23 +305,11 @@ TEST(ShippedLanguages, BothAreOfferedUnderTheirNamesWithTheSameKeysAsUtf16) {
     EXPECT_TRUE(apps::chooseLanguage(narrow, "\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"));
 
     const auto keysOf = [](const std::u16string& path) {
-        std::ifstream in(base::hostPath(base::utf8FromUtf16(path)), std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "no UTF-16 byte-order mark";
-        std::u16string text;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text += char16_t(std::uint8_t(bytes[i]) | std::uint8_t(bytes[i + 1]) << 8);
-        std::set<std::u16string> keys;
-        for (std::size_t at = 0; at < text.size();) {
-            std::size_t end = text.find(u'\n', at);
-            if (end == std::u16string::npos) end = text.size();
-            const std::u16string line = text.substr(at, end - at);
-            if (const std::size_t eq = line.find(u'=');
-                eq != std::u16string::npos && line[0] != u';')
-                keys.insert(line.substr(0, eq));
-            at = end + 1;
-        }
-        return keys;
+        std::string mark;
+        const auto keys =
+            apps::testing::shippedKeys(base::hostPath(base::utf8FromUtf16(path)), &mark);
+        EXPECT_EQ(mark, "\xFF\xFE") << "no UTF-16 byte-order mark";
+        return std::set<std::pair<std::u16string, std::u16string>>(keys.begin(), keys.end());
     };
     EXPECT_EQ(keysOf(english->path), keysOf(chinese->path));
 }
