@@ -85,47 +85,6 @@ TEST(DllHost, LoadsByNameResolvesExportsAndLogsToTheDatedFile) {
 
 // The image exports, the C++ ones by their decorated names, with CV60FSDLL.dll found by
 // the standard search order beside the program.
-// A host built with the platform's own compiler links the device-record calls by the names
-// that compiler gives them: each is the same function as the one under this compiler's name.
-TEST(DllHost, TheRecordCallsGoByBothCompilersNames) {
-    Library dll("CV50DLL.dll");
-    ASSERT_TRUE(dll) << "LoadLibrary failed: " << GetLastError();
-    const std::pair<const char*, const char*> names[] = {
-        {"?CV_GetLoaderVersion@@YAHPEADAEAG1@Z", "_Z19CV_GetLoaderVersionPcRtS0_"},
-        {"?CV_GetSystemVersion@@YAHPEADAEAG1@Z", "_Z19CV_GetSystemVersionPcRtS0_"},
-        {"?CV_GetDiskSize@@YAHPEADAEAI1@Z", "_Z14CV_GetDiskSizePcRjS0_"},
-        {"?CV_GetImageSize@@YAHPEADAEAI@Z", "_Z15CV_GetImageSizePcRj"},
-        {"?CV_FindDevice@@YAHAEAUDEVICE_INFO@@H@Z", "_Z13CV_FindDeviceR11DEVICE_INFOi"},
-        {"?CV_WaitDevice@@YAHAEAUDEVICE_INFO@@W4CV_DEVICE_TYPE@@GH@Z",
-         "_Z13CV_WaitDeviceR11DEVICE_INFO14CV_DEVICE_TYPEti"},
-        {"?CV_SwitchCorvUsb@@YAHAEBUDEVICE_INFO@@@Z", "_Z16CV_SwitchCorvUsbRK11DEVICE_INFO"},
-        {"?CV_GetDeviceVersion@@YAHAEBUDEVICE_INFO@@PEAU_CORV_VERSION@@@Z",
-         "_Z19CV_GetDeviceVersionRK11DEVICE_INFOP13_CORV_VERSION"},
-        {"?CV_ResetDevice@@YAHAEBUDEVICE_INFO@@@Z", "_Z14CV_ResetDeviceRK11DEVICE_INFO"},
-        {"?CV_DownloadImage@@YAHAEBUDEVICE_INFO@@PEAD@Z", "_Z16CV_DownloadImageRK11DEVICE_INFOPc"},
-        {"?CV_CopyData@@YAHAEAUDEVICE_INFO@@PEAD1GH@Z", "_Z11CV_CopyDataR11DEVICE_INFOPcS1_ti"},
-        {"?CV_Upgrade@@YAHAEBUDEVICE_INFO@@KKKPEADHH@Z", "_Z10CV_UpgradeRK11DEVICE_INFOmmmPcii"},
-        {"?CV_EraseIDB@@YAHAEAUDEVICE_INFO@@GHPEAD@Z", "_Z11CV_EraseIDBR11DEVICE_INFOtiPc"},
-    };
-    for (const auto& [theirs, ours] : names) {
-        void* byTheirs = dll.get<void*>(theirs);
-        EXPECT_NE(byTheirs, nullptr) << theirs;
-        EXPECT_EQ(byTheirs, dll.get<void*>(ours)) << theirs;
-    }
-    // Called by that name, a reference argument is a pointer as the platform passes it.
-    using ImageSizeFn = int (*)(char*, unsigned int&);
-    auto imageSize = dll.get<ImageSizeFn>("?CV_GetImageSize@@YAHPEADAEAI@Z");
-    ASSERT_TRUE(imageSize);
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    std::string file = std::string(temp) + "cv50-dll-size-" + std::to_string(GetCurrentProcessId());
-    std::ofstream(file, std::ios::binary) << std::string(3 * 1048576 + 32, 'x');
-    unsigned int mb = 0;
-    EXPECT_EQ(imageSize(file.data(), mb), 1);
-    EXPECT_EQ(mb, 3u);
-    std::filesystem::remove(file);
-}
-
 TEST(DllHost, ImageExportsReadAPackedImage) {
     Library dll("CV50DLL.dll");
     ASSERT_TRUE(dll) << "LoadLibrary failed: " << GetLastError();
