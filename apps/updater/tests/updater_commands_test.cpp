@@ -103,9 +103,11 @@ TEST_F(Commands, AMaskRomPlayerIsRefusedByUpgradeAndRepairedIntoAFormattedDisk) 
     EXPECT_EQ(view.text(IDC_ELAPSED), u"");
 
     // The monitor holds it afresh: a disk with the new versions, formatted with the label.
-    ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_PLAYER_SOFTWARE) == u"1.2.34"; }));
+    ASSERT_TRUE(pumpUntil([&] {
+        return view.text(IDC_PLAYER_SOFTWARE) == u"1.2.34" &&
+               view.text(IDC_PLAYER_LOADER) == u"1.23";
+    }));
     EXPECT_EQ(view.text(IDC_DEVICE_NAME), u"CV50 SDK");
-    EXPECT_EQ(view.text(IDC_PLAYER_LOADER), u"1.23");
     const auto formats = world->sim().formatRequests();
     ASSERT_EQ(formats.size(), 1u);
     EXPECT_TRUE(formats[0].succeeded) << formats[0].error;
@@ -123,8 +125,10 @@ TEST_F(Commands, ADiskIsSwitchedAfterItsPauseAndUpgradedKeepingItsLoaderAfterwar
     const std::string img = image();
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + img + "\n"));
     ASSERT_TRUE(launch());
-    ASSERT_TRUE(pumpUntil([&] { return view.text(IDC_PLAYER_SOFTWARE) == u"0.1.1"; }));
-    EXPECT_EQ(view.text(IDC_PLAYER_LOADER), u"1.23");
+    ASSERT_TRUE(pumpUntil([&] {
+        return view.text(IDC_PLAYER_SOFTWARE) == u"0.1.1" &&
+               view.text(IDC_PLAYER_LOADER) == u"1.23";
+    }));
     view.forget();
     // When the disk leaves the bus, in simulated time.
     std::atomic<bool> watching{true};
@@ -146,13 +150,16 @@ TEST_F(Commands, ADiskIsSwitchedAfterItsPauseAndUpgradedKeepingItsLoaderAfterwar
 
     std::u16string switching = ids(6);
     switching.replace(switching.find(u"%s"), 2, u"Corv USB");
-    EXPECT_EQ(stepLines(),
-              (std::vector<std::u16string>{switching, ids(89), ids(90), ids(91), ids(92)}));
+    // The monitor may already be reading the versions of the loader it came back as.
+    std::vector<std::u16string> steps = stepLines();
+    ASSERT_GE(steps.size(), 5u);
+    steps.resize(5);
+    EXPECT_EQ(steps, (std::vector<std::u16string>{switching, ids(89), ids(90), ids(91), ids(92)}));
     // The disk was told to switch 2000 ms after the switch was announced.
     const std::uint64_t announced = view.firstTick(IDC_STEP_LINE, switching);
     ASSERT_GT(left, 0u);
     EXPECT_GE(left - announced, kSwitchPauseMs);
-    EXPECT_LT(left - announced, kSwitchPauseMs + 400);
+    EXPECT_LT(left - announced, kSwitchPauseMs + 1500);
     EXPECT_EQ(view.textsOf(IDC_STATUS_LINE).front(), ids(44));
 
     // After the Upgrade's reset it answers as its loader, with the image on its disk.

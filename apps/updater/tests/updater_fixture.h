@@ -182,6 +182,17 @@ protected:
     bool statusIs(int key, int seconds = 20) {
         return pumpUntil([&] { return view.text(IDC_STATUS_LINE) == ids(key); }, seconds);
     }
+    // Until the monitor has announced a device named `name` to the end: its step line went
+    // from IDS_31 back to empty.
+    bool announced(const std::u16string& name, int seconds = 20) {
+        return pumpUntil(
+            [&] {
+                const std::vector<std::u16string> steps = view.textsOf(IDC_STEP_LINE);
+                return view.text(IDC_DEVICE_NAME) == name && steps.size() >= 2 &&
+                       steps.back().empty() && steps[steps.size() - 2] == ids(31);
+            },
+            seconds);
+    }
     // Until the monitor holds a device again after a command.
     bool held(int seconds = 30) {
         return pumpUntil([&] { return view.enabled(IDC_UPGRADE) && !updater->busy(); }, seconds);
@@ -222,6 +233,22 @@ protected:
         spec.tail.systemVersion = 0x01020034;
         if (!sizeRecord) spec.tag = "NOTATAG";
         return packImage(name, spec);
+    }
+
+    // Player `index` of the world leaves the bus now, or arrives in `mode`: at a moment the
+    // test chooses rather than at a simulated time a slow machine may overrun.
+    void unplug(std::size_t index) {
+        world->sim().withWorld([&](sim::UsbWorld& w) {
+            w.depart(*w.players().at(index));
+            return 0;
+        });
+    }
+    void plug(std::size_t index, sim::PlayerMode mode) {
+        const std::uint64_t now = world->sim().tickMs();
+        world->sim().withWorld([&](sim::UsbWorld& w) {
+            w.arrive(*w.players().at(index), mode, now);
+            return 0;
+        });
     }
 
     // A player given the image `old` (system version 1.1) from its mask ROM, kept in the
