@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "base/host.h"
+#include "base/unicode.h"
 #include "engine/os/error_codes.h"
 #include "engine/os/scsi_pass_through.h"
 #include "sim/format_library.h"
@@ -542,6 +543,15 @@ std::string SimOs::tempFolder() {
     std::error_code ec;
     const auto dir = std::filesystem::temp_directory_path(ec);
     return ec ? std::string() : engineFolder(dir.string());
+}
+
+std::u16string SimOs::tempFolderW() { return base::utf16FromUtf8(tempFolder()); }
+
+std::optional<std::string> SimOs::narrowFromWide(const std::u16string& text) {
+    std::string narrow = base::utf8FromUtf16(text);
+    // A lone surrogate came out as U+FFFD: it has no UTF-8 form.
+    if (base::utf16FromUtf8(narrow) != text) return std::nullopt;
+    return narrow;
 }
 
 std::string SimOs::programFolder() {

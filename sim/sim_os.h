@@ -154,6 +154,9 @@ public:
     std::optional<std::string> resourceString(os::Handle library, unsigned id) override;
 
     std::string tempFolder() override;
+    std::u16string tempFolderW() override;
+    // UTF-8, the simulator's ANSI code page; a lone surrogate has no form there.
+    std::optional<std::string> narrowFromWide(const std::u16string& text) override;
     std::string programFolder() override;
     std::string systemFolder() override;
     // Tests: make tempFolder() report exactly this text.

@@ -261,10 +261,17 @@ public:
     // --- Folders ---
     // The temporary folder as GetTempPathA reports it (normally ending in "\").
     virtual std::string tempFolder() = 0;
+    // GetTempPathW: the same in UTF-16.
+    virtual std::u16string tempFolderW() = 0;
     // The folder of the running program, ending in "\".
     virtual std::string programFolder() = 0;
     // The system folder (GetSystemDirectoryA), ending in "\"; empty when it cannot be read.
     virtual std::string systemFolder() = 0;
+
+    // --- Text ---
+    // WideCharToMultiByte into the ANSI code page: `text` as the narrow calls take it (UTF-8
+    // in the simulator), or nothing when a character has no form there; never a stand-in.
+    virtual std::optional<std::string> narrowFromWide(const std::u16string& text) = 0;
 
     // The error code of the calling thread's last failed call (GetLastError on Windows).
     virtual std::uint32_t lastError() = 0;

@@ -164,6 +164,10 @@ public:
     }
 
     std::string tempFolder() override { return inner_->tempFolder(); }
+    std::u16string tempFolderW() override { return inner_->tempFolderW(); }
+    std::optional<std::string> narrowFromWide(const std::u16string& text) override {
+        return inner_->narrowFromWide(text);
+    }
     std::string programFolder() override { return inner_->programFolder(); }
     std::string systemFolder() override { return inner_->systemFolder(); }
     std::uint32_t lastError() override { return inner_->lastError(); }

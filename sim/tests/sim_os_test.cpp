@@ -70,9 +70,19 @@ TEST(SimOsFolders, TempAndProgramFoldersEndInABackslash) {
     EXPECT_EQ(sim.tempFolder().back(), '\\');
     EXPECT_EQ(sim.programFolder().back(), '\\');
     EXPECT_TRUE(sim.pathExists(sim.tempFolder()));
-    sim.setTempFolder("C:\\Temp");
-    EXPECT_EQ(sim.tempFolder(), "C:\\Temp");
+    sim.setTempFolder("C:\\Temp\\\u4E34\u65F6\\");
+    EXPECT_EQ(sim.tempFolder(), "C:\\Temp\\\u4E34\u65F6\\");
+    EXPECT_EQ(sim.tempFolderW(), u"C:\\Temp\\\u4E34\u65F6\\");
     EXPECT_EQ(sim.loadLibrary("NoSuchLibrary.dll"), 0u);
+}
+
+TEST(SimOsText, NarrowFormIsUtf8AndALoneSurrogateHasNone) {
+    SimOs sim(Scenario{});
+    EXPECT_EQ(sim.narrowFromWide(u"D:\\\u56FA\u4EF6\\a.img"), "D:\\\u56FA\u4EF6\\a.img");
+    EXPECT_EQ(sim.narrowFromWide(u"\U0001F600"), "\U0001F600");
+    EXPECT_EQ(sim.narrowFromWide(u""), "");
+    EXPECT_EQ(sim.narrowFromWide(std::u16string(u"a") + char16_t(0xD800) + u"b"), std::nullopt);
+    EXPECT_EQ(sim.narrowFromWide(std::u16string(1, char16_t(0xDC00))), std::nullopt);
 }
 
 TEST(SimOsMessages, BoxesGoToTheTestsAnswererAndAreKeptWithTheirAnswers) {

@@ -189,6 +189,14 @@ void cmdClick(Session& s, const Args& a) {
     notifyClicked(control);
 }
 
+// What a click delivers even when the control is disabled or hidden: the command a window
+// must refuse by itself, as one that arrives as its button is being disabled.
+void cmdPostCommand(Session& s, const Args& a) {
+    HWND control = target(s, a[0]);
+    if (control == s.window) throw Failure("post-command takes a control id");
+    notifyClicked(control);
+}
+
 void cmdText(Session& s, const Args& a) {
     s.print(unixNewlines(windowText(target(s, a[0]), s.timeoutMs)));
 }
@@ -304,6 +312,15 @@ void cmdClose(Session& s, const Args&) {
     if (!PostMessageW(currentWindow(s), WM_CLOSE, 0, 0)) throw Failure("WM_CLOSE cannot be posted");
 }
 
+// The user picks an item of the window's system menu. Whether the menu has it is the
+// window's to judge: Wine keeps a window's menus in its own process.
+void cmdSysCommand(Session& s, const Args& a) {
+    HWND window = currentWindow(s);
+    const UINT item = static_cast<UINT>(*number(a[0]));
+    if (!PostMessageW(window, WM_SYSCOMMAND, item, 0))
+        throw Failure("WM_SYSCOMMAND cannot be posted");
+}
+
 void cmdWaitClosed(Session& s, const Args&) {
     if (!s.window) throw Failure("no window chosen yet: start with window TITLE");
     const Deadline deadline(s.timeoutMs);
@@ -365,6 +382,10 @@ const std::vector<Command>& allCommands() {
          {"ID"},
          "press a shown, enabled button (WM_COMMAND BN_CLICKED to its dialog)",
          cmdClick},
+        {"post-command",
+         {"ID"},
+         "post the control's BN_CLICKED to its dialog, even when it is disabled or hidden",
+         cmdPostCommand},
         {"text", {"ID"}, "print the control's text", cmdText},
         {"set-text",
          {"ID", "TEXT"},
@@ -401,6 +422,10 @@ const std::vector<Command>& allCommands() {
          cmdAnswer},
         {"activate", {}, "bring the window to the front, with an active caption", cmdActivate},
         {"close", {}, "send WM_CLOSE to the window", cmdClose},
+        {"sys-command",
+         {"ITEM"},
+         "choose the item ITEM (a number) of the window's system menu",
+         cmdSysCommand},
         {"wait-closed", {}, "wait until the window has gone", cmdWaitClosed},
         {"pixel",
          {"ID", "X", "Y"},
@@ -431,6 +456,9 @@ std::string checkArgument(const char* kind, const std::wstring& value) {
         wchar_t* end = nullptr;
         const double v = std::wcstod(value.c_str(), &end);
         if (value.empty() || *end != L'\0' || v < 0 || v > 3600) return "0 to 3600 seconds";
+    } else if (k == "ITEM") {
+        const auto item = number(value);
+        if (!item || *item < 0 || *item > 0xFFFF) return "a menu item number is wanted";
     } else if (k == "X" || k == "Y") {
         if (!number(value)) return "a number is wanted";
     } else if (k == "COLOUR") {

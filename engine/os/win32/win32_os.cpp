@@ -418,6 +418,31 @@ public:
         return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
     }
 
+    std::u16string tempFolderW() override {
+        wchar_t buf[MAX_PATH + 1] = {};
+        const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+        if (n == 0 || n > MAX_PATH) return {};
+        return std::u16string(reinterpret_cast<const char16_t*>(buf), n);
+    }
+
+    std::optional<std::string> narrowFromWide(const std::u16string& text) override {
+        if (text.empty()) return std::string();
+        const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+        const int units = static_cast<int>(text.size());
+        // A UTF-8 code page refuses the stand-in question; it refuses invalid input instead.
+        const bool utf8 = GetACP() == CP_UTF8;
+        const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+        BOOL stoodIn = FALSE;
+        BOOL* ask = utf8 ? nullptr : &stoodIn;
+        const int n = WideCharToMultiByte(CP_ACP, flags, wide, units, nullptr, 0, nullptr, ask);
+        if (n <= 0 || stoodIn) return std::nullopt;
+        std::string out(static_cast<std::size_t>(n), '\0');
+        if (WideCharToMultiByte(CP_ACP, flags, wide, units, out.data(), n, nullptr, ask) != n ||
+            stoodIn)
+            return std::nullopt;
+        return out;
+    }
+
     std::string programFolder() override {
         char buf[MAX_PATH + 1] = {};
         const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);

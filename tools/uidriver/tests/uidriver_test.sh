@@ -81,6 +81,7 @@ done <<'EOF'
 1|no control 4242 in "CV50 界面测试"|window "CV50 界面测试" text 4242
 1|the control is disabled|window "CV50 界面测试" click 1008
 1|the control is hidden|window "CV50 界面测试" click 1012
+2|ITEM "close": a menu item number|window "CV50 界面测试" sys-command close
 1|the text is "升级成功"|window "CV50 界面测试" timeout 0.5 wait-text 1001 never
 1|still not enabled after 0.5 s|window "CV50 界面测试" timeout 0.5 wait-state 1008 enabled
 1|the colour is #20A040, not #000000|window "CV50 界面测试" timeout 0.3 wait-pixel 1009 1 1 '#000000'
@@ -96,6 +97,8 @@ expect_fail "a failing command ends the row" 1 "click 1008: the control is disab
 expect_fail "a bad row is refused before it runs" 2 "unknown command" \
     w set-text 1006 changed klick
 expect_eq "neither row went on" "before" "$(w text 1006)"
+expect_eq "a command posted to a disabled button" "pressed while disabled" \
+    "$(w post-command 1008 wait-text 1001 "pressed while disabled" text 1001)"
 
 expect_ok "the screenshot" gui_shoot_window "$CV50_GUI_OUT/uidriver.png" "$W"
 expect_eq "the screenshot is the window's size" "$(w rect @ | cut -d+ -f1)" \

@@ -1,0 +1,48 @@
+// Windows only: the shipped language files read through the system's own profile calls give
+// what the simulator's reader gives: every text wide, and the English ones narrow too (the
+// Chinese narrow texts are in whatever the system's code page makes of them).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "apps/common/tests/shipped_languages.h"
+#include "base/unicode.h"
+#include "engine/os/win32/win32_os.h"
+#include "sim/sim_os.h"
+
+namespace cv50::apps {
+namespace {
+
+std::string languageFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, n);
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "Language\\";
+}
+
+class ShippedThroughTheSystem : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedThroughTheSystem, ReadsEveryTextAsTheSimulatorDoes) {
+    const std::unique_ptr<os::Os> real = os::makeWin32Os();
+    sim::SimOs simulated{sim::Scenario{}};
+    const std::string file = languageFolder() + GetParam();
+    const std::u16string wideFile = base::utf16FromUtf8(file);
+    const bool english = std::string(GetParam()) == "English.ini";
+    const auto keys = testing::shippedKeys(file);
+    ASSERT_GT(keys.size(), 100u) << file;
+    for (const auto& [section, key] : keys) {
+        SCOPED_TRACE(base::utf8FromUtf16(key));
+        const std::u16string text = simulated.profileStringW(wideFile, section, key, u"", 1000);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(real->profileStringW(wideFile, section, key, u"", 1000), text);
+        if (english)
+            EXPECT_EQ(real->profileString(file, base::utf8FromUtf16(section),
+                                          base::utf8FromUtf16(key), "", 1000),
+                      base::utf8FromUtf16(text));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, ShippedThroughTheSystem,
+                         ::testing::Values("English.ini", "Chinese.ini"));
+
+}  // namespace
+}  // namespace cv50::apps
