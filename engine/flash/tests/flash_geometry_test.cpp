@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "cvusbcomm/cvusbcomm.h"
@@ -52,7 +51,7 @@ protected:
     }
     // The log lines written since logging started, without their time prefixes.
     std::vector<std::string> logLines() {
-        std::ifstream in(folder.path() + "/Log2026-01-02.txt", std::ios::binary);
+        std::istringstream in(sim::testing::readTextFile(folder.file("Log2026-01-02.txt")));
         std::vector<std::string> lines;
         std::string line;
         while (std::getline(in, line)) {
@@ -64,7 +63,7 @@ protected:
     }
     void startLog() { ASSERT_TRUE(log::setFolder(folder.path().c_str())); }
 
-    ScopedSim world{R"({"time": "2026-01-02T03:00:00.000", "controllers": []})"};
+    ScopedSim world{sim::testing::ScenarioBuilder().time("2026-01-02T03:00:00.000")};
     TempFolder folder;
     std::shared_ptr<sim::LoaderMedia> media;
     std::shared_ptr<RecordingEndpoint> wire;
