@@ -69,11 +69,7 @@ Device::Device(std::uint16_t vid, std::uint16_t pid, std::uint16_t bcdUSB) {
     set("bcdUSB", bcdUSB);
 }
 
-Json Controller::json() const {
-    Json c = {{"ports", rootHub_.ports()}};
-    if (usb11_) c["usb"] = "1.1";
-    return c;
-}
+Json hub(std::vector<Json> ports) { return {{"hub", {{"ports", std::move(ports)}}}}; }
 
 ScenarioBuilder& ScenarioBuilder::removableDrive(char letter, const std::string& target) {
     return drive(letter, "removable", target);
@@ -90,14 +86,19 @@ ScenarioBuilder& ScenarioBuilder::drive(char letter, const char* type, const std
     return *this;
 }
 
-ScenarioBuilder& ScenarioBuilder::controller(Controller controller) {
-    controllers_.push_back(std::move(controller));
+ScenarioBuilder& ScenarioBuilder::controller(std::vector<Json> ports) {
+    controllers_.push_back({{"ports", std::move(ports)}});
+    return *this;
+}
+
+ScenarioBuilder& ScenarioBuilder::usb11Controller(std::vector<Json> ports) {
+    controllers_.push_back({{"usb", "1.1"}, {"ports", std::move(ports)}});
     return *this;
 }
 
 ScenarioBuilder& ScenarioBuilder::port(Json port) {
-    if (controllers_.empty()) controllers_.emplace_back();
-    controllers_.back().port(std::move(port));
+    if (controllers_.empty()) controller();
+    controllers_.back()["ports"].push_back(std::move(port));
     return *this;
 }
 
@@ -113,13 +114,11 @@ ScenarioBuilder& ScenarioBuilder::set(const std::string& key, Json value) {
 
 Json ScenarioBuilder::json() const {
     Json world = options_;
-    world["controllers"] = Json::array();
-    for (const Controller& c : controllers_) world["controllers"].push_back(c.json());
+    world["controllers"] = controllers_;
     return world;
 }
 
 void to_json(Json& out, const Player& player) { out = {{"player", player.json()}}; }
 void to_json(Json& out, const Device& device) { out = {{"device", device.json()}}; }
-void to_json(Json& out, const Hub& hub) { out = {{"hub", {{"ports", hub.ports()}}}}; }
 
 }  // namespace cv50::sim::testing

@@ -3,9 +3,9 @@
 // ScenarioBuilder::text() is the file a user would write:
 //
 //   ScopedSim world(ScenarioBuilder().speed(50).ports(
-//       {nullptr, Player(Mode::MaskRom).enumerateDelay(0.5), Hub({Player(Mode::Msc)})}));
+//       {nullptr, Player(Mode::MaskRom).enumerateDelay(0.5), hub({Player(Mode::Msc)})}));
 //
-// A port is any of Player, Device, Hub or nullptr (empty); set(key, value) adds a key the
+// A port is a Player, a Device, a hub(...) or nullptr (empty); set(key, value) adds a key the
 // typed setters leave out.
 #pragma once
 
@@ -126,39 +126,10 @@ public:
     Device& withoutNode() { return set("node", false); }
 };
 
-// {"hub": {"ports": [...]}}.
-class Hub {
-public:
-    explicit Hub(std::vector<Json> ports = {}) : ports_(std::move(ports)) {}
-    Hub& port(Json port) {
-        ports_.push_back(std::move(port));
-        return *this;
-    }
-    const std::vector<Json>& ports() const { return ports_; }
-
-private:
-    std::vector<Json> ports_;
-};
-
-// A host controller: USB 2.0 unless made 1.1, whose root hub only the walk over all
-// controllers reaches.
-class Controller {
-public:
-    explicit Controller(std::vector<Json> ports = {}) : rootHub_(std::move(ports)) {}
-    Controller& usb11() {
-        usb11_ = true;
-        return *this;
-    }
-    Controller& port(Json port) {
-        rootHub_.port(std::move(port));
-        return *this;
-    }
-    Json json() const;
-
-private:
-    bool usb11_ = false;
-    Hub rootHub_;
-};
+// {"hub": {"ports": [...]}}. Lists of ports are taken by functions, never by a class's
+// constructor: a lone element in braces would go to its copy constructor instead
+// (Json converts to any class), so hub({hub({...})}) would lose a tier.
+Json hub(std::vector<Json> ports);
 
 class ScenarioBuilder {
 public:
@@ -176,8 +147,11 @@ public:
     ScenarioBuilder& removableDrive(char letter, const std::string& target);
     ScenarioBuilder& fixedDrive(char letter, const std::string& target);
 
-    ScenarioBuilder& controller(Controller controller);
-    // Ports of the last controller, a USB 2.0 one made for the first port.
+    // A USB 2.0 host controller with `ports` on its root hub.
+    ScenarioBuilder& controller(std::vector<Json> ports = {});
+    // A USB 1.1 one, whose root hub only the walk over all controllers reaches.
+    ScenarioBuilder& usb11Controller(std::vector<Json> ports = {});
+    // More ports of the last controller, a USB 2.0 one made for the first port.
     ScenarioBuilder& port(Json port);
     ScenarioBuilder& ports(const std::vector<Json>& ports);
 
@@ -190,12 +164,11 @@ private:
     ScenarioBuilder& drive(char letter, const char* type, const std::string& target);
 
     Json options_ = Json::object();
-    std::vector<Controller> controllers_;
+    Json controllers_ = Json::array();
 };
 
 // What makes a builder a port (nlohmann's conversion hook, found by argument lookup).
 void to_json(Json& out, const Player& player);
 void to_json(Json& out, const Device& device);
-void to_json(Json& out, const Hub& hub);
 
 }  // namespace cv50::sim::testing

@@ -6,10 +6,9 @@
 namespace cv50::sim {
 namespace {
 
-using testing::Controller;
 using testing::Device;
 using testing::Faults;
-using testing::Hub;
+using testing::hub;
 using testing::Mode;
 using testing::Nand;
 using testing::Place;
@@ -30,9 +29,11 @@ TEST(ScenarioBuilder, WorldOptionsAndTheTopologyReachTheReader) {
                                 .withoutFormatLibrary()
                                 .fixedDrive('D', "\\Device\\Cd")
                                 .removableDrive('F', "\\Device\\HarddiskVolume8")
-                                .ports({nullptr, Hub({Device(0x046d, 0xc52b, 0x0110).unconfigured(),
-                                                      Device(1, 2, 3).withoutNode()})})
-                                .controller(Controller({Player()}).usb11())
+                                .ports({nullptr,
+                                        hub({Device(0x046d, 0xc52b, 0x0110).unconfigured(),
+                                             Device(1, 2, 3).withoutNode()}),
+                                        hub({hub({Player(Mode::MaskRom)})})})
+                                .usb11Controller({Player()})
                                 .port(Player(Mode::Msc)));
     EXPECT_EQ(s.speed, 50);
     ASSERT_TRUE(s.startTime);
@@ -50,7 +51,7 @@ TEST(ScenarioBuilder, WorldOptionsAndTheTopologyReachTheReader) {
     ASSERT_EQ(s.controllers.size(), 2u);
     EXPECT_TRUE(s.controllers[0].usb20);
     const auto& first = s.controllers[0].rootHub.ports;
-    ASSERT_EQ(first.size(), 2u);
+    ASSERT_EQ(first.size(), 3u);
     EXPECT_EQ(first[0].kind, PortSpec::Kind::Empty);
     ASSERT_EQ(first[1].kind, PortSpec::Kind::Hub);
     const auto& hubPorts = first[1].hub->ports;
@@ -62,6 +63,12 @@ TEST(ScenarioBuilder, WorldOptionsAndTheTopologyReachTheReader) {
     EXPECT_TRUE(hubPorts[0].device.hasNode);
     EXPECT_TRUE(hubPorts[1].device.configured);
     EXPECT_FALSE(hubPorts[1].device.hasNode);
+    // A hub alone on a hub's port stays a hub of its own.
+    ASSERT_EQ(first[2].kind, PortSpec::Kind::Hub);
+    ASSERT_EQ(first[2].hub->ports.size(), 1u);
+    ASSERT_EQ(first[2].hub->ports[0].kind, PortSpec::Kind::Hub);
+    ASSERT_EQ(first[2].hub->ports[0].hub->ports.size(), 1u);
+    EXPECT_EQ(first[2].hub->ports[0].hub->ports[0].player->mode, PlayerMode::MaskRom);
     EXPECT_FALSE(s.controllers[1].usb20);
     const auto& second = s.controllers[1].rootHub.ports;
     ASSERT_EQ(second.size(), 2u);
