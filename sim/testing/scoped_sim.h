@@ -31,14 +31,4 @@ private:
     std::unique_ptr<os::Os> previous_;
 };
 
-// `text` as a JSON string literal, quotes included: Windows paths carry backslashes.
-inline std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 }  // namespace cv50::sim::testing
