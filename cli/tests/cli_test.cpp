@@ -11,8 +11,8 @@
 
 namespace {
 
-using cv50::sim::testing::hub;
 using cv50::sim::testing::Device;
+using cv50::sim::testing::hub;
 using cv50::sim::testing::Mode;
 using cv50::sim::testing::Player;
 using cv50::sim::testing::ScenarioBuilder;
@@ -69,8 +69,7 @@ TEST_F(Cli, ListJsonHasOneObjectPerPortEntryWithKindAndLetter) {
 }
 
 TEST_F(Cli, ListAllFindsTheUsb11Player) {
-    const std::string world =
-        scenario(ScenarioBuilder().usb11Controller({Player()}));
+    const std::string world = scenario(ScenarioBuilder().usb11Controller({Player()}));
     EXPECT_EQ(cv50("--sim " + world + " list").out, "");
     EXPECT_NE(cv50("--sim " + world + " list --all").out.find("Loader"), std::string::npos);
 }
@@ -107,8 +106,7 @@ TEST_F(Cli, BadScenarioGivesOneErrorNamingTheFileAndStatus2) {
 }
 
 TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
-    const std::string world =
-        scenario(ScenarioBuilder().ports({nullptr, nullptr, Player()}));
+    const std::string world = scenario(ScenarioBuilder().ports({nullptr, nullptr, Player()}));
     const Outcome r = cv50("list --json");  // the built-in sample
     const Outcome env = [&] {
         setenv("CV50_SIM", world.c_str(), 1);
@@ -145,8 +143,10 @@ TEST_F(Cli, SwitchWaitsForTheDiskToAnswerAsLoader) {
 TEST_F(Cli, ImageWriteShowsBytesWrittenThenCheckedAndFailsWithTheReason) {
     // The loader's disk lies where its ID Block lays it out: one run writes the ID Block, and
     // the player is found with it by the next.
-    const std::string world = scenario(ScenarioBuilder().speed(50).state(folder.file("state")).ports(
-        {Player(Mode::Msc), Player(Mode::Loader)}));
+    const std::string world = scenario(ScenarioBuilder()
+                                           .speed(50)
+                                           .state(folder.file("state"))
+                                           .ports({Player(Mode::Msc), Player(Mode::Loader)}));
     const std::string loader = folder.path() + "/CVBOOT.BIN";
     ASSERT_EQ(cv50("loader sample " + folder.path() + "/pieces").status, 0);
     ASSERT_EQ(cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader).status, 0);

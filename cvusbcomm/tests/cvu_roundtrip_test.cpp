@@ -20,8 +20,8 @@ using sim::FaultSpec;
 using sim::LoaderEndpoint;
 using sim::LoaderMedia;
 using sim::NandSpec;
-using sim::testing::RecordingEndpoint;
 using sim::testing::patternBytes;
+using sim::testing::RecordingEndpoint;
 using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 using Bytes = std::vector<std::uint8_t>;
@@ -42,7 +42,6 @@ NandSpec smallNand() {
     n.badBlocks = {{0, 3}, {0, 517}};
     return n;
 }
-
 
 class CvuTest : public ::testing::Test {
 protected:

@@ -47,9 +47,7 @@ private:
 
 class Cv60FsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(lib.complete());
-    }
+    void SetUp() override { ASSERT_TRUE(lib.complete()); }
     void TearDown() override { lib.deInitialize(); }
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string p = (dir / name).string();
@@ -132,7 +130,8 @@ TEST_F(Cv60FsTest, PathThatWouldNotFitTheBufferIsNotReported) {
 }
 
 TEST_F(Cv60FsTest, DamagedFileLeavesNoDestinationBehind) {
-    std::vector<std::uint8_t> bytes = imageOf(folder("", {file("CVBOOT.BIN", patternBytes(3000, 1))}));
+    std::vector<std::uint8_t> bytes =
+        imageOf(folder("", {file("CVBOOT.BIN", patternBytes(3000, 1))}));
     MemorySource source(bytes);
     std::unique_ptr<FatVolume> v;
     ASSERT_EQ(FatVolume::open(source, v), FatError::Ok);

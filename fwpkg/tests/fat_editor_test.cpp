@@ -142,7 +142,8 @@ TEST(FatEditor, AFolderGrowsPastItsFirstClusterAndReusesFreedSlots) {
     EXPECT_EQ(v.names("Music"), expected);
     EXPECT_EQ(v.content("Music\\demo track number 59.mp3"), patternBytes(50, 59));
     const std::uint32_t free = editor->freeClusters();
-    ASSERT_TRUE(editor->addFile("Music\\demo track number 7.mp3", bytesOf(patternBytes(50, 99))).ok);
+    ASSERT_TRUE(
+        editor->addFile("Music\\demo track number 7.mp3", bytesOf(patternBytes(50, 99))).ok);
     EXPECT_EQ(editor->freeClusters(), free) << "the folder needed no new cluster";
     EXPECT_EQ(v.content("Music\\demo track number 7.mp3"), patternBytes(50, 99));
 }
@@ -152,7 +153,8 @@ TEST(FatEditor, FailuresComeBackAsResultsAndLeaveTheVolumeAsItWas) {
     auto editor = v.editor();
     ASSERT_TRUE(editor->addFile("keep\\a file", bytesOf(patternBytes(3000, 1))).ok);
     const std::uint32_t free = editor->freeClusters();
-    const std::vector<std::uint8_t> tooBig(std::size_t(free) * 512 + 1, 7), some = patternBytes(4000, 2);
+    const std::vector<std::uint8_t> tooBig(std::size_t(free) * 512 + 1, 7),
+        some = patternBytes(4000, 2);
     struct Case {
         const char* what;
         std::string path;

@@ -11,8 +11,8 @@ using namespace testing;
 FatNode sampleTree() {
     std::vector<FatNode> many;
     for (int i = 0; i < 40; ++i)  // long names: more than one cluster of directory entries
-        many.push_back(
-            file("track number " + std::to_string(i) + " of the demo.mp3", patternBytes(100 + i, i)));
+        many.push_back(file("track number " + std::to_string(i) + " of the demo.mp3",
+                            patternBytes(100 + i, i)));
     return folder("", {file("CVBOOT.BIN", patternBytes(70000, 1)), file("empty.dat", {}),
                        file("Grüße aus Köln.txt", patternBytes(3, 9)),
                        folder("SYSTEM", {file("font.bin", patternBytes(5000, 3)),

@@ -5,9 +5,12 @@ namespace {
 
 const char* modeName(Mode mode) {
     switch (mode) {
-        case Mode::Msc: return "msc";
-        case Mode::Loader: return "loader";
-        case Mode::MaskRom: return "maskrom";
+        case Mode::Msc:
+            return "msc";
+        case Mode::Loader:
+            return "loader";
+        case Mode::MaskRom:
+            return "maskrom";
     }
     return "loader";
 }

@@ -64,7 +64,9 @@ struct Place {
 // Scripted faults of a player; blocks are blocks of chip 0.
 class Faults : public ObjectBuilder<Faults> {
 public:
-    Faults& eraseFails(const std::vector<std::uint32_t>& blocks) { return set("eraseFails", blocks); }
+    Faults& eraseFails(const std::vector<std::uint32_t>& blocks) {
+        return set("eraseFails", blocks);
+    }
     Faults& programFails(const std::vector<std::uint32_t>& blocks) {
         return set("programFails", blocks);
     }

@@ -46,9 +46,9 @@ std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint8_t seed) {
 TempFolder::TempFolder() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::filesystem::path p = std::filesystem::temp_directory_path() /
-                                    ("cv50-test-" + std::to_string(stamp) + "-" +
-                                     std::to_string(counter++));
+    const std::filesystem::path p =
+        std::filesystem::temp_directory_path() /
+        ("cv50-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(p);
     path_ = p.string();
 }

@@ -265,8 +265,8 @@ TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
     ASSERT_EQ(resetAndFind(true), Msc);
     EXPECT_EQ(versionOfFound().systemLow, 0x0008);
 
-    start(ScenarioBuilder().speed(1000).state(state.path()).port(
-        Player(Mode::Msc).nand(kSmallNand)));
+    start(
+        ScenarioBuilder().speed(1000).state(state.path()).port(Player(Mode::Msc).nand(kSmallNand)));
     ASSERT_EQ(findOnPort(), Msc);
     const _CORV_VERSION v = versionOfFound();
     EXPECT_EQ(v.loaderHigh, 0x01);

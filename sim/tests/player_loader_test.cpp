@@ -22,7 +22,9 @@ using sim::testing::ScopedSim;
 using sim::testing::TempFolder;
 using sim::testing::writeTextFile;
 
-ScenarioBuilder onePlayer(const Player& player) { return ScenarioBuilder().speed(200).port(player); }
+ScenarioBuilder onePlayer(const Player& player) {
+    return ScenarioBuilder().speed(200).port(player);
+}
 
 // The device path of the only CorvUsb device, or "".
 std::string usbPath() {

@@ -16,9 +16,7 @@ using testing::Player;
 using testing::ScenarioBuilder;
 using testing::Timing;
 
-Scenario read(const ScenarioBuilder& builder) {
-    return parseScenario(builder.text(), "built");
-}
+Scenario read(const ScenarioBuilder& builder) { return parseScenario(builder.text(), "built"); }
 
 TEST(ScenarioBuilder, WorldOptionsAndTheTopologyReachTheReader) {
     const Scenario s = read(ScenarioBuilder()
@@ -79,37 +77,35 @@ TEST(ScenarioBuilder, WorldOptionsAndTheTopologyReachTheReader) {
 }
 
 TEST(ScenarioBuilder, EveryPlayerSetterReachesTheReader) {
-    const Player player = Player(Mode::MaskRom)
-                              .absent()
-                              .enumerateDelay(0.5)
-                              .mountDelay(2)
-                              .diskId("SCSI\\DISK&VEN_X\\1")
-                              .friendlyName("e:\\")
-                              .corvUsbIds(0x1234, 0x0001)
-                              .loaderVersion(2, 16)
-                              .systemVersion(3, 1)
-                              .ejectVetoes(-1)
-                              .fixedDrive()
-                              .nand(Nand()
-                                        .chipSectors(32768)
-                                        .blockSectors(32)
-                                        .pageSectors(2)
-                                        .chipMask(5)
-                                        .manufacturer(4))
-                              .timing(Timing().busyMs(3500).set("pageProgramUs", 900))
-                              .faults(Faults()
-                                          .eraseFails({1, 2})
-                                          .programFails({3})
-                                          .readError(Place::lba(40))
-                                          .flipBit(Place::sector(67), 100, 2)
-                                          .flipBit(Place::lba(1), 400, 3)
-                                          .failCommand("WriteLBA", 2)
-                                          .powerCutAt(7)
-                                          .neverReturnAt(3))
-                              .plugAt(1, Mode::Loader)
-                              .unplugAt(2)
-                              .switchAt(3, Mode::Msc)
-                              .plugAt(4);
+    const Player player =
+        Player(Mode::MaskRom)
+            .absent()
+            .enumerateDelay(0.5)
+            .mountDelay(2)
+            .diskId("SCSI\\DISK&VEN_X\\1")
+            .friendlyName("e:\\")
+            .corvUsbIds(0x1234, 0x0001)
+            .loaderVersion(2, 16)
+            .systemVersion(3, 1)
+            .ejectVetoes(-1)
+            .fixedDrive()
+            .nand(
+                Nand().chipSectors(32768).blockSectors(32).pageSectors(2).chipMask(5).manufacturer(
+                    4))
+            .timing(Timing().busyMs(3500).set("pageProgramUs", 900))
+            .faults(Faults()
+                        .eraseFails({1, 2})
+                        .programFails({3})
+                        .readError(Place::lba(40))
+                        .flipBit(Place::sector(67), 100, 2)
+                        .flipBit(Place::lba(1), 400, 3)
+                        .failCommand("WriteLBA", 2)
+                        .powerCutAt(7)
+                        .neverReturnAt(3))
+            .plugAt(1, Mode::Loader)
+            .unplugAt(2)
+            .switchAt(3, Mode::Msc)
+            .plugAt(4);
     const Scenario s = read(ScenarioBuilder().port(player));
     const PlayerSpec& p = *s.controllers.at(0).rootHub.ports.at(0).player;
     EXPECT_EQ(p.mode, PlayerMode::MaskRom);

@@ -131,7 +131,6 @@ Content contentOf(fwpkg::SectorDevice& device) {
     return c;
 }
 
-
 TEST(SimFormatLibrary, FormatsTheVolumeOfTheRootAndReportsDoneWithSuccess) {
     World w;
     auto disk = w.attach('E', 64 * kMiB);

@@ -41,8 +41,9 @@ protected:
 };
 
 TEST_F(MdCopyData, ALoaderThatNeverComesBackAsADiskFailsAtItsIndexWhileTheOthersGoOn) {
-    startUpgraded(3, {Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Loader).enumerateDelay(600),
-                      Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Msc)});
+    startUpgraded(
+        3, {Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Loader).enumerateDelay(600),
+            Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Msc)});
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 4u);
     SEARCH_RESULT devices{4, list.data()};

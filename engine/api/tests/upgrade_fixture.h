@@ -134,9 +134,7 @@ protected:
     bool logged(const std::string& message) const { return log.contains("\t" + message + "\r\n"); }
 
     std::string loaderPath() const { return files.file("CVBOOT.BIN"); }
-    bool tempHas(const std::string& name) const {
-        return std::filesystem::exists(temp.file(name));
-    }
+    bool tempHas(const std::string& name) const { return std::filesystem::exists(temp.file(name)); }
 
     LogCapture log;
     sim::testing::TempFolder files;

@@ -186,8 +186,8 @@ protected:
     // `players` copies of `disk`; returns them as a disk scan lists them.
     std::vector<DEVICE_INFO> world(int players, const Player& disk = Player(Mode::Msc),
                                    const std::string& windows = "10.0") {
-        const ScenarioBuilder scenario =
-            ScenarioBuilder().speed(200).windows(windows).ports(std::vector<Json>(static_cast<std::size_t>(players), disk));
+        const ScenarioBuilder scenario = ScenarioBuilder().speed(200).windows(windows).ports(
+            std::vector<Json>(static_cast<std::size_t>(players), disk));
         auto sim = std::make_unique<sim::SimOs>(sim::parseScenario(scenario.text(), "format test"));
         auto fake = std::make_unique<FormatTestOs>(std::move(sim));
         os_ = fake.get();

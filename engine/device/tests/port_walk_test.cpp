@@ -58,9 +58,8 @@ TEST(PortWalk, EntriesComeOutDepthFirstInControllerThenPortOrder) {
 }
 
 TEST(PortWalk, Usb11ControllerIsFoundOnlyByTheWalkOverAllControllers) {
-    ScopedSim world(ScenarioBuilder()
-                        .usb11Controller({player()})
-                        .controller({nullptr, player(0x0200)}));
+    ScopedSim world(
+        ScenarioBuilder().usb11Controller({player()}).controller({nullptr, player(0x0200)}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"2"}));
@@ -78,8 +77,7 @@ TEST(PortWalk, OnlyTenLegacyControllerNamesAreTried) {
 }
 
 TEST(PortWalk, TwoControllersCanGiveTheSameLayer) {
-    ScopedSim world(
-        ScenarioBuilder().controller({player()}).controller({player()}));
+    ScopedSim world(ScenarioBuilder().controller({player()}).controller({player()}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(layers(entries), (std::vector<std::string>{"1", "1"}));

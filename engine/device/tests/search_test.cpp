@@ -136,7 +136,8 @@ TEST(SearchResultCopies, FreeingAScanResultReleasesNothing) {
 
 TEST(Wait, OneReturnsOneNeverDoesEndsAfterTheTimeout) {
     // Both start as disks; port 1 switches to loader, port 2 is pulled and never returns.
-    ScopedSim sim(ports({Player(Mode::Msc).switchAt(0.5, Mode::Loader), Player(Mode::Msc).unplugAt(0.5)}));
+    ScopedSim sim(
+        ports({Player(Mode::Msc).switchAt(0.5, Mode::Loader), Player(Mode::Msc).unplugAt(0.5)}));
     SEARCH_RESULT scanned{}, list{};
     ASSERT_EQ(ScanCorvMsc(&scanned), 2);
     ASSERT_EQ(CopySearchResult(&scanned, &list), 1);

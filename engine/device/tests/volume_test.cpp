@@ -61,14 +61,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error:GetDrive to get next instance failed,instance("},
         VersionCase{"6.0", diskPlayer(), 'D', ""},
         VersionCase{"6.0", diskPlayer().neverMounts(), 0, "Error:Get PDOName failed\r\n\r\n"},
-        VersionCase{"6.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0, "Error:Not include USBSTOR\r\n"},
-        VersionCase{"10.0", diskPlayer(), 'D', ""},
-        VersionCase{"6.1", diskPlayer(), 'D', ""},
+        VersionCase{"6.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0,
+                    "Error:Not include USBSTOR\r\n"},
+        VersionCase{"10.0", diskPlayer(), 'D', ""}, VersionCase{"6.1", diskPlayer(), 'D', ""},
         VersionCase{"10.0", diskPlayer().friendlyName("e:\\"), 'E', ""},
         VersionCase{"10.0", diskPlayer().friendlyName("Player"), 'P', ""},
         VersionCase{"10.0", diskPlayer().friendlyName("1:\\"), 0, "Error:not found the drive\r\n"},
         VersionCase{"10.0", diskPlayer().neverMounts(), 0, "Error:Get FriendlyName failed\r\n"},
-        VersionCase{"10.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0, "Error:Not include USBSTOR\r\n"}));
+        VersionCase{"10.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0,
+                    "Error:Not include USBSTOR\r\n"}));
 
 TEST(DriveLookup, XpLogsTheInstanceOfADiskWithoutVolume) {
     ScopedSim sim(world("5.1", diskPlayer().neverMounts()));
@@ -93,7 +94,8 @@ TEST(DriveLookup, DeviceWithoutDiskNodeFailsAtTheFirstStep) {
 }
 
 TEST(DriveLookup, SecondPlayerGetsTheNextFreeLetter) {
-    ScopedSim sim(ScenarioBuilder().fixedDrive('D', "\\Device\\Cd").ports({diskPlayer(), diskPlayer()}));
+    ScopedSim sim(
+        ScenarioBuilder().fixedDrive('D', "\\Device\\Cd").ports({diskPlayer(), diskPlayer()}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(entries.size(), 2u);

@@ -26,7 +26,9 @@ protected:
     }
     void TearDown() override { log::disable(); }
 
-    std::string logText() const { return sim::testing::readTextFile(logs.file("Log2026-03-07.txt")); }
+    std::string logText() const {
+        return sim::testing::readTextFile(logs.file("Log2026-03-07.txt"));
+    }
     // True when a line of the log is exactly `message` after its time and tab.
     bool logged(const std::string& message) const {
         return logText().find("\t" + message + "\r\n") != std::string::npos;

@@ -1,12 +1,11 @@
 // The geometry steps against a simulated loader: what goes over the wire and what is logged.
-#include "engine/flash/flash_device.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/log.h"
+#include "engine/flash/flash_device.h"
 #include "sim/loader_endpoint.h"
 #include "sim/testing/recording_endpoint.h"
 #include "sim/testing/scoped_sim.h"

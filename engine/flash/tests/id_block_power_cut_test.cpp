@@ -45,8 +45,10 @@ protected:
     void startPlayer(const WriteKind& kind, std::uint64_t cutAtStep) {
         Faults faults;
         if (cutAtStep) faults.powerCutAt(static_cast<std::uint32_t>(cutAtStep));
-        start(ScenarioBuilder().speed(20000).time("2026-03-07T09:00:00.000").port(
-            Player(kind.startMode).enumerateDelay(0.5).nand(kNand).faults(faults)));
+        start(ScenarioBuilder()
+                  .speed(20000)
+                  .time("2026-03-07T09:00:00.000")
+                  .port(Player(kind.startMode).enumerateDelay(0.5).nand(kNand).faults(faults)));
     }
 
     std::uint64_t steps() {

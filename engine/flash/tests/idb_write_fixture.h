@@ -36,8 +36,10 @@ inline ScenarioBuilder loaderPlayer(const Nand& nand = {}, const Faults& faults 
     ScenarioBuilder world;
     world.speed(1000).time("2026-03-07T09:00:00.000");
     if (!state.empty()) world.state(state);
-    return world.port(
-        sim::testing::Player(sim::testing::Mode::Loader).enumerateDelay(0.5).nand(nand).faults(faults));
+    return world.port(sim::testing::Player(sim::testing::Mode::Loader)
+                          .enumerateDelay(0.5)
+                          .nand(nand)
+                          .faults(faults));
 }
 
 // 16 MiB, 16 KiB blocks.
@@ -121,7 +123,9 @@ protected:
         return std::nullopt;
     }
 
-    std::string logText() const { return sim::testing::readTextFile(logs.file("Log2026-03-07.txt")); }
+    std::string logText() const {
+        return sim::testing::readTextFile(logs.file("Log2026-03-07.txt"));
+    }
     bool logged(const std::string& message) const {
         return logText().find("\t" + message + "\r\n") != std::string::npos;
     }

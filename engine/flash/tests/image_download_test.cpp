@@ -35,7 +35,8 @@ protected:
     // one byte back by this formula).
     std::string image(std::size_t size) {
         std::vector<std::uint8_t> bytes(size);
-        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 512);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 512);
         const std::string path = folder_.file("img" + std::to_string(size));
         writeFile(path, bytes);
         return path;
