@@ -39,6 +39,7 @@
 namespace {
 
 using namespace cv50;
+using sim::testing::Json;
 
 // The simulator, with the sleeps each thread asks for summed per thread.
 class SleepCountingOs : public sim::testing::ForwardingOs {
@@ -66,11 +67,10 @@ private:
 // A simulated world installed as the process's backend for one scope.
 class World {
 public:
-    World(const std::string& ports, double speed, const std::string& tempFolder) {
-        auto sim = std::make_unique<sim::SimOs>(
-            sim::parseScenario(R"({"speed": )" + std::to_string(speed) +
-                                   R"(, "controllers": [{"ports": [)" + ports + "]}]}",
-                               "upgrade_bench"));
+    World(const std::vector<Json>& ports, double speed, const std::string& tempFolder) {
+        const auto scenario = sim::testing::ScenarioBuilder().speed(speed).controller(ports);
+        auto sim =
+            std::make_unique<sim::SimOs>(sim::parseScenario(scenario.text(), "upgrade_bench"));
         sim->setTempFolder(tempFolder + "\\");
         auto counting = std::make_unique<SleepCountingOs>(std::move(sim));
         os_ = counting.get();
@@ -87,14 +87,12 @@ private:
     std::unique_ptr<os::Os> previous_;
 };
 
-std::string maskRomPlayers(int count) {
-    std::string out;
-    for (int i = 0; i < count; ++i)
-        out += std::string(i ? ", " : "") + R"({"player": {"mode": "maskrom"}})";
-    return out;
+std::vector<Json> maskRomPlayers(int count) {
+    return std::vector<Json>(static_cast<std::size_t>(count),
+                             sim::testing::Player(sim::testing::Mode::MaskRom));
 }
 
-std::string onHub(const std::string& ports) { return R"({"hub": {"ports": [)" + ports + "]}}"; }
+std::vector<Json> onHub(const std::vector<Json>& ports) { return {sim::testing::hub(ports)}; }
 
 // An image of the sample loader and a 2 MiB file.
 std::string packImage(const std::filesystem::path& folder) {
@@ -113,16 +111,7 @@ std::string packImage(const std::filesystem::path& folder) {
     fwpkg::packLoader(loader, loaderFile);
 
     const auto content = folder / "content";
-    std::filesystem::create_directories(content);
-    {
-        std::vector<char> bytes(2 << 20);
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>(i * 7 + i / 4096);
-        std::FILE* f = std::fopen((content / "big.bin").string().c_str(), "wb");
-        if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
-            throw std::runtime_error("cannot write the image content");
-        std::fclose(f);
-    }
+    sim::testing::writeFile(content / "big.bin", sim::testing::patternBytes(2 << 20, 0));
     fwpkg::ImagePackInput input;
     input.loaderFile = loaderFile;
     input.folder = content;
@@ -139,7 +128,7 @@ struct RoadRun {
 };
 
 // Runs the road to a formatted disk on every player of `ports`; exits when a port fails.
-RoadRun runRoad(const std::string& ports, int players, double speed, const std::string& image,
+RoadRun runRoad(const std::vector<Json>& ports, int players, double speed, const std::string& image,
                 const std::string& temp) {
     World world(ports, speed, temp);
     api::RoadOptions options;

@@ -4,13 +4,18 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "sim/testing/scoped_sim.h"
 
 namespace {
+
+using cv50::sim::testing::Device;
+using cv50::sim::testing::hub;
+using cv50::sim::testing::Mode;
+using cv50::sim::testing::Player;
+using cv50::sim::testing::ScenarioBuilder;
 
 struct Outcome {
     int status;
@@ -31,20 +36,20 @@ Outcome cv50(const std::string& args) {
 
 class Cli : public ::testing::Test {
 protected:
+    // The path of a scenario file of `text`.
     std::string scenario(const std::string& text) {
-        const std::string path = folder.path() + "/world" + std::to_string(files++) + ".json";
-        std::ofstream(path) << text;
+        const std::string path = folder.file("world" + std::to_string(files++) + ".json");
+        cv50::sim::testing::writeTextFile(path, text);
         return path;
     }
+    std::string scenario(const ScenarioBuilder& world) { return scenario(world.text()); }
     cv50::sim::testing::TempFolder folder;
     int files = 0;
 };
 
 TEST_F(Cli, ListJsonHasOneObjectPerPortEntryWithKindAndLetter) {
-    const std::string world = scenario(R"({"speed": 50, "controllers": [{"ports": [
-        {"player": {"mode": "msc"}},
-        {"hub": {"ports": [null, {"player": {"mode": "maskrom"}}]}},
-        {"device": {"vid": 1, "pid": 2, "bcdUSB": 3}}]}]})");
+    const std::string world = scenario(ScenarioBuilder().speed(50).ports(
+        {Player(Mode::Msc), hub({nullptr, Player(Mode::MaskRom)}), Device(1, 2, 3)}));
     const Outcome r = cv50("--sim " + world + " list --json");
     ASSERT_EQ(r.status, 0) << r.out;
     const auto json = nlohmann::json::parse(r.out);
@@ -64,15 +69,14 @@ TEST_F(Cli, ListJsonHasOneObjectPerPortEntryWithKindAndLetter) {
 }
 
 TEST_F(Cli, ListAllFindsTheUsb11Player) {
-    const std::string world =
-        scenario(R"({"controllers": [{"usb": "1.1", "ports": [{"player": {}}]}]})");
+    const std::string world = scenario(ScenarioBuilder().usb11Controller({Player()}));
     EXPECT_EQ(cv50("--sim " + world + " list").out, "");
     EXPECT_NE(cv50("--sim " + world + " list --all").out.find("Loader"), std::string::npos);
 }
 
 TEST_F(Cli, WaitExitsZeroWhenThePlayerComesAndOneOnTimeout) {
-    const std::string world = scenario(R"({"speed": 50, "controllers": [{"ports": [
-        {"player": {"mode": "msc", "script": [{"at": 1, "action": "switch", "mode": "loader"}]}}]}]})");
+    const std::string world =
+        scenario(ScenarioBuilder().speed(50).port(Player(Mode::Msc).switchAt(1, Mode::Loader)));
     EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind Loader --timeout 5").status, 0);
     EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind MaskRom --timeout 1").status, 1);
     EXPECT_EQ(cv50("--sim " + world + " wait --port 1 --kind Phone").status, 2);
@@ -102,8 +106,7 @@ TEST_F(Cli, BadScenarioGivesOneErrorNamingTheFileAndStatus2) {
 }
 
 TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
-    const std::string world =
-        scenario(R"({"controllers": [{"ports": [null, null, {"player": {}}]}]})");
+    const std::string world = scenario(ScenarioBuilder().ports({nullptr, nullptr, Player()}));
     const Outcome r = cv50("list --json");  // the built-in sample
     const Outcome env = [&] {
         setenv("CV50_SIM", world.c_str(), 1);
@@ -116,9 +119,8 @@ TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
 }
 
 // A disk on port 1 and a loader on port 2.
-constexpr const char* kDiskAndLoader = R"({"speed": 50, "controllers": [{"ports": [
-    {"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
-    {"player": {"mode": "loader"}}]}]})";
+const ScenarioBuilder kDiskAndLoader = ScenarioBuilder().speed(50).ports(
+    {Player(Mode::Msc).loaderVersion(2, 16).systemVersion(3, 1), Player(Mode::Loader)});
 
 TEST_F(Cli, VersionShowsTheDisksVersionsAndRefusesALoader) {
     const std::string world = scenario(kDiskAndLoader);
@@ -141,18 +143,18 @@ TEST_F(Cli, SwitchWaitsForTheDiskToAnswerAsLoader) {
 TEST_F(Cli, ImageWriteShowsBytesWrittenThenCheckedAndFailsWithTheReason) {
     // The loader's disk lies where its ID Block lays it out: one run writes the ID Block, and
     // the player is found with it by the next.
-    const std::string world = scenario(
-        R"({"speed": 50, "state": )" + cv50::sim::testing::jsonString(folder.path() + "/state") +
-        R"(, "controllers": [{"ports": [{"player": {"mode": "msc"}}, {"player": {"mode": "loader"}}]}]})");
+    const std::string world = scenario(ScenarioBuilder()
+                                           .speed(50)
+                                           .state(folder.file("state"))
+                                           .ports({Player(Mode::Msc), Player(Mode::Loader)}));
     const std::string loader = folder.path() + "/CVBOOT.BIN";
     ASSERT_EQ(cv50("loader sample " + folder.path() + "/pieces").status, 0);
     ASSERT_EQ(cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader).status, 0);
     const Outcome idb = cv50("--sim " + world + " idb write --port 2 --loader " + loader);
     ASSERT_EQ(idb.status, 0) << idb.out;
     const auto image = [&](std::size_t size) {
-        const std::string path = folder.path() + "/" + std::to_string(size) + ".img";
-        std::ofstream out(path, std::ios::binary);
-        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + i / 512));
+        const std::string path = folder.file(std::to_string(size) + ".img");
+        cv50::sim::testing::writeFile(path, cv50::sim::testing::patternBytes(size, 0));
         return path;
     };
     const Outcome r = cv50("--sim " + world + " image write --port 2 " + image(5 * 16384 + 32));

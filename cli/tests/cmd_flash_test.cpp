@@ -14,6 +14,10 @@
 namespace cv50::cli {
 namespace {
 
+using sim::testing::Device;
+using sim::testing::hub;
+using sim::testing::ScenarioBuilder;
+
 class FlashCommand : public ::testing::Test {
 protected:
     // A loader on port 2 of a hub on port 1: Layer 1-2 (found by the walk, not assumed).
@@ -29,8 +33,8 @@ protected:
     }
     int run(bool json) { return runFlashReport(layer, json, out, err); }
 
-    sim::testing::ScopedSim world{R"({"speed": 1000, "controllers": [{"ports": [
-        {"hub": {"ports": [null, {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0200"}}]}}]}]})"};
+    sim::testing::ScopedSim world{
+        ScenarioBuilder().speed(1000).port(hub({nullptr, Device(0x071b, 0x3201, 0x0200)}))};
     std::string layer;
     std::ostringstream out, err;
 };

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "cli/cmd_flash.h"
@@ -21,6 +20,10 @@
 namespace cv50::cli {
 namespace {
 
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
+
 class IdbCommands : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,10 +32,8 @@ protected:
         ASSERT_EQ(entries.size(), 1u);
         layer = entries[0].layer;
         const auto bytes = fwpkg::sampleLoaderFile();
-        loader = folder.path() + "/CVBOOT.BIN";
-        std::ofstream(loader, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        loader = folder.file("CVBOOT.BIN");
+        sim::testing::writeFile(loader, bytes);
         world.sim().setTempFolder(folder.path() + "\\");
     }
     // Runs a command; returns its exit status with its output in `out` and `err`.
@@ -43,8 +44,7 @@ protected:
         return body();
     }
 
-    sim::testing::ScopedSim world{R"({"speed": 1000, "controllers": [{"ports": [{"player":
-        {"mode": "loader"}}]}]})"};
+    sim::testing::ScopedSim world{ScenarioBuilder().speed(1000).port(Player(Mode::Loader))};
     sim::testing::TempFolder folder;
     std::string layer, loader;
     std::ostringstream out, err;
@@ -74,8 +74,8 @@ TEST_F(IdbCommands, WriteSerialNumberUpdateAndErase) {
 TEST_F(IdbCommands, BlankPlayerInMaskRomGetsTheBootProgramsFirstThenBootsAsLoader) {
     // Simulated time runs on while a loaded machine stalls the test: a slower clock and a
     // long wait keep the margin.
-    sim::testing::ScopedSim blank{R"({"speed": 100, "controllers": [{"ports": [{"player":
-        {"mode": "maskrom", "enumerateDelay": 0.5}}]}]})"};
+    sim::testing::ScopedSim blank{
+        ScenarioBuilder().speed(100).port(Player(Mode::MaskRom).enumerateDelay(0.5))};
     blank.sim().setTempFolder(folder.path() + "\\");
     std::istringstream noAnswers;
     IdbWriteOptions write{layer, loader, false, false};

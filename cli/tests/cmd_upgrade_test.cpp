@@ -16,18 +16,20 @@
 namespace cv50::cli {
 namespace {
 
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
+
 class UpgradeCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto bytes = fwpkg::sampleLoaderFile();
-        const std::string loader = folder.path() + "/CVBOOT.BIN";
-        std::ofstream(loader, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        const std::string loader = folder.file("CVBOOT.BIN");
+        sim::testing::writeFile(loader, bytes);
         fwpkg::ImagePackInput input;
         input.loaderFile = loader;
         input.tail = {0x00010002, 64, 16};
-        image = folder.path() + "/fw.img";
+        image = folder.file("fw.img");
         fwpkg::packImage(input, image);
     }
 
@@ -47,7 +49,7 @@ protected:
 
 TEST_F(UpgradeCommand, RefusesBadInputBeforeTouchingAPlayer) {
     world = std::make_unique<sim::testing::ScopedSim>(
-        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})");
+        ScenarioBuilder().speed(100).port(Player(Mode::MaskRom)));
     struct Case {
         const char* what;
         UpgradeOptions options;
@@ -82,7 +84,7 @@ TEST_F(UpgradeCommand, RefusesBadInputBeforeTouchingAPlayer) {
 
 TEST_F(UpgradeCommand, ADamagedImageIsRefusedBeforeAnyPlayerUnlessToldOtherwise) {
     world = std::make_unique<sim::testing::ScopedSim>(
-        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})");
+        ScenarioBuilder().speed(100).port(Player(Mode::MaskRom)));
     {
         std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(700);
@@ -105,9 +107,8 @@ TEST_F(UpgradeCommand, ADamagedImageIsRefusedBeforeAnyPlayerUnlessToldOtherwise)
 TEST_F(UpgradeCommand, SummaryAndExitStatusFollowEveryPlayer) {
     // A blank player in mask ROM goes the whole road; a loader without ID Blocks cannot be
     // updated.
-    world = std::make_unique<sim::testing::ScopedSim>(
-        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom",
-            "enumerateDelay": 0.5}}, {"player": {"mode": "loader"}}]}]})");
+    world = std::make_unique<sim::testing::ScopedSim>(ScenarioBuilder().speed(100).ports(
+        {Player(Mode::MaskRom).enumerateDelay(0.5), Player(Mode::Loader)}));
     UpgradeOptions o;
     o.image = image;
     o.yes = true;

@@ -20,7 +20,9 @@ using sim::FaultSpec;
 using sim::LoaderEndpoint;
 using sim::LoaderMedia;
 using sim::NandSpec;
+using sim::testing::patternBytes;
 using sim::testing::RecordingEndpoint;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -41,12 +43,6 @@ NandSpec smallNand() {
     return n;
 }
 
-Bytes pattern(std::size_t size, std::uint8_t seed) {
-    Bytes b(size);
-    for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7);
-    return b;
-}
-
 class CvuTest : public ::testing::Test {
 protected:
     void attach(const NandSpec& nand = smallNand(), const sim::TimingSpec& timing = {},
@@ -60,7 +56,7 @@ protected:
     }
     void SetUp() override { attach(); }
 
-    ScopedSim world{R"({"speed": 1000, "controllers": []})"};
+    ScopedSim world{ScenarioBuilder().speed(1000)};
     std::shared_ptr<LoaderMedia> media;
     std::shared_ptr<LoaderEndpoint> loader;
     std::shared_ptr<RecordingEndpoint> wire;
@@ -101,7 +97,7 @@ TEST_F(CvuTest, BadBlockBitmapMarksFactoryBadBlocksAndOnlyTheBlocksAsked) {
 
 TEST_F(CvuTest, RawSectorsRoundTripAndProgrammingWithoutEraseCorrupts) {
     const std::uint32_t first = 10 * kBlockSectors + 2;
-    const Bytes data = pattern(20 * 528, 1);
+    const Bytes data = patternBytes(20 * 528, 1);
     ASSERT_EQ(CVU_WriteSector(kPath, first, 20, 1, data.data()), 0);
     Bytes back(20 * 528, 0);
     ASSERT_EQ(CVU_ReadSector(kPath, first, 20, 1, back.data()), 0);
@@ -112,7 +108,7 @@ TEST_F(CvuTest, RawSectorsRoundTripAndProgrammingWithoutEraseCorrupts) {
     EXPECT_EQ(Bytes(back.begin(), back.begin() + 528), Bytes(528, 0xFF));
 
     // A second write without erase leaves the AND of both: not what was written.
-    const Bytes other = pattern(528, 90);
+    const Bytes other = patternBytes(528, 90);
     ASSERT_EQ(CVU_WriteSector(kPath, first, 1, 1, other.data()), 0);
     ASSERT_EQ(CVU_ReadSector(kPath, first, 1, 1, back.data()), 0);
     Bytes anded(528);
@@ -144,7 +140,7 @@ TEST_F(CvuTest, EraseReportsBadBlocksMetAndForceEraseClearsOnlyGrownOnes) {
 }
 
 TEST_F(CvuTest, LogicalDiskReadWriteAndSystemDiskErase) {
-    const Bytes data = pattern(32 * 512, 3);
+    const Bytes data = patternBytes(32 * 512, 3);
     ASSERT_EQ(CVU_WriteLBA(kPath, 1000, 32, data.data()), 0);
     ASSERT_EQ(CVU_WriteLBA(kPath, 2048, 1, data.data()), 0);  // the first sector behind it
     Bytes back(32 * 512);
@@ -242,7 +238,7 @@ TEST_F(CvuTest, ScriptedFaults) {
     f.programFails = {{0, 31}};
     attach(smallNand(), {}, f);
 
-    const Bytes data = pattern(512, 5);
+    const Bytes data = patternBytes(512, 5);
     EXPECT_EQ(CVU_WriteLBA(kPath, 8, 1, data.data()), CVU_ERR_DEVICE);
     EXPECT_EQ(CVU_WriteLBA(kPath, 8, 1, data.data()), CVU_ERR_DEVICE);
     EXPECT_EQ(CVU_WriteLBA(kPath, 8, 1, data.data()), 0);  // third time works
@@ -257,7 +253,7 @@ TEST_F(CvuTest, ScriptedFaults) {
 
     // A block that fails erase or program becomes bad and shows in the bitmap.
     EXPECT_EQ(CVU_EraseBlock(kPath, 0, 30, 1, CVU_ERASE_NORMAL), CVU_ERR_DEVICE);
-    const Bytes raw = pattern(528, 9);
+    const Bytes raw = patternBytes(528, 9);
     EXPECT_EQ(CVU_WriteSector(kPath, 31 * kBlockSectors, 1, 1, raw.data()), CVU_ERR_DEVICE);
     Bytes bitmap(64, 0);
     EXPECT_EQ(CVU_TestBadBlock(kPath, 0, 24, 16, bitmap.data()), CVU_BAD_BLOCK);

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "base/host.h"
 #include "fwpkg/tests/fat_test_support.h"
@@ -14,6 +13,8 @@ namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
+using sim::testing::readFile;
+using sim::testing::writeFile;
 
 class PackageLibrary {
 public:
@@ -46,27 +47,12 @@ private:
 
 class Cv60FsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(lib.complete());
-        dir = std::filesystem::temp_directory_path() /
-              ("cv60fs-test-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        lib.deInitialize();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
+    void SetUp() override { ASSERT_TRUE(lib.complete()); }
+    void TearDown() override { lib.deInitialize(); }
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string p = (dir / name).string();
-        std::ofstream(p, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        writeFile(p, bytes);
         return p;
-    }
-    std::vector<std::uint8_t> read(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     // The loader path the library reports, in a 260-byte buffer with a guard after it.
     std::string loaderPath(int& result) {
@@ -79,11 +65,12 @@ protected:
     }
 
     PackageLibrary lib;
-    std::filesystem::path dir;
+    sim::testing::TempFolder temp;
+    std::filesystem::path dir{temp.path()};
 };
 
 TEST_F(Cv60FsTest, FindsTheLoaderInTheRootFirstThenOneFolderDown) {
-    const auto loader = pattern(5000, 7);
+    const auto loader = patternBytes(5000, 7);
     std::string image =
         write("root.img", imageOf(folder("", {file("cvboot.bin", loader),
                                               folder("SYS", {file("CVBOOT.BIN", {1})})})));
@@ -92,7 +79,7 @@ TEST_F(Cv60FsTest, FindsTheLoaderInTheRootFirstThenOneFolderDown) {
     EXPECT_EQ(loaderPath(found), "cvboot.bin");
     const std::string out = (dir / "out.bin").string();
     EXPECT_EQ(lib.writeFileToPc("C:\\cvboot.bin", out.c_str()), FsOk);
-    EXPECT_EQ(read(out), loader);
+    EXPECT_EQ(readFile(out), loader);
 
     image = write("sub.img",
                   imageOf(folder("", {file("readme", {1}),
@@ -101,7 +88,7 @@ TEST_F(Cv60FsTest, FindsTheLoaderInTheRootFirstThenOneFolderDown) {
     const std::string inner = loaderPath(found);
     EXPECT_EQ(inner, "System Files\\CVBOOT.BIN");
     EXPECT_EQ(lib.writeFileToPc(("c:\\" + inner).c_str(), out.c_str()), FsOk);
-    EXPECT_EQ(read(out), loader);
+    EXPECT_EQ(readFile(out), loader);
 }
 
 TEST_F(Cv60FsTest, ErrorsHaveTheirCodes) {
@@ -114,7 +101,7 @@ TEST_F(Cv60FsTest, ErrorsHaveTheirCodes) {
     EXPECT_EQ(lib.initialize((dir / "missing.img").string().c_str(), 0, 0), FsOpenFailed);
     EXPECT_EQ(loaderPath(found), "");
     EXPECT_EQ(lib.writeFileToPc("C:\\CVBOOT.BIN", out.c_str()), FsOpenFailed);
-    EXPECT_EQ(lib.initialize(write("junk.img", pattern(4096, 0)).c_str(), 0, 0), FsBadImage);
+    EXPECT_EQ(lib.initialize(write("junk.img", patternBytes(4096, 0)).c_str(), 0, 0), FsBadImage);
     EXPECT_EQ(loaderPath(found), "");
 
     const std::string image =
@@ -143,7 +130,8 @@ TEST_F(Cv60FsTest, PathThatWouldNotFitTheBufferIsNotReported) {
 }
 
 TEST_F(Cv60FsTest, DamagedFileLeavesNoDestinationBehind) {
-    std::vector<std::uint8_t> bytes = imageOf(folder("", {file("CVBOOT.BIN", pattern(3000, 1))}));
+    std::vector<std::uint8_t> bytes =
+        imageOf(folder("", {file("CVBOOT.BIN", patternBytes(3000, 1))}));
     MemorySource source(bytes);
     std::unique_ptr<FatVolume> v;
     ASSERT_EQ(FatVolume::open(source, v), FatError::Ok);

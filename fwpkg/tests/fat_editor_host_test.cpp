@@ -2,12 +2,11 @@
 // a folder linked into itself.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "fwpkg/tests/fat_volume_fixture.h"
+#include "sim/testing/test_files.h"
 
 namespace cv50::fwpkg {
 namespace {
@@ -16,13 +15,12 @@ using namespace testing;
 
 TEST(FatEditor, AHostFolderCopyStopsAtTheFirstFailureAndEndsOnALinkLoop) {
     namespace fs = std::filesystem;
-    const fs::path host = fs::temp_directory_path() / ("cv50-editor-" + std::to_string(::getpid()));
-    fs::create_directories(host / "plain");
-    std::ofstream(host / "plain" / "a.txt") << "first";
+    const sim::testing::TempFolder temp;
+    const fs::path host = temp.path();
+    sim::testing::writeTextFile(host / "plain" / "a.txt", "first");
     ASSERT_EQ(::mkfifo((host / "plain" / "b pipe").c_str(), 0600), 0);
-    std::ofstream(host / "plain" / "c.txt") << "never reached";
-    fs::create_directories(host / "loop");
-    fs::create_directory_symlink(host / "loop", host / "loop" / "again");
+    sim::testing::writeTextFile(host / "plain" / "c.txt", "never reached");
+    fs::create_directory_symlink(temp.makeFolder("loop"), host / "loop" / "again");
 
     Volume v(40 * kMiB);
     auto editor = v.editor();
@@ -35,7 +33,6 @@ TEST(FatEditor, AHostFolderCopyStopsAtTheFirstFailureAndEndsOnALinkLoop) {
     EXPECT_FALSE(editor->addHostFolder(host / "loop", "loop").ok);
     const auto [fsInfoFree, counted] = v.freeCounts();
     EXPECT_EQ(fsInfoFree, counted);
-    fs::remove_all(host);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "base/byte_order.h"
 #include "fwpkg/sector_device_io.h"
@@ -82,8 +81,8 @@ TEST(Fat32Format, LabelIsCheckedAndAnEmptyOneLeavesNoLabelEntry) {
 TEST(FatEditor, FilesAndFoldersReadBackWithTheirNamesAndBytes) {
     Volume v(40 * kMiB);  // 512-byte clusters
     auto editor = v.editor();
-    const std::vector<std::uint8_t> big = pattern(5000, 1), small = pattern(10, 2),
-                                    leaf = pattern(512, 3), exact = pattern(1024, 4);
+    const std::vector<std::uint8_t> big = patternBytes(5000, 1), small = patternBytes(10, 2),
+                                    leaf = patternBytes(512, 3), exact = patternBytes(1024, 4);
     struct Put {
         std::string path;
         const std::vector<std::uint8_t>* bytes;
@@ -114,7 +113,7 @@ TEST(FatEditor, ReplacingAFileFreesItsClustersAndKeepsOneEntry) {
     Volume v(40 * kMiB);
     auto editor = v.editor();
     const std::uint32_t before = editor->freeClusters();
-    const std::vector<std::uint8_t> first = pattern(20000, 5), second = pattern(600, 6);
+    const std::vector<std::uint8_t> first = patternBytes(20000, 5), second = patternBytes(600, 6);
     for (const std::string name : {"Song.mp3", "SONG.MP3", "song.mp3"}) {
         ASSERT_TRUE(editor->addFile(name, bytesOf(first)).ok);
         ASSERT_TRUE(editor->addFile("PLAIN.BIN", bytesOf(first)).ok);
@@ -137,23 +136,25 @@ TEST(FatEditor, AFolderGrowsPastItsFirstClusterAndReusesFreedSlots) {
     std::vector<std::string> expected;
     for (int i = 0; i < 60; ++i) {  // three slots each: several clusters of entries
         const std::string name = "demo track number " + std::to_string(i) + ".mp3";
-        ASSERT_TRUE(editor->addFile("Music\\" + name, bytesOf(pattern(50, i))).ok) << name;
+        ASSERT_TRUE(editor->addFile("Music\\" + name, bytesOf(patternBytes(50, i))).ok) << name;
         expected.push_back(name);
     }
     EXPECT_EQ(v.names("Music"), expected);
-    EXPECT_EQ(v.content("Music\\demo track number 59.mp3"), pattern(50, 59));
+    EXPECT_EQ(v.content("Music\\demo track number 59.mp3"), patternBytes(50, 59));
     const std::uint32_t free = editor->freeClusters();
-    ASSERT_TRUE(editor->addFile("Music\\demo track number 7.mp3", bytesOf(pattern(50, 99))).ok);
+    ASSERT_TRUE(
+        editor->addFile("Music\\demo track number 7.mp3", bytesOf(patternBytes(50, 99))).ok);
     EXPECT_EQ(editor->freeClusters(), free) << "the folder needed no new cluster";
-    EXPECT_EQ(v.content("Music\\demo track number 7.mp3"), pattern(50, 99));
+    EXPECT_EQ(v.content("Music\\demo track number 7.mp3"), patternBytes(50, 99));
 }
 
 TEST(FatEditor, FailuresComeBackAsResultsAndLeaveTheVolumeAsItWas) {
     Volume v(40 * kMiB);
     auto editor = v.editor();
-    ASSERT_TRUE(editor->addFile("keep\\a file", bytesOf(pattern(3000, 1))).ok);
+    ASSERT_TRUE(editor->addFile("keep\\a file", bytesOf(patternBytes(3000, 1))).ok);
     const std::uint32_t free = editor->freeClusters();
-    const std::vector<std::uint8_t> tooBig(std::size_t(free) * 512 + 1, 7), some = pattern(4000, 2);
+    const std::vector<std::uint8_t> tooBig(std::size_t(free) * 512 + 1, 7),
+        some = patternBytes(4000, 2);
     struct Case {
         const char* what;
         std::string path;
@@ -179,7 +180,7 @@ TEST(FatEditor, FailuresComeBackAsResultsAndLeaveTheVolumeAsItWas) {
         EXPECT_EQ(counted, free) << c.what;
     }
     EXPECT_EQ(v.names(""), (std::vector<std::string>{"keep"}));
-    EXPECT_EQ(v.content("keep\\a file"), pattern(3000, 1));
+    EXPECT_EQ(v.content("keep\\a file"), patternBytes(3000, 1));
 
     // A file that is replaced and then fails is gone, not left half written.
     const FatResult r = editor->addFile("keep\\a file", bytesOf(some, 700, 1000));
@@ -196,7 +197,7 @@ TEST(FatEditor, AMediumThatFailsGivesAnErrorNotACrash) {
     Volume v(40 * kMiB);
     auto editor = v.editor();
     v.device.failWritesFrom(editor->geometry().dataStartSector + 100);
-    const FatResult r = editor->addFile("big", bytesOf(pattern(200000, 1)));
+    const FatResult r = editor->addFile("big", bytesOf(patternBytes(200000, 1)));
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("writing the disk failed"), std::string::npos) << r.message;
     EXPECT_EQ(v.names(""), std::vector<std::string>{});

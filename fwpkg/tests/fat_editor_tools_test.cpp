@@ -1,6 +1,5 @@
 // Volumes formatted and filled by the editor, judged by dosfstools and mtools.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -14,18 +13,12 @@ namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
+using sim::testing::readFile;
+using sim::testing::writeFile;
 namespace fs = std::filesystem;
 
 class FatEditorTools : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("cv50-fat-editor-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
     fs::path save(MemorySectorDevice& device) {
         const fs::path image = dir / "volume.img";
         std::string error;
@@ -34,7 +27,8 @@ protected:
     }
     Shell fsck(const fs::path& image) { return run("fsck.fat -n -v " + shellQuoted(image)); }
     Shell mtools(const std::string& command) { return run("MTOOLS_SKIP_CHECK=1 " + command); }
-    fs::path dir;
+    sim::testing::TempFolder temp;
+    fs::path dir{temp.path()};
 };
 
 TEST_F(FatEditorTools, FreshVolumePassesFsckAndShowsItsLabel) {
@@ -54,16 +48,16 @@ TEST_F(FatEditorTools, FreshVolumePassesFsckAndShowsItsLabel) {
 TEST_F(FatEditorTools, CopiedFoldersAndFilesPassFsckAndReadBackThroughMtools) {
     // Host files: long names, nested folders, a file of several clusters, an empty one.
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
-        {"CVBOOT.BIN", pattern(12345, 1)},
-        {"Read Me First.txt", pattern(777, 2)},
+        {"CVBOOT.BIN", patternBytes(12345, 1)},
+        {"Read Me First.txt", patternBytes(777, 2)},
         {"empty file", {}},
-        {"Music/Album One/01 - Opening Track.mp3", pattern(70000, 3)},
-        {"Music/Album One/cover.jpg", pattern(1024, 4)},
-        {"Music/Grüße aus Köln.txt", pattern(33, 5)},
-        {"SYSTEM/deep/deeper/leaf", pattern(512, 6)},
+        {"Music/Album One/01 - Opening Track.mp3", patternBytes(70000, 3)},
+        {"Music/Album One/cover.jpg", patternBytes(1024, 4)},
+        {"Music/Grüße aus Köln.txt", patternBytes(33, 5)},
+        {"SYSTEM/deep/deeper/leaf", patternBytes(512, 6)},
     };
     for (const auto& [path, bytes] : files) writeFile(dir / "Demo" / path, bytes);
-    writeFile(dir / "replacement.txt", pattern(3000, 7));
+    writeFile(dir / "replacement.txt", patternBytes(3000, 7));
 
     MemorySectorDevice device(64 * 2048);
     Fat32FormatOptions options;
@@ -89,8 +83,8 @@ TEST_F(FatEditorTools, CopiedFoldersAndFilesPassFsckAndReadBackThroughMtools) {
         EXPECT_NE(list.output.find(name), std::string::npos) << name << "\n" << list.output;
 
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> expected = files;
-    expected[1].second = pattern(3000, 7);  // replaced under another spelling
-    expected.push_back({"Copies/of system/deep/deeper/leaf", pattern(512, 6)});
+    expected[1].second = patternBytes(3000, 7);  // replaced under another spelling
+    expected.push_back({"Copies/of system/deep/deeper/leaf", patternBytes(512, 6)});
     for (const auto& [path, bytes] : expected) {
         const fs::path out = dir / "out.bin";
         fs::remove(out);

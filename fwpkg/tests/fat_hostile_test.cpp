@@ -15,9 +15,9 @@ using namespace testing;
 class HostileImage : public ::testing::Test {
 public:
     void SetUp() override {
-        image = imageOf(folder(
-            "", {file("CVBOOT.BIN", pattern(3000, 1)), folder("SUB", {file("X", pattern(10, 2))}),
-                 file("a long file name.txt", pattern(5, 3))}));
+        image = imageOf(folder("", {file("CVBOOT.BIN", patternBytes(3000, 1)),
+                                    folder("SUB", {file("X", patternBytes(10, 2))}),
+                                    file("a long file name.txt", patternBytes(5, 3))}));
         MemorySource source(image);
         std::unique_ptr<FatVolume> v;
         ASSERT_EQ(FatVolume::open(source, v), FatError::Ok);

@@ -11,12 +11,12 @@ using namespace testing;
 FatNode sampleTree() {
     std::vector<FatNode> many;
     for (int i = 0; i < 40; ++i)  // long names: more than one cluster of directory entries
-        many.push_back(
-            file("track number " + std::to_string(i) + " of the demo.mp3", pattern(100 + i, i)));
-    return folder("", {file("CVBOOT.BIN", pattern(70000, 1)), file("empty.dat", {}),
-                       file("Grüße aus Köln.txt", pattern(3, 9)),
-                       folder("SYSTEM", {file("font.bin", pattern(5000, 3)),
-                                         folder("deep", {file("leaf", pattern(512, 4))})}),
+        many.push_back(file("track number " + std::to_string(i) + " of the demo.mp3",
+                            patternBytes(100 + i, i)));
+    return folder("", {file("CVBOOT.BIN", patternBytes(70000, 1)), file("empty.dat", {}),
+                       file("Grüße aus Köln.txt", patternBytes(3, 9)),
+                       folder("SYSTEM", {file("font.bin", patternBytes(5000, 3)),
+                                         folder("deep", {file("leaf", patternBytes(512, 4))})}),
                        folder("Music Library", std::move(many))});
 }
 
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Types, FatRoundTrip, ::testing::Values(12, 16, 32));
 
 TEST(FatWriter, ChoosesTheTypeBySizeAndRefusesWhatCannotBeWritten) {
     MemorySource empty({});
-    const std::vector<std::uint8_t> small = imageOf(folder("", {file("A", pattern(10, 1))}));
+    const std::vector<std::uint8_t> small = imageOf(folder("", {file("A", patternBytes(10, 1))}));
     MemorySource source(small);
     std::unique_ptr<FatVolume> volume;
     ASSERT_EQ(FatVolume::open(source, volume), FatError::Ok);
@@ -82,7 +82,7 @@ TEST(FatWriter, ChoosesTheTypeBySizeAndRefusesWhatCannotBeWritten) {
     EXPECT_LT(small.size(), 64u * 1024);
 
     const std::vector<std::uint8_t> bigger =
-        imageOf(folder("", {file("A", pattern(20u << 20, 1))}));
+        imageOf(folder("", {file("A", patternBytes(20u << 20, 1))}));
     MemorySource bigSource(bigger);
     ASSERT_EQ(FatVolume::open(bigSource, volume), FatError::Ok);
     EXPECT_EQ(volume->geometry().type, FatType::Fat16);

@@ -6,8 +6,11 @@
 
 #include "fwpkg/fat_reader.h"
 #include "fwpkg/fat_writer.h"
+#include "sim/testing/test_files.h"
 
 namespace cv50::fwpkg::testing {
+
+using sim::testing::patternBytes;
 
 inline FatNode file(const std::string& name, std::vector<std::uint8_t> bytes) {
     FatNode n;
@@ -22,13 +25,6 @@ inline FatNode folder(const std::string& name, std::vector<FatNode> children) {
     n.directory = true;
     n.children = std::move(children);
     return n;
-}
-
-inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
-    std::vector<std::uint8_t> v(size);
-    for (std::size_t i = 0; i < size; ++i)
-        v[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 251);
-    return v;
 }
 
 inline std::vector<std::uint8_t> imageOf(const FatNode& root, const FatWriteOptions& options = {}) {

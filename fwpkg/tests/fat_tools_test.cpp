@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "engine/flash/boot_head.h"
@@ -17,28 +16,22 @@ namespace cv50::fwpkg {
 namespace {
 
 using namespace testing;
+using sim::testing::readFile;
+using sim::testing::writeFile;
 namespace fs = std::filesystem;
 
 class FatToolsTest : public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("cv50-fat-tools-" + std::to_string(GetParam()) + "-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir;
+    sim::testing::TempFolder temp;
+    fs::path dir{temp.path()};
 };
 
 TEST_P(FatToolsTest, PackedImagePassesFsckListsWithMtoolsAndMd5sumAgrees) {
     flash::LoaderSpec spec;
     for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = samplePiece(flash::kHeadPieceOrder[i]);
     writeFile(dir / "CVBOOT.BIN", *flash::buildLoaderFile(spec));
-    writeFile(dir / "firmware" / "Read Me First.txt", pattern(777, 1));
-    writeFile(dir / "firmware" / "SYSTEM" / "font.bin", pattern(9000, 2));
+    writeFile(dir / "firmware" / "Read Me First.txt", patternBytes(777, 1));
+    writeFile(dir / "firmware" / "SYSTEM" / "font.bin", patternBytes(9000, 2));
     writeFile(dir / "firmware" / "SYSTEM" / "empty", {});
 
     ImagePackInput input;
@@ -64,7 +57,7 @@ TEST_P(FatToolsTest, PackedImagePassesFsckListsWithMtoolsAndMd5sumAgrees) {
     const Shell copy = run("MTOOLS_SKIP_CHECK=1 mcopy -n -i " + shellQuoted(image) +
                            " ::/SYSTEM/font.bin " + shellQuoted(dir / "font.out"));
     EXPECT_EQ(copy.status, 0) << copy.output;
-    EXPECT_EQ(readFile(dir / "font.out"), pattern(9000, 2));
+    EXPECT_EQ(readFile(dir / "font.out"), patternBytes(9000, 2));
 
     const Shell md5 = run("head -c " + std::to_string(packed.totalBytes - 32) + " " +
                           shellQuoted(image) + " | md5sum");
@@ -82,9 +75,9 @@ TEST_P(FatToolsTest, ReaderReadsWhatMkfsAndMcopyWrote) {
     const Shell mkfs = run("mkfs.fat -C -F " + std::to_string(GetParam()) + clusters +
                            " -n MADEBYMKFS " + shellQuoted(image) + " " + std::to_string(kib));
     ASSERT_EQ(mkfs.status, 0) << mkfs.output;
-    writeFile(dir / "src" / "CVBOOT.BIN", pattern(12345, 5));
-    writeFile(dir / "src" / "Sub Folder" / "a long name with spaces.dat", pattern(70000, 6));
-    writeFile(dir / "src" / "Sub Folder" / "tiny", pattern(1, 7));
+    writeFile(dir / "src" / "CVBOOT.BIN", patternBytes(12345, 5));
+    writeFile(dir / "src" / "Sub Folder" / "a long name with spaces.dat", patternBytes(70000, 6));
+    writeFile(dir / "src" / "Sub Folder" / "tiny", patternBytes(1, 7));
     const Shell copy =
         run("MTOOLS_SKIP_CHECK=1 mcopy -s -i " + shellQuoted(image) + " " +
             shellQuoted(dir / "src" / "CVBOOT.BIN") + " " + shellQuoted(dir / "src" / "Sub Folder") + " ::/");
@@ -97,9 +90,9 @@ TEST_P(FatToolsTest, ReaderReadsWhatMkfsAndMcopyWrote) {
     EXPECT_EQ(static_cast<int>(volume->geometry().type), GetParam());
     EXPECT_EQ(volume->geometry().label, "MADEBYMKFS");
     for (const auto& [path, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
-             {"CVBOOT.BIN", pattern(12345, 5)},
-             {"Sub Folder\\a long name with spaces.dat", pattern(70000, 6)},
-             {"sub folder/TINY", pattern(1, 7)}}) {
+             {"CVBOOT.BIN", patternBytes(12345, 5)},
+             {"Sub Folder\\a long name with spaces.dat", patternBytes(70000, 6)},
+             {"sub folder/TINY", patternBytes(1, 7)}}) {
         FatEntry entry;
         ASSERT_EQ(volume->find(path, entry), FatError::Ok) << path;
         std::vector<std::uint8_t> content;

@@ -1,13 +1,11 @@
-// Running the host's file system tools (dosfstools, mtools) from tests, and host files.
+// Running the host's file system tools (dosfstools, mtools) from tests.
 #pragma once
 
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 namespace cv50::fwpkg::testing {
 
@@ -29,17 +27,5 @@ inline Shell run(const std::string& command) {
 }
 
 inline std::string shellQuoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-inline void writeFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace cv50::fwpkg::testing

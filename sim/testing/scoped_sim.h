@@ -7,11 +7,14 @@
 #include "engine/os/os.h"
 #include "sim/scenario.h"
 #include "sim/sim_os.h"
+#include "sim/testing/scenario_builder.h"
+#include "sim/testing/test_files.h"
 
 namespace cv50::sim::testing {
 
 class ScopedSim {
 public:
+    explicit ScopedSim(const ScenarioBuilder& scenario) : ScopedSim(scenario.text()) {}
     explicit ScopedSim(const std::string& scenarioJson) {
         auto sim = std::make_unique<SimOs>(parseScenario(scenarioJson, "test scenario"));
         sim_ = sim.get();
@@ -26,30 +29,6 @@ public:
 private:
     SimOs* sim_ = nullptr;
     std::unique_ptr<os::Os> previous_;
-};
-
-// `text` as a JSON string literal, quotes included: Windows paths carry backslashes.
-inline std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-// A temporary folder removed with everything in it at the end of the scope.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    // The host path, without a trailing separator.
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 }  // namespace cv50::sim::testing

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 #include "sim/testing/scoped_sim.h"
@@ -31,11 +30,9 @@ DiskLayout layoutFrom(std::uint32_t firstBlock, std::array<std::uint16_t, 4> siz
     return DiskLayout{firstBlock, sizes, 0x0123};
 }
 
+// `sectors` sectors of the pattern.
 Bytes pattern(std::size_t sectors, std::uint8_t seed) {
-    Bytes b(sectors * 512);
-    for (std::size_t i = 0; i < b.size(); ++i)
-        b[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 512);
-    return b;
+    return testing::patternBytes(sectors * 512, seed);
 }
 
 Bytes rawData(const Nand& nand, unsigned chip, std::uint32_t sector) {
@@ -159,7 +156,7 @@ TEST(NandDisk, ErasingTheNandOrTheSystemDiskLosesWhatItHeld) {
 
 TEST(NandDisk, PartsAreDevicesOfTheirOwnAndTheLayoutIsKeptInAStateFile) {
     testing::TempFolder folder;
-    const std::string path = folder.path() + "/player.layout";
+    const std::string path = folder.file("player.layout");
     std::string error;
     Nand nand(twoChips());
     NandDisk disk(nand);
@@ -183,11 +180,11 @@ TEST(NandDisk, PartsAreDevicesOfTheirOwnAndTheLayoutIsKeptInAStateFile) {
     EXPECT_EQ(back, data);
 
     NandDisk blank(nand);
-    const std::string none = folder.path() + "/none.layout";
+    const std::string none = folder.file("none.layout");
     ASSERT_TRUE(blank.saveLayout(none, error)) << error;
     ASSERT_TRUE(again.loadLayout(none, error)) << error;
     EXPECT_FALSE(again.layout());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << "CV50LAYT";
+    testing::writeTextFile(path, "CV50LAYT");
     EXPECT_FALSE(again.loadLayout(path, error));
 }
 

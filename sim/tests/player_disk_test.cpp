@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <optional>
 
@@ -13,13 +12,20 @@
 #include "engine/flash/image_download.h"
 #include "engine/flash/tests/idb_write_fixture.h"
 #include "fwpkg/packer.h"
+#include "fwpkg/tests/fat_test_support.h"
 
 namespace cv50::flash {
 namespace {
 
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::readFile;
 using testing::kSmallNand;
 using testing::loaderPlayer;
+using testing::Nand;
 using testing::patternBytes;
+using testing::ScenarioBuilder;
+using testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
 
 // kSmallNand: 1024 blocks of 32 sectors. Copies in blocks 0-4, reserved blocks 5-11, so the
@@ -32,8 +38,8 @@ class PlayerDisk : public testing::IdbWriteFixture {
 protected:
     // A loader player whose ID Block (loader word 0x0123) lays out its disks, after the
     // reset that makes the loader take them.
-    void laidOutLoader(const std::string& state = "", const std::string& nand = kSmallNand) {
-        start(loaderPlayer(nand, "{}", state));
+    void laidOutLoader(const std::string& state = "", const Nand& nand = kSmallNand) {
+        start(loaderPlayer(nand, {}, state));
         CFlashDevice d = device();
         d.systemDiskMB = 2;
         d.diskSizesText = "1";
@@ -45,9 +51,9 @@ protected:
     std::string packedImage(std::uint32_t systemVersion, std::optional<std::uint32_t> crc = {}) {
         LoaderSpec spec;
         for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = fwpkg::samplePiece(kHeadPieceOrder[i]);
-        writeFile(files.path() + "/CVBOOT.BIN", *buildLoaderFile(spec));
+        writeFile(files.file("CVBOOT.BIN"), *buildLoaderFile(spec));
         fwpkg::ImagePackInput input;
-        input.loaderFile = files.path() + "/CVBOOT.BIN";
+        input.loaderFile = files.file("CVBOOT.BIN");
         input.tail = {systemVersion, 12, 1};
         input.crc = crc;
         const std::string out = files.path() + "/fw.img";
@@ -63,17 +69,13 @@ protected:
         readme.name = "README.TXT";
         readme.bytes = patternBytes(3000, 5);
         root.children.push_back(readme);
-        const std::string out = files.path() + "/noloader.img";
-        std::ofstream file(out, std::ios::binary);
-        fwpkg::writeFatImage(root, {}, [&](std::span<const std::uint8_t> b) {
-            return bool(file.write(reinterpret_cast<const char*>(b.data()),
-                                   static_cast<std::streamsize>(b.size())));
-        });
+        const std::string out = files.file("noloader.img");
+        writeFile(out, fwpkg::testing::imageOf(root));
         return out;
     }
 
     std::string bytesFile(std::size_t size) {
-        const std::string out = files.path() + "/bytes.img";
+        const std::string out = files.file("bytes.img");
         writeFile(out, patternBytes(size, 9));
         return out;
     }
@@ -200,9 +202,8 @@ TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
     EXPECT_EQ(back, data);
 
     sim::testing::TempFolder state;
-    const std::string blankDisk = R"({"speed": 1000, "state": )" +
-                                  sim::testing::jsonString(state.path()) +
-                                  R"(, "controllers": [{"ports": [{"player": {"mode": "msc"}}]}]})";
+    const ScenarioBuilder blankDisk =
+        ScenarioBuilder().speed(1000).state(state.path()).port(Player(Mode::Msc));
     for (bool again : {false, true}) {
         start(blankDisk);
         ASSERT_EQ(findOnPort(), Msc);
@@ -222,7 +223,7 @@ TEST_F(PlayerDisk, UserDiskIsReachedByTheDriveLetterOfItsVolume) {
 // The format library of the simulator reaches the user disk through userDiskDevice(): the
 // volume lands on the NAND behind the system and further disks.
 TEST_F(PlayerDisk, FormattingTheVolumeWritesTheUserDiskOnTheNand) {
-    laidOutLoader("", "{}");  // 128 MiB: room for a FAT32 user disk
+    laidOutLoader("", Nand());  // 128 MiB: room for a FAT32 user disk
     ASSERT_EQ(DownloadImage(usbPath(), packedImage(0x00070008)), 0);
     ASSERT_EQ(resetAndFind(true), Msc);
     sim::SimOs& sim = world->sim();
@@ -253,12 +254,10 @@ TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
     laidOutLoader(state.path());
     const std::string image = packedImage(0x00070008);
     ASSERT_EQ(DownloadImage(usbPath(), image), 0);
-    std::ifstream in(image, std::ios::binary);
-    Bytes expected(16384);
-    in.read(reinterpret_cast<char*>(expected.data()),
-            static_cast<std::streamsize>(expected.size()));
+    Bytes expected = readFile(image);
+    expected.resize(16384);
 
-    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    start(loaderPlayer(kSmallNand, {}, state.path()));
     ASSERT_EQ(findOnPort(), Loader);
     Bytes back(16384);
     ASSERT_EQ(CVU_ReadLBA(found.devicePath, 0, 32, back.data()), 0);
@@ -266,9 +265,8 @@ TEST_F(PlayerDisk, AFlashedPlayerIsFoundFlashedByTheNextRun) {
     ASSERT_EQ(resetAndFind(true), Msc);
     EXPECT_EQ(versionOfFound().systemLow, 0x0008);
 
-    start(R"({"speed": 1000, "state": )" + sim::testing::jsonString(state.path()) +
-          R"(, "controllers": [{"ports": [{"player": {"mode": "msc", "nand": )" + kSmallNand +
-          "}}]}]}");
+    start(
+        ScenarioBuilder().speed(1000).state(state.path()).port(Player(Mode::Msc).nand(kSmallNand)));
     ASSERT_EQ(findOnPort(), Msc);
     const _CORV_VERSION v = versionOfFound();
     EXPECT_EQ(v.loaderHigh, 0x01);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/search_exports.h"
@@ -14,12 +13,17 @@
 namespace cv50 {
 namespace {
 
+using sim::testing::Faults;
+using sim::testing::Mode;
+using sim::testing::Nand;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 using sim::testing::TempFolder;
+using sim::testing::writeTextFile;
 
-std::string onePlayer(const std::string& player, const std::string& extra = "") {
-    return R"({"speed": 200, )" + extra + R"("controllers": [{"ports": [{"player": )" + player +
-           "}]}]}";
+ScenarioBuilder onePlayer(const Player& player) {
+    return ScenarioBuilder().speed(200).port(player);
 }
 
 // The device path of the only CorvUsb device, or "".
@@ -29,7 +33,7 @@ std::string usbPath() {
 }
 
 TEST(PlayerLoader, AnswersWithTheGeometryOfItsScenario) {
-    ScopedSim world(onePlayer(R"({"mode": "loader", "nand": {"chipMask": 5, "manufacturer": 4}})"));
+    ScopedSim world(onePlayer(Player(Mode::Loader).nand(Nand().chipMask(5).manufacturer(4))));
     const std::string path = usbPath();
     ASSERT_FALSE(path.empty());
     unsigned char info[16] = {};
@@ -39,7 +43,7 @@ TEST(PlayerLoader, AnswersWithTheGeometryOfItsScenario) {
 }
 
 TEST(PlayerLoader, ResetOfABlankPlayerComesBackAsMaskRomOnANewPath) {
-    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 0.5})"));
+    ScopedSim world(onePlayer(Player(Mode::Loader).enumerateDelay(0.5)));
     const std::string before = usbPath();
     ASSERT_EQ(CVU_ResetDevice(before.c_str()), 0);
     unsigned char info[16];
@@ -53,10 +57,10 @@ TEST(PlayerLoader, ResetOfABlankPlayerComesBackAsMaskRomOnANewPath) {
 }
 
 TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
-    ScopedSim world(onePlayer(R"({"mode": "maskrom"})"));
+    ScopedSim world(onePlayer(Player(Mode::MaskRom)));
     TempFolder folder;
-    const std::string piece = folder.path() + "/piece.bin";
-    std::ofstream(piece, std::ios::binary) << std::string(3000, 'p');
+    const std::string piece = folder.file("piece.bin");
+    writeTextFile(piece, std::string(3000, 'p'));
     flash::BootDownload device(usbPath());
     unsigned char info[16];
     EXPECT_NE(CVU_ReadFlashInfo(device.devicePath().c_str(), info), 0);
@@ -70,8 +74,7 @@ TEST(PlayerLoader, MaskRomAnswersCommandsOnceTheBootProgramsRan) {
 
 TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     TempFolder state;
-    const std::string scenario = onePlayer(
-        R"({"mode": "loader"})", R"("state": )" + sim::testing::jsonString(state.path()) + ", ");
+    const ScenarioBuilder scenario = onePlayer(Player(Mode::Loader)).state(state.path());
     std::vector<unsigned char> sector(528, 0xFF);
     std::memcpy(sector.data(), "kept between runs", 17);
     {
@@ -88,8 +91,10 @@ TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
 // programmed, the third untouched; the player is gone at once, and its boot ROM (finding
 // no ID Block) brings it back in mask ROM after the enumeration delay.
 TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComesBack) {
-    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 30,
-        "nand": {"chipSectors": 32768, "blockSectors": 32}, "faults": {"powerCut": {"atStep": 2}}})"));
+    ScopedSim world(onePlayer(Player(Mode::Loader)
+                                  .enumerateDelay(30)
+                                  .nand(Nand().chipSectors(32768).blockSectors(32))
+                                  .faults(Faults().powerCutAt(2))));
     const std::string path = usbPath();
     std::vector<unsigned char> sectors(3 * 528, 0x00);
     EXPECT_EQ(CVU_WriteSector(path.c_str(), 64, 3, 1, sectors.data()), CVU_ERR_TRANSPORT);
@@ -105,8 +110,8 @@ TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComes
     EXPECT_EQ(r.devices[0].type, MaskRom);
     const std::string again = r.devices[0].devicePath;
     TempFolder folder;
-    const std::string piece = folder.path() + "/piece.bin";
-    std::ofstream(piece, std::ios::binary) << std::string(100, 'p');
+    const std::string piece = folder.file("piece.bin");
+    writeTextFile(piece, std::string(100, 'p'));
     ASSERT_EQ(flash::BootDownload(again).DownloadBoot(piece, piece, piece), 1);
     std::vector<unsigned char> back(3 * 528);
     ASSERT_EQ(CVU_ReadSector(again.c_str(), 64, 3, 1, back.data()), 0);
@@ -123,9 +128,8 @@ TEST(PlayerLoader, PowerCutDropsThePlayerMidCommandAndItsBootRomDecidesWhatComes
 
 // Resets count from the start: the first brings the player back, the second keeps it away.
 TEST(PlayerLoader, NeverReturnKeepsThePlayerAwayFromItsNthResetUntilPluggedAgain) {
-    ScopedSim world(onePlayer(R"({"mode": "loader", "enumerateDelay": 0.5,
-        "faults": {"neverReturn": {"atReset": 2}},
-        "script": [{"at": 300, "action": "plug"}]})"));
+    ScopedSim world(onePlayer(
+        Player(Mode::Loader).enumerateDelay(0.5).faults(Faults().neverReturnAt(2)).plugAt(300)));
     ASSERT_EQ(CVU_ResetDevice(usbPath().c_str()), 0);
     DEVICE_INFO d{};
     std::strcpy(d.layer, "1");
@@ -133,8 +137,8 @@ TEST(PlayerLoader, NeverReturnKeepsThePlayerAwayFromItsNthResetUntilPluggedAgain
     ASSERT_EQ(WaitCVDevice(&list, MaskRom, 5), 1);  // the first reset: back as usual
 
     TempFolder folder;
-    const std::string piece = folder.path() + "/piece.bin";
-    std::ofstream(piece, std::ios::binary) << std::string(100, 'p');
+    const std::string piece = folder.file("piece.bin");
+    writeTextFile(piece, std::string(100, 'p'));
     ASSERT_EQ(flash::BootDownload(d.devicePath).DownloadBoot(piece, piece, piece), 1);
     ASSERT_EQ(CVU_ResetDevice(d.devicePath), 0);
     SEARCH_RESULT r{};

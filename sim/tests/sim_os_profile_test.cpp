@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "base/unicode.h"
 #include "sim/sim_os.h"
@@ -14,10 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 using base::utf16FromUtf8;
 using os::FoundFile;
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::writeTextFile;
 
 fs::path hostOf(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -32,7 +28,7 @@ protected:
 };
 
 TEST_F(SimOsProfile, ReadsTheHostFileBehindAnEnginePath) {
-    writeFile(dir.path() + "/setting.ini", "[SYSTEM]\r\nLANGUAGE = English\r\nLOG=7\r\n");
+    writeTextFile(dir.file("setting.ini"), "[SYSTEM]\r\nLANGUAGE = English\r\nLOG=7\r\n");
     const std::string path = enginePath("setting.ini");
     EXPECT_EQ(sim.profileString(path, "system", "language", "x", 100), "English");
     EXPECT_EQ(sim.profileString(path, "SYSTEM", "LANGUAGE", "x", 4), "Eng");
@@ -43,7 +39,7 @@ TEST_F(SimOsProfile, ReadsTheHostFileBehindAnEnginePath) {
 }
 
 TEST_F(SimOsProfile, MissingFileOrAFolderGivesTheFallback) {
-    fs::create_directory(dir.path() + "/folder.ini");
+    dir.makeFolder("folder.ini");
     for (const std::string& path : {enginePath("none.ini"), enginePath("folder.ini"),
                                     enginePath("no folder\\x.ini"), std::string()}) {
         SCOPED_TRACE(path);
@@ -55,8 +51,8 @@ TEST_F(SimOsProfile, MissingFileOrAFolderGivesTheFallback) {
 
 TEST_F(SimOsProfile, FolderSearchMatchesWithoutCaseInTheSystemsOrder) {
     for (const char* name : {"b.ini", "A.ini", "c.INI", "_x.ini", "notes.txt", "x.ini.bak"})
-        writeFile(dir.path() + "/" + name, "");
-    fs::create_directory(dir.path() + "/dir.ini");
+        writeTextFile(dir.file(name), "");
+    dir.makeFolder("dir.ini");
     // Names compare in upper case, so "_" comes after the letters.
     const std::vector<FoundFile> ini = {
         {"A.ini", false}, {"b.ini", false}, {"c.INI", false}, {"dir.ini", true}, {"_x.ini", false}};
@@ -74,7 +70,7 @@ TEST_F(SimOsProfile, FolderSearchMatchesWithoutCaseInTheSystemsOrder) {
 }
 
 TEST_F(SimOsProfile, WideFolderSearchKeepsChineseNames) {
-    writeFile(hostOf(dir.path() + "/\u4E2D\u6587.ini"), "");
+    writeTextFile(hostOf(dir.path() + "/\u4E2D\u6587.ini"), "");
     const auto found = sim.findFilesW(utf16FromUtf8(enginePath("*.INI")));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].name, u"\u4E2D\u6587.ini");

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -107,7 +106,7 @@ TEST(SimOsErrors, FailedCallsLeaveTheCodesTheSystemWouldSet) {
     SimOs sim(Scenario{});
     testing::TempFolder folder;
     const std::string here = folder.path() + "\\";
-    std::ofstream(base::hostPath(here + "kept.txt")) << "x";
+    testing::writeTextFile(base::hostPath(here + "kept.txt"), "x");
     struct Case {
         const char* what;
         std::function<bool()> fails;

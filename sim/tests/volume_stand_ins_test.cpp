@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "engine/os/format_library.h"
@@ -20,8 +19,13 @@ using fwpkg::FatEntry;
 using fwpkg::FatError;
 using fwpkg::FatVolume;
 using fwpkg::MemorySectorDevice;
+using testing::Mode;
+using testing::patternBytes;
+using testing::Player;
+using testing::ScenarioBuilder;
 using testing::ScopedSim;
 using testing::TempFolder;
+using testing::writeFile;
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kMiB = 2048;  // sectors
@@ -43,11 +47,12 @@ private:
 };
 
 // Players in disk mode on ports 1 and 2 (drives D: and E:); the first is reported fixed.
-const char* const kTwoPlayers = R"({"controllers": [{"ports": [
-    {"player": {"mode": "msc", "driveType": "fixed"}}, {"player": {"mode": "msc"}}]}]})";
+ScenarioBuilder twoPlayers() {
+    return ScenarioBuilder().ports({Player(Mode::Msc).fixedDrive(), Player(Mode::Msc)});
+}
 
 struct World {
-    explicit World(const std::string& scenario = kTwoPlayers) : scoped(scenario) {}
+    explicit World(const ScenarioBuilder& scenario = twoPlayers()) : scoped(scenario) {}
     // Gives drive `letter` a volume of `sectors` sectors.
     std::shared_ptr<MemorySectorDevice> attach(char letter, std::uint64_t sectors) {
         devices[letter] = std::make_shared<MemorySectorDevice>(sectors);
@@ -126,19 +131,6 @@ Content contentOf(fwpkg::SectorDevice& device) {
     return c;
 }
 
-void writeHostFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> bytes(std::size_t n, std::uint8_t seed) {
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 509);
-    return v;
-}
-
 TEST(SimFormatLibrary, FormatsTheVolumeOfTheRootAndReportsDoneWithSuccess) {
     World w;
     auto disk = w.attach('E', 64 * kMiB);
@@ -198,7 +190,7 @@ TEST(SimFormatLibrary, LoadsUnderAnyCaseUnlessTheScenarioTakesItAway) {
         EXPECT_EQ(w.sim().libraryFunction(h, "Chkdsk"), nullptr) << name;
         w.sim().freeLibrary(h);
     }
-    World missing(R"({"formatLibrary": false, "controllers": []})");
+    World missing(ScenarioBuilder().withoutFormatLibrary());
     EXPECT_EQ(missing.sim().loadLibrary("fmifs.dll"), 0u);
 }
 
@@ -217,7 +209,7 @@ TEST(SimFormatLibrary, AFunctionKeptFromAnEarlierSimulatorFormatsThroughTheCurre
 }
 
 TEST(SimFormatLibrary, ASimulatorBehindAnotherBackendStillAnswers) {
-    auto owned = std::make_unique<SimOs>(parseScenario(kTwoPlayers, "test"));
+    auto owned = std::make_unique<SimOs>(parseScenario(twoPlayers().text(), "test"));
     SimOs& sim = *owned;
     auto disk = std::make_shared<MemorySectorDevice>(40 * kMiB);
     sim.setVolumeProvider([disk](char letter) -> std::unique_ptr<fwpkg::SectorDevice> {
@@ -235,7 +227,7 @@ TEST(SimFormatLibrary, ASimulatorBehindAnotherBackendStillAnswers) {
 }
 
 TEST(SimFormatLibrary, WithoutAVolumeProviderEveryFormatFails) {
-    ScopedSim sim(kTwoPlayers);
+    ScopedSim sim(twoPlayers());
     sim.sim().setVolumeProvider({});
     const os::Handle h = sim.sim().loadLibrary("fmifs.dll");
     const auto formatEx =
@@ -257,16 +249,16 @@ protected:
         format(w.formatEx(), L"E:\\", os::kMediaRemovable, L"FAT32", L"PLAYER");
         ASSERT_EQ(done.success, 1);
         const fs::path demo = fs::path(host.path()) / "Demo";
-        writeHostFile(demo / "Welcome Song.mp3", bytes(70000, 1));
-        writeHostFile(demo / "README.TXT", bytes(100, 2));
-        writeHostFile(demo / "Albums" / "First" / "track 01.mp3", bytes(5000, 3));
-        writeHostFile(demo / "empty", {});
+        writeFile(demo / "Welcome Song.mp3", patternBytes(70000, 1));
+        writeFile(demo / "README.TXT", patternBytes(100, 2));
+        writeFile(demo / "Albums" / "First" / "track 01.mp3", patternBytes(5000, 3));
+        writeFile(demo / "empty", {});
         source = host.path() + "\\Demo";  // engine text
     }
     std::map<std::string, std::vector<std::uint8_t>> expectedDemo() const {
-        return {{"\\Welcome Song.mp3", bytes(70000, 1)},
-                {"\\README.TXT", bytes(100, 2)},
-                {"\\Albums\\First\\track 01.mp3", bytes(5000, 3)},
+        return {{"\\Welcome Song.mp3", patternBytes(70000, 1)},
+                {"\\README.TXT", patternBytes(100, 2)},
+                {"\\Albums\\First\\track 01.mp3", patternBytes(5000, 3)},
                 {"\\empty", {}}};
     }
     World w;
@@ -292,13 +284,13 @@ TEST_F(SimShellCopy, CopiesWhatAFolderHoldsAndACopyOverItReplacesInPlace) {
 }
 
 TEST_F(SimShellCopy, ACopiedFileLandsInTheRootAndReplacesOneOfItsName) {
-    writeHostFile(fs::path(host.path()) / "readme.txt", bytes(10, 9));
+    writeFile(fs::path(host.path()) / "readme.txt", patternBytes(10, 9));
     bool aborted = false;
     ASSERT_EQ(w.sim().shellCopy(source + "\\*.*", "E:", aborted), 0);
     EXPECT_TRUE(w.sim().copyFile(host.path() + "\\readme.txt", "E:\\readme.txt"));
     EXPECT_TRUE(w.sim().copyFile(host.path() + "\\Demo\\empty", "E:\\Extra.bin"));
     auto expected = expectedDemo();
-    expected["\\README.TXT"] = bytes(10, 9);  // keeps the name it had
+    expected["\\README.TXT"] = patternBytes(10, 9);  // keeps the name it had
     expected["\\Extra.bin"] = {};
     EXPECT_EQ(contentOf(*disk).files, expected);
 
@@ -333,8 +325,8 @@ TEST_F(SimShellCopy, FailedCopiesReturnAnErrorAndStopAtTheFirstOne) {
     auto small = w.attach('D', 33 * kMiB);
     format(w.formatEx(), L"D:\\", os::kMediaFixed, L"FAT32", L"SMALL");
     ASSERT_EQ(done.success, 1);
-    writeHostFile(fs::path(host.path()) / "Big" / "a.bin", std::vector<std::uint8_t>(40 << 20, 1));
-    writeHostFile(fs::path(host.path()) / "Big" / "b.bin", bytes(10, 1));
+    writeFile(fs::path(host.path()) / "Big" / "a.bin", std::vector<std::uint8_t>(40 << 20, 1));
+    writeFile(fs::path(host.path()) / "Big" / "b.bin", patternBytes(10, 1));
     EXPECT_NE(w.sim().shellCopy(host.path() + "\\Big\\*.*", "D:", aborted), 0);
     EXPECT_TRUE(aborted);
     EXPECT_TRUE(contentOf(*small).files.empty()) << "stopped at a.bin, which did not fit";

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "base/unicode.h"
@@ -25,7 +24,7 @@ protected:
 
     // Writes `bytes` as the file `name` of the folder.
     void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(hostPath(name), std::ios::binary) << bytes;
+        sim::testing::writeTextFile(hostPath(name), bytes);
     }
     // The same text as UTF-16LE with its byte-order mark.
     void writeUtf16(const std::string& name, const std::u16string& text) const {
@@ -41,7 +40,7 @@ private:
         return std::filesystem::path(std::u8string(p.begin(), p.end()));
     }
 
-    sim::testing::ScopedSim sim_{R"({"controllers": []})"};
+    sim::testing::ScopedSim sim_{sim::testing::ScenarioBuilder()};
     sim::testing::TempFolder temp_;
 };
 

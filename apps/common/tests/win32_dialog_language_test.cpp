@@ -2,8 +2,6 @@
 // Windows need a display: under a headless Wine these tests skip.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "apps/common/win32/dialog_language.h"
 #include "base/unicode.h"
 #include "sim/testing/profile_cases.h"
@@ -38,7 +36,7 @@ protected:
     }
     std::string write(const std::string& name, const std::string& bytes) {
         const std::string file = dir.path() + "\\" + name;
-        std::ofstream(file, std::ios::binary) << bytes;
+        sim::testing::writeTextFile(file, bytes);
         return file;
     }
 

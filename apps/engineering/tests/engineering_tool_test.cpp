@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -18,6 +17,11 @@
 
 namespace cv50::engineering {
 namespace {
+
+using sim::testing::Faults;
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::Timing;
 
 class RecordingView : public View {
 public:
@@ -117,7 +121,7 @@ protected:
 
     // The tool started with `settings` as its Setting.ini, on the current world.
     void launch(const std::string& settings = "[SYSTEM]\nDEBUGLEVEL=3\n") {
-        std::ofstream(program.path() + "/Setting.ini") << settings;
+        sim::testing::writeTextFile(program.file("Setting.ini"), settings);
         world->sim().setMessageAnswerer([this](const sim::SimOs::ShownMessage& m) {
             std::lock_guard lock(boxesMutex);
             boxes.push_back(m.text);
@@ -160,10 +164,9 @@ protected:
         return packImage("new.img", spec);
     }
     std::string demoFolder() {
-        const std::string demo = files.path() + "/Demo";
-        std::filesystem::create_directories(demo + "/Music");
-        std::ofstream(demo + "/Read Me.txt", std::ios::binary) << "hello\n";
-        std::ofstream(demo + "/Music/track01.mp3", std::ios::binary) << std::string(70000, 'm');
+        const std::string demo = files.file("Demo");
+        sim::testing::writeTextFile(demo + "/Read Me.txt", "hello\n");
+        sim::testing::writeTextFile(demo + "/Music/track01.mp3", std::string(70000, 'm'));
         return demo;
     }
     std::optional<std::string> fileOnDisk(const char* layer, const std::string& path) {
@@ -188,7 +191,7 @@ protected:
 };
 
 TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithTheNewFirmware) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})", 50, true);
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)}, 50, true);
     launch();
     tool->chooseImage(newImage());
     EXPECT_EQ(view.text(IDC_BOOT_VERSION), "1.23");
@@ -204,7 +207,7 @@ TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithThe
         EXPECT_TRUE(view.logHas(line)) << line;
     const DEVICE_INFO loader = waitFor("1", Loader);
     ASSERT_EQ(loader.type, Loader);
-    EXPECT_TRUE(diskHoldsImage(loader, files.path() + "/new.img"));
+    EXPECT_TRUE(diskHoldsImage(loader, files.file("new.img")));
 
     // Second pass from the loader, with the Demo folder: formatted, filled and ejected.
     ASSERT_TRUE(deviceLineIs(text::kDeviceLoader));
@@ -224,7 +227,7 @@ TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithThe
     // Plugged in again, it is a disk with the new firmware and the Demo files.
     tool->requestExit();
     tool.reset();
-    start(R"({"player": {"mode": "msc", "enumerateDelay": 0.5}})", 50, true);
+    start({Player(Mode::Msc).enumerateDelay(0.5)}, 50, true);
     const _CORV_VERSION v = versionOf("1");
     EXPECT_EQ(v.systemHigh, 2);
     EXPECT_EQ(v.systemLow, 3);
@@ -235,7 +238,7 @@ TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithThe
 }
 
 TEST_F(EngineeringToolTest, UpgradeRefusesWhatCannotBeUpgradedAndStartsNothing) {
-    start(R"({"player": {"mode": "msc"}})");
+    start({Player(Mode::Msc)});
     launch("[SYSTEM]\nAUTOUPGRADE=1\nUPGRADETIMES=0\n");
     tool->onUpgrade();
     EXPECT_TRUE(boxShown(text::kNoBootFile));
@@ -251,7 +254,7 @@ TEST_F(EngineeringToolTest, UpgradeRefusesWhatCannotBeUpgradedAndStartsNothing) 
 }
 
 TEST_F(EngineeringToolTest, APartitionBelowTheImagesMinimumIsRaisedOnOkAndAnInvalidOneRefused) {
-    start(R"({"player": {"mode": "maskrom"}})");
+    start({Player(Mode::MaskRom)});
     launch();
     tool->chooseImage(newImage());  // its size record asks for a 16 MB configuration disk
     EXPECT_EQ(view.text(IDC_PARTITION), "16");
@@ -277,7 +280,7 @@ TEST_F(EngineeringToolTest, APartitionBelowTheImagesMinimumIsRaisedOnOkAndAnInva
 }
 
 TEST_F(EngineeringToolTest, AnAutoRunLeavesThePlayerALoaderBetweenPassesAndAtTheEnd) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     launch("[SYSTEM]\nAUTOUPGRADE=1\nUPGRADETIMES=3\nDEBUGLEVEL=3\n");
     tool->chooseImage(newImage());
     ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));
@@ -300,9 +303,7 @@ TEST_F(EngineeringToolTest, AnAutoRunLeavesThePlayerALoaderBetweenPassesAndAtThe
 }
 
 TEST_F(EngineeringToolTest, APlayerLostInPassThreeOfFiveEndsTheLoopWithTheLoaderWaitMessage) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5,
-                          "faults": {"neverReturn": {"atReset": 3}}}})",
-          200);
+    start({Player(Mode::MaskRom).enumerateDelay(0.5).faults(Faults().neverReturnAt(3))}, 200);
     launch("[SYSTEM]\nAUTOUPGRADE=1\nUPGRADETIMES=5\n");
     tool->chooseImage(newImage());
     ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));
@@ -317,7 +318,7 @@ TEST_F(EngineeringToolTest, APlayerLostInPassThreeOfFiveEndsTheLoopWithTheLoader
 }
 
 TEST_F(EngineeringToolTest, ClearingTheAutoBoxLetsTheRunningPassFinishThenCancels) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     launch("[SYSTEM]\nAUTOUPGRADE=1\nUPGRADETIMES=4\n");
     tool->chooseImage(newImage());
     ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));
@@ -332,7 +333,7 @@ TEST_F(EngineeringToolTest, ClearingTheAutoBoxLetsTheRunningPassFinishThenCancel
 }
 
 TEST_F(EngineeringToolTest, CancelToTheEnginesQuestionEndsThePassAsTheUsersChoice) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     launch();
     // A system disk of 1 MB for a 1 MB image: updating it again must reformat, and asks.
     testing::ImageSpec spec;
@@ -353,7 +354,7 @@ TEST_F(EngineeringToolTest, CancelToTheEnginesQuestionEndsThePassAsTheUsersChoic
 }
 
 TEST_F(EngineeringToolTest, ALongBusyScanKeepsOneProgressLineUpdatedInPlace) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5, "timing": {"busyMs": 3500}}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5).timing(Timing().busyMs(3500))});
     launch("[SYSTEM]\nDEBUGLEVEL=0\n");
     tool->chooseImage(newImage());
     ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));

@@ -12,12 +12,15 @@ namespace cv50 {
 namespace {
 
 using testing::ImageSpec;
+using testing::Mode;
+using testing::Player;
 using testing::UpgradeFixture;
+using testing::writeFile;
 
 class CvDeviceRecord : public UpgradeFixture {};
 
 TEST_F(CvDeviceRecord, UpgradeWithABadLoaderHeadSendsNothingToTheDevice) {
-    start("null");
+    start({nullptr});
     // A loader on a path of its own, with every command it receives recorded.
     const char* path = "\\\\?\\usb#vid_071b&pid_3201#recorded";
     auto media = std::make_shared<sim::LoaderMedia>(sim::NandSpec{});
@@ -31,8 +34,8 @@ TEST_F(CvDeviceRecord, UpgradeWithABadLoaderHeadSendsNothingToTheDevice) {
 
     std::vector<std::uint8_t> loader = sampleLoader();
     loader[3] ^= 0x01;
-    writeFile(files.path() + "/bad.bin", loader);
-    std::string bad = files.path() + "/bad.bin";
+    std::string bad = files.file("bad.bin");
+    writeFile(bad, loader);
     EXPECT_EQ(CV_Upgrade(d, 1, 64, 16, bad.data(), 0, 1), -4);
     EXPECT_EQ(CV_Upgrade(d, 1, 64, 16, nullptr, 0, 1), -4);
     EXPECT_TRUE(wire->commands.empty());
@@ -45,11 +48,9 @@ TEST_F(CvDeviceRecord, UpgradeWithABadLoaderHeadSendsNothingToTheDevice) {
 
 TEST_F(CvDeviceRecord, WaitDeviceTakesOnlyAPlayerSeenTenTimesInARow) {
     // The player flips between disk and loader every second for 41 s, then stays a loader.
-    std::string script;
-    for (int t = 1; t <= 41; ++t)
-        script += (t > 1 ? ", " : "") + std::string(R"({"at": )") + std::to_string(t) +
-                  R"(, "action": "switch", "mode": ")" + (t % 2 ? "loader" : "msc") + "\"}";
-    start(R"({"player": {"mode": "msc", "enumerateDelay": 0.1, "script": [)" + script + "]}}", 20);
+    Player flipping = Player(Mode::Msc).enumerateDelay(0.1);
+    for (int t = 1; t <= 41; ++t) flipping.switchAt(t, t % 2 ? Mode::Loader : Mode::Msc);
+    start({flipping}, 20);
     DEVICE_INFO d{};
     std::strcpy(d.layer, "1");
     const DEVICE_INFO before = d;
@@ -70,7 +71,7 @@ TEST_F(CvDeviceRecord, WaitDeviceTakesOnlyAPlayerSeenTenTimesInARow) {
 }
 
 TEST_F(CvDeviceRecord, FindDeviceCountsBothKindsAndDescribesTheFirstInWalkOrder) {
-    start(R"(null, {"player": {"mode": "msc"}}, {"player": {"mode": "loader"}})");
+    start({nullptr, Player(Mode::Msc), Player(Mode::Loader)});
     DEVICE_INFO d{};
     d.status = StatusFailed;
     ASSERT_EQ(CV_FindDevice(d, 0), 2);
@@ -79,14 +80,14 @@ TEST_F(CvDeviceRecord, FindDeviceCountsBothKindsAndDescribesTheFirstInWalkOrder)
     EXPECT_NE(d.driveLetter, 0);
     EXPECT_EQ(d.status, StatusIdle);
 
-    start("null");
+    start({nullptr});
     const DEVICE_INFO before = d;
     EXPECT_EQ(CV_FindDevice(d, 1), 0);
     EXPECT_EQ(std::memcmp(&d, &before, sizeof d), 0);
 }
 
 TEST_F(CvDeviceRecord, EraseIdbSendsThePlayerToMaskRomAndAnUpgradeBringsItBack) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     std::string image = packImage("fw.img");
     std::string loader = loaderPath();
     DEVICE_INFO d{};

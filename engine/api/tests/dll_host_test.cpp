@@ -5,11 +5,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "fwpkg/packer.h"
+#include "sim/testing/test_files.h"
 
 namespace {
 
@@ -54,10 +53,8 @@ TEST(DllHost, LoadsByNameResolvesExportsAndLogsToTheDatedFile) {
     auto append = dll.get<AppendFn>("AppendLogLine");
     ASSERT_TRUE(init && deinit && setVidPid && setLogPath && log && append);
 
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    std::string folder = std::string(temp) + "cv50-dll-host-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const cv50::sim::testing::TempFolder temp;
+    std::string folder = temp.path();
 
     init();
     setVidPid(0x071b, 0x3201, 0x071b, 0x3203);
@@ -71,16 +68,10 @@ TEST(DllHost, LoadsByNameResolvesExportsAndLogsToTheDatedFile) {
     deinit();
 
     std::string text;
-    for (const std::string& name : {before, after}) {
-        std::ifstream in(folder + "\\" + name, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        text += s.str();
-    }
+    for (const std::string& name : {before, after})
+        text += cv50::sim::testing::readTextFile(folder + "\\" + name);
     EXPECT_NE(text.find("\tINFO:host says 42\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\tERROR:second line\r\n"), std::string::npos) << text;
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
 }
 
 // The image exports, the C++ ones by their decorated names, with CV60FSDLL.dll found by
@@ -102,18 +93,14 @@ TEST(DllHost, ImageExportsReadAPackedImage) {
     ASSERT_TRUE(extract && check && loaderVersion && systemVersion && diskSize && imageSize);
     ASSERT_TRUE(dll.get<void*>("CVGetVersionFromImage"));
 
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::filesystem::path folder =
-        std::string(temp) + "cv50-dll-image-" + std::to_string(GetCurrentProcessId());
-    std::filesystem::create_directories(folder);
+    const cv50::sim::testing::TempFolder temp;
+    const std::filesystem::path folder = temp.path();
     cv50::flash::LoaderSpec spec;
     spec.versionHigh = 3;
     spec.versionLow = 45;
     for (std::size_t i = 0; i < 4; ++i) spec.pieces[i] = cv50::fwpkg::samplePiece(cv50::flash::kHeadPieceOrder[i]);
     const auto loader = *cv50::flash::buildLoaderFile(spec);
-    std::ofstream(folder / "CVBOOT.BIN", std::ios::binary)
-        .write(reinterpret_cast<const char*>(loader.data()), static_cast<std::streamsize>(loader.size()));
+    cv50::sim::testing::writeFile(folder / "CVBOOT.BIN", loader);
     cv50::fwpkg::ImagePackInput input;
     input.loaderFile = folder / "CVBOOT.BIN";
     input.tail = {0x00070008, 96, 32};
@@ -137,8 +124,6 @@ TEST(DllHost, ImageExportsReadAPackedImage) {
     EXPECT_EQ(configMB, 32u);
     EXPECT_EQ(imageSize(image.data(), sizeMB), 1);
     EXPECT_EQ(sizeMB, 0u);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,18 @@
 #include "engine/flash/flash_device.h"
 #include "engine/flash/serial_number.h"
 #include "engine/os/os.h"
+#include "sim/testing/scenario_builder.h"
+#include "sim/testing/test_files.h"
 
 namespace {
+
+using cv50::sim::testing::hub;
+using cv50::sim::testing::Mode;
+using cv50::sim::testing::Nand;
+using cv50::sim::testing::patternBytes;
+using cv50::sim::testing::Player;
+using cv50::sim::testing::ScenarioBuilder;
+using cv50::sim::testing::writeFile;
 
 // Files of this process in the temp folder: "<temp>cv50-dll-<pid>-<name>".
 std::string tempFile(const std::string& name) {
@@ -24,12 +33,12 @@ std::string tempFile(const std::string& name) {
     return std::string(temp) + "cv50-dll-" + std::to_string(GetCurrentProcessId()) + "-" + name;
 }
 
-// Makes `json` the scenario CV50_SIM names. This program shares cv50sim.dll with the
+// Makes `world` the scenario CV50_SIM names. This program shares cv50sim.dll with the
 // library, so a world of an earlier test would live on: it is dropped, and the next use
 // makes the new one.
-std::string useScenario(const std::string& json) {
+std::string useScenario(const ScenarioBuilder& world) {
     const std::string scenario = tempFile("scenario.json");
-    std::ofstream(scenario) << json;
+    cv50::sim::testing::writeTextFile(scenario, world.text());
     EXPECT_EQ(_putenv_s("CV50_SIM", scenario.c_str()), 0);
     (void)cv50::os::install(nullptr);
     return scenario;
@@ -41,10 +50,8 @@ Fn exported(HMODULE dll, const char* name) {
 }
 
 TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
-    const std::string scenario = useScenario(R"({"speed": 50, "controllers": [{"ports": [
-        {"player": {"mode": "loader"}},
-        {"hub": {"ports": [null, {"player": {"mode": "msc",
-            "script": [{"at": 1, "action": "switch", "mode": "loader"}]}}]}}]}]})");
+    const std::string scenario = useScenario(ScenarioBuilder().speed(50).ports(
+        {Player(Mode::Loader), hub({nullptr, Player(Mode::Msc).switchAt(1, Mode::Loader)})}));
 
     HMODULE dll = LoadLibraryA("CV50DLL.dll");
     ASSERT_NE(dll, nullptr);
@@ -95,19 +102,14 @@ TEST(DllSimHost, ScansAndWaitsSeeTheScenarioOfTheEnvironment) {
     DeleteFileA(scenario.c_str());
 }
 
-void writeBytes(const std::string& path, std::size_t n, unsigned char seed) {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < n; ++i) out.put(static_cast<char>(seed + 7 * i));
-}
-
 // The library has no export for the MAC: this program's own engine puts one on with the
 // first ID Block write, in the same simulated world, and WriteSN must keep it.
 TEST(DllSimHost, SerialNumberWrittenThroughTheLibraryReadsBackAndTheMacStays) {
-    const std::string scenario = useScenario(R"({"speed": 200, "controllers": [{"ports": [
-        {"player": {"mode": "loader", "nand": {"chipSectors": 32768, "blockSectors": 32}}}]}]})");
+    const std::string scenario = useScenario(ScenarioBuilder().speed(200).port(
+        Player(Mode::Loader).nand(Nand().chipSectors(32768).blockSectors(32))));
     const std::string data = tempFile("data.bin"), boot = tempFile("FlashBoot.bin");
-    writeBytes(data, 300, 0x11);
-    writeBytes(boot, 3000, 0x42);
+    writeFile(data, patternBytes(300, 0x11));
+    writeFile(boot, patternBytes(3000, 0x42));
 
     HMODULE dll = LoadLibraryA("CV50DLL.dll");
     ASSERT_NE(dll, nullptr);

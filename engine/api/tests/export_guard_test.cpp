@@ -16,6 +16,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_os.h"
 #include "sim/testing/forwarding_os.h"
+#include "sim/testing/scenario_builder.h"
 
 namespace cv50 {
 namespace {
@@ -54,10 +55,11 @@ private:
 class ExportGuardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto sim = std::make_unique<sim::SimOs>(sim::parseScenario(
-            R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "loader"}},
-                {"player": {"mode": "msc"}}]}]})",
-            "guard test"));
+        using sim::testing::Mode;
+        using sim::testing::Player;
+        const auto scenario = sim::testing::ScenarioBuilder().speed(100).ports(
+            {Player(Mode::Loader), Player(Mode::Msc)});
+        auto sim = std::make_unique<sim::SimOs>(sim::parseScenario(scenario.text(), "guard test"));
         auto failing = std::make_unique<AllocationFailingOs>(std::move(sim));
         os_ = failing.get();
         previous_ = os::install(std::move(failing));

@@ -25,7 +25,7 @@ protected:
         log::disable();
         DllDeInitialize();
     }
-    ScopedSim world{R"({"controllers": []})"};
+    ScopedSim world{sim::testing::ScenarioBuilder()};
     TempFolder folder;
 };
 

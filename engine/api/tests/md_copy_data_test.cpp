@@ -7,6 +7,9 @@
 namespace cv50 {
 namespace {
 
+using testing::Json;
+using testing::Mode;
+using testing::Player;
 using testing::scanAll;
 using testing::UpgradeFixture;
 
@@ -14,11 +17,8 @@ class MdCopyData : public UpgradeFixture {
 protected:
     // Players with ID Blocks and an image, so that a reset with the flag set starts their
     // firmware: upgraded in a first world and found upgraded by the second, `players`.
-    void startUpgraded(int count, const std::string& players) {
-        std::string blank;
-        for (int i = 0; i < count; ++i)
-            blank += std::string(i ? ", " : "") + R"({"player": {"mode": "maskrom"}})";
-        start(blank, 50, true);
+    void startUpgraded(int count, const std::vector<Json>& players) {
+        start(std::vector<Json>(static_cast<std::size_t>(count), Player(Mode::MaskRom)), 50, true);
         std::string image = packImage("fw.img");
         std::vector<DEVICE_INFO> list = scanAll();
         SEARCH_RESULT devices{static_cast<int>(list.size()), list.data()};
@@ -41,10 +41,9 @@ protected:
 };
 
 TEST_F(MdCopyData, ALoaderThatNeverComesBackAsADiskFailsAtItsIndexWhileTheOthersGoOn) {
-    startUpgraded(3, R"({"player": {"mode": "loader", "enumerateDelay": 0.5}},
-                        {"player": {"mode": "loader", "enumerateDelay": 600}},
-                        {"player": {"mode": "loader", "enumerateDelay": 0.5}},
-                        {"player": {"mode": "msc"}})");
+    startUpgraded(
+        3, {Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Loader).enumerateDelay(600),
+            Player(Mode::Loader).enumerateDelay(0.5), Player(Mode::Msc)});
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 4u);
     SEARCH_RESULT devices{4, list.data()};
@@ -70,7 +69,7 @@ TEST_F(MdCopyData, ALoaderThatNeverComesBackAsADiskFailsAtItsIndexWhileTheOthers
 }
 
 TEST_F(MdCopyData, WhenNoDiskComesBackEveryLoaderHasOneEntryAndNothingIsFormatted) {
-    startUpgraded(1, R"({"player": {"mode": "loader", "enumerateDelay": 600}})");
+    startUpgraded(1, {Player(Mode::Loader).enumerateDelay(600)});
     std::vector<DEVICE_INFO> list = scanAll();
     SEARCH_RESULT devices{1, list.data()};
     ERROR_LIST errors{};

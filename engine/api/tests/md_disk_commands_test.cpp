@@ -13,16 +13,20 @@
 namespace cv50 {
 namespace {
 
+using sim::testing::Json;
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 
-std::string ports(const std::string& entries) {
-    return R"({"speed": 100, "controllers": [{"ports": [)" + entries + "]}]}";
+ScenarioBuilder ports(const std::vector<Json>& entries) {
+    return ScenarioBuilder().speed(100).ports(entries);
 }
 
 using testing::scanAll;
 
 TEST(MdDiskCommands, SwitchTurnsTheDiskIntoALoaderAndRefusesALoaderAtItsOwnIndex) {
-    ScopedSim sim(ports(R"({"player": {"mode": "loader"}}, {"player": {"mode": "msc"}})"));
+    ScopedSim sim(ports({Player(Mode::Loader), Player(Mode::Msc)}));
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 2u);
     SEARCH_RESULT devices{2, list.data()};
@@ -40,9 +44,8 @@ TEST(MdDiskCommands, SwitchTurnsTheDiskIntoALoaderAndRefusesALoaderAtItsOwnIndex
 }
 
 TEST(MdDiskCommands, VersionsLandInTheCallersArrayInListOrder) {
-    ScopedSim sim(
-        ports(R"({"player": {"mode": "msc", "versions": {"loader": [2, 16], "system": [3, 1]}}},
-                           {"player": {"mode": "msc", "versions": {"loader": [4, 5], "system": [6, 7]}}})"));
+    ScopedSim sim(ports({Player(Mode::Msc).loaderVersion(2, 16).systemVersion(3, 1),
+                         Player(Mode::Msc).loaderVersion(4, 5).systemVersion(6, 7)}));
     std::vector<DEVICE_INFO> list = scanAll();
     SEARCH_RESULT devices{2, list.data()};
     _CORV_VERSION versions[2] = {};
@@ -58,9 +61,8 @@ TEST(MdDiskCommands, VersionsLandInTheCallersArrayInListOrder) {
 }
 
 TEST(MdDiskCommands, ExtendedCommandFillsOneSlicePerDeviceAndLeavesAFailedOnesSliceAlone) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc", "versions": {"loader": [1, 1]}}},
-                           {"player": {"mode": "loader"}},
-                           {"player": {"mode": "msc", "versions": {"loader": [3, 3]}}})"));
+    ScopedSim sim(ports({Player(Mode::Msc).loaderVersion(1, 1), Player(Mode::Loader),
+                         Player(Mode::Msc).loaderVersion(3, 3)}));
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 3u);
     SEARCH_RESULT devices{3, list.data()};
@@ -84,7 +86,7 @@ TEST(MdDiskCommands, ExtendedCommandFillsOneSlicePerDeviceAndLeavesAFailedOnesSl
 }
 
 TEST(MdDiskCommands, DiskWithoutVolumeIsRetriedAbout3SecondsThenGetDriveFailed) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc", "mountDelay": null}})"));
+    ScopedSim sim(ports({Player(Mode::Msc).neverMounts()}));
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 1u);
     ASSERT_EQ(list[0].driveLetter, 0);
@@ -97,7 +99,7 @@ TEST(MdDiskCommands, DiskWithoutVolumeIsRetriedAbout3SecondsThenGetDriveFailed) 
 }
 
 TEST(MdDiskCommands, ShowSystemDiskUsesALetterFoundNowWithoutChangingTheRecord) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc"}})"));
+    ScopedSim sim(ports({Player(Mode::Msc)}));
     std::vector<DEVICE_INFO> list = scanAll();
     list[0].driveLetter = 0;
     SEARCH_RESULT devices{1, list.data()};
@@ -109,8 +111,7 @@ TEST(MdDiskCommands, ShowSystemDiskUsesALetterFoundNowWithoutChangingTheRecord) 
 }
 
 TEST(MdDiskCommands, EjectVetoedTwentyTimesFailsAfterAbout2Seconds) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc", "ejectVetoes": -1}},
-                           {"player": {"mode": "msc", "ejectVetoes": 3}})"));
+    ScopedSim sim(ports({Player(Mode::Msc).ejectVetoes(-1), Player(Mode::Msc).ejectVetoes(3)}));
     testing::LogCapture log;
     std::vector<DEVICE_INFO> list = scanAll();
     SEARCH_RESULT devices{2, list.data()};
@@ -131,7 +132,7 @@ TEST(MdDiskCommands, EjectVetoedTwentyTimesFailsAfterAbout2Seconds) {
 }
 
 TEST(MdDiskCommands, EmptyListSucceedsWithNoErrors) {
-    ScopedSim sim(ports("null"));
+    ScopedSim sim(ports({nullptr}));
     SEARCH_RESULT none{0, nullptr};
     ERROR_LIST errors{5, nullptr};
     EXPECT_EQ(MD_SwitchToCorvUsb(&none, &errors), 1);
@@ -146,8 +147,7 @@ namespace cv50 {
 namespace {
 
 TEST(MdResetCorvUsb, ResetsLoadersAndRefusesDisksAtTheirIndex) {
-    sim::testing::ScopedSim sim(
-        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "msc"}}, {"player": {"mode": "loader"}}]}]})");
+    ScopedSim sim(ports({Player(Mode::Msc), Player(Mode::Loader)}));
     SEARCH_RESULT r{};
     ASSERT_EQ(ScanCorvMsc(&r), 1);
     std::vector<DEVICE_INFO> list(r.devices, r.devices + 1);

@@ -11,14 +11,19 @@
 namespace cv50 {
 namespace {
 
+using sim::testing::Timing;
 using testing::ImageSpec;
+using testing::Mode;
+using testing::Player;
+using testing::readFile;
 using testing::scanAll;
 using testing::UpgradeFixture;
+using testing::writeFile;
 
 class MdUpgrade : public UpgradeFixture {};
 
 TEST_F(MdUpgrade, BlankMaskRomPlayerIsUpgradedTakesTheImageAndIsUpgradedAgainAsLoader) {
-    start(R"({"player": {"mode": "msc"}}, {"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::Msc), Player(Mode::MaskRom).enumerateDelay(0.5)});
     std::string image = packImage("fw.img");
     std::vector<DEVICE_INFO> list = scanAll();
     ASSERT_EQ(list.size(), 2u);
@@ -76,7 +81,7 @@ TEST_F(MdUpgrade, SizesComeFromTheTailBlockOrFromTheImageSize) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.tag) + " " + std::to_string(c.callerConfigMB));
-        start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+        start({Player(Mode::MaskRom).enumerateDelay(0.5)});
         ImageSpec spec;
         spec.tag = c.tag;
         std::string image = packImage("fw.img", spec);
@@ -104,10 +109,10 @@ TEST_F(MdUpgrade, AnUnusableImageFailsEveryRecordBeforeAnyDeviceIsTouched) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        start(R"({"player": {"mode": "loader"}}, {"player": {"mode": "msc"}})");
+        start({Player(Mode::Loader), Player(Mode::Msc)});
         ImageSpec spec;
         if (std::string(c.name) == "badcrc.img") spec.crc = 0x12345678;
-        std::string image = std::string(c.name) == "missing.img" ? files.path() + "/missing.img"
+        std::string image = std::string(c.name) == "missing.img" ? files.file("missing.img")
                                                                  : packImage(c.name, spec);
         if (std::string(c.name) == "badhead.img") {
             // The loader inside the image loses the signature of its head.
@@ -154,7 +159,7 @@ struct StepLog {
 
 TEST_F(MdUpgrade, ImageWorkersWaitOutABusyLoaderButGiveUpOnOneThatStaysBusy) {
     // Two players upgraded in a first world, found upgraded by the second.
-    start(R"({"player": {"mode": "maskrom"}}, {"player": {"mode": "maskrom"}})", 50, true);
+    start({Player(Mode::MaskRom), Player(Mode::MaskRom)}, 50, true);
     std::string image = packImage("fw.img");
     {
         std::vector<DEVICE_INFO> list = scanAll();
@@ -163,9 +168,8 @@ TEST_F(MdUpgrade, ImageWorkersWaitOutABusyLoaderButGiveUpOnOneThatStaysBusy) {
         ASSERT_EQ(MD_Upgrade(&devices, image.data(), &errors, 0, 8), 1) << logText();
     }
     // Busy for a minute, busy for far longer than the workers wait, and a disk.
-    start(R"({"player": {"mode": "loader", "timing": {"busyMs": 60000}}},
-             {"player": {"mode": "loader", "timing": {"busyMs": 1000000}}},
-             {"player": {"mode": "msc"}})",
+    start({Player(Mode::Loader).timing(Timing().busyMs(60000)),
+           Player(Mode::Loader).timing(Timing().busyMs(1000000)), Player(Mode::Msc)},
           200, true);
     StepLog progress;
     api::ScopedProgressSink sink([&progress](const api::Progress& p) { progress(p); });

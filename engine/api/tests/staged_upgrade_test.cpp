@@ -14,6 +14,11 @@
 namespace cv50 {
 namespace {
 
+using sim::testing::Faults;
+using sim::testing::hub;
+using testing::Json;
+using testing::Mode;
+using testing::Player;
 using testing::UpgradeFixture;
 
 class StagedUpgrade : public UpgradeFixture {};
@@ -21,9 +26,8 @@ class StagedUpgrade : public UpgradeFixture {};
 TEST_F(StagedUpgrade, EachFailureIsReportedAtTheHostsIndexAndTheRestGoOn) {
     // A blank player in mask ROM; a disk that becomes a loader without ID Blocks, so the
     // update finds none; a player that never comes back after its reset.
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}},
-             {"player": {"mode": "msc", "enumerateDelay": 0.5}},
-             {"player": {"mode": "maskrom", "enumerateDelay": 600}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5), Player(Mode::Msc).enumerateDelay(0.5),
+           Player(Mode::MaskRom).enumerateDelay(600)});
     std::string image = packImage("fw.img");
 
     SEARCH_RESULT prepared{-1, nullptr};
@@ -63,20 +67,20 @@ TEST_F(StagedUpgrade, SixteenPlayersEndAsDisksButThoseThatFailedEachWithItsOwnEr
         return std::to_string(i / 4 + 1) + "-" + std::to_string(i % 4 + 1);
     };
     const int noIdBlock = 5, noLoader = 9, noDisk = 14;
-    auto player = [&](int i) -> std::string {
-        if (i == noIdBlock) return R"({"player": {"mode": "msc", "enumerateDelay": 0.5}})";
+    auto player = [&](int i) {
+        if (i == noIdBlock) return Player(Mode::Msc).enumerateDelay(0.5);
+        Player blank = Player(Mode::MaskRom).enumerateDelay(0.5);
         // A player gone for good at its first reset (after its ID Block) or at its second
         // (after its image, on the way to a disk).
-        const std::string fault = i == noLoader ? R"(, "faults": {"neverReturn": {"atReset": 1}})"
-                                  : i == noDisk ? R"(, "faults": {"neverReturn": {"atReset": 2}})"
-                                                : "";
-        return R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5)" + fault + "}}";
+        if (i == noLoader) blank.faults(Faults().neverReturnAt(1));
+        if (i == noDisk) blank.faults(Faults().neverReturnAt(2));
+        return blank;
     };
-    std::string hubs;
+    std::vector<Json> hubs;
     for (int h = 0; h < 4; ++h) {
-        std::string ports;
-        for (int p = 0; p < 4; ++p) ports += (p ? "," : "") + player(h * 4 + p);
-        hubs += (h ? "," : "") + std::string(R"({"hub": {"ports": [)") + ports + "]}}";
+        std::vector<Json> ports;
+        for (int p = 0; p < 4; ++p) ports.push_back(player(h * 4 + p));
+        hubs.push_back(hub(ports));
     }
     start(hubs);
     std::string image = packImage("fw.img");
@@ -114,7 +118,7 @@ TEST_F(StagedUpgrade, SixteenPlayersEndAsDisksButThoseThatFailedEachWithItsOwnEr
 
 TEST_F(StagedUpgrade, WhenMdUpgradeLeavesNoDeviceOnlyItsOwnErrorsAreListed) {
     // Loaders without ID Blocks: the update of both fails.
-    start(R"({"player": {"mode": "loader"}}, {"player": {"mode": "loader"}})");
+    start({Player(Mode::Loader), Player(Mode::Loader)});
     std::string image = packImage("fw.img");
     SEARCH_RESULT prepared{};
     ASSERT_EQ(MD_Upgrade_Prepare(&prepared, 5, 0), 2);
@@ -130,7 +134,7 @@ TEST_F(StagedUpgrade, WhenMdUpgradeLeavesNoDeviceOnlyItsOwnErrorsAreListed) {
 }
 
 TEST_F(StagedUpgrade, PrepareWithoutAnyDeviceGivesNothing) {
-    start(R"(null, {"device": {"vid": "0x1234", "pid": "0x5678", "bcdUSB": "0x0200"}})");
+    start({nullptr, sim::testing::Device(0x1234, 0x5678, 0x0200)});
     SEARCH_RESULT prepared{7, reinterpret_cast<DEVICE_INFO*>(0x1)};
     EXPECT_EQ(MD_Upgrade_Prepare(&prepared, 1, 1), 0);
     EXPECT_EQ(prepared.count, 0);

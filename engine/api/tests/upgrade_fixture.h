@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +30,13 @@
 
 namespace cv50::testing {
 
+using sim::testing::Json;
+using sim::testing::Mode;
+using sim::testing::patternBytes;
+using sim::testing::Player;
+using sim::testing::readFile;
+using sim::testing::writeFile;
+
 struct ImageSpec {
     flash::TailFields tail{0x00010002, 64, 16};
     std::string tag = flash::kTailTag;
@@ -42,17 +48,15 @@ protected:
     void SetUp() override { writeFile(loaderPath(), sampleLoader()); }
     void TearDown() override { world.reset(); }
 
-    // A world of `players` (the JSON objects of the ports, comma-separated) whose
-    // temporary folder is a scratch folder. Waits of seconds take milliseconds.
-    // With `keep`, the players' flash and disks are kept in a state folder, so a player
-    // upgraded in one world is found upgraded by the next.
-    void start(const std::string& players, double speed = 50, bool keep = false) {
+    // A world of `ports` on one root hub whose temporary folder is a scratch folder. Waits
+    // of seconds take milliseconds. With `keep`, the players' flash and disks are kept in a
+    // state folder, so a player upgraded in one world is found upgraded by the next.
+    void start(const std::vector<Json>& ports, double speed = 50, bool keep = false) {
         world.reset();
-        const std::string stateKey =
-            keep ? R"("state": )" + sim::testing::jsonString(state.path()) + ", " : "";
-        world = std::make_unique<sim::testing::ScopedSim>(
-            R"({"speed": )" + std::to_string(speed) + R"(, "time": "2026-03-07T09:00:00.000", )" +
-            stateKey + R"("controllers": [{"ports": [)" + players + "]}]}");
+        sim::testing::ScenarioBuilder scenario;
+        scenario.speed(speed).time("2026-03-07T09:00:00.000").controller(ports);
+        if (keep) scenario.state(state.path());
+        world = std::make_unique<sim::testing::ScopedSim>(scenario);
         world->sim().setTempFolder(temp.path() + "\\");
     }
 
@@ -61,19 +65,15 @@ protected:
 
     // An image of the sample loader and a 1.5 MiB file (so its size is 1 MB), at `name`.
     std::string packImage(const std::string& name, const ImageSpec& spec = {}) {
-        const std::string folder = files.path() + "/content";
-        std::filesystem::create_directories(folder);
-        std::vector<std::uint8_t> big(1536 * 1024);
-        for (std::size_t i = 0; i < big.size(); ++i)
-            big[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
-        writeFile(folder + "/big.bin", big);
+        const std::string folder = files.makeFolder("content");
+        writeFile(folder + "/big.bin", patternBytes(1536 * 1024, 0));
         fwpkg::ImagePackInput input;
         input.loaderFile = loaderPath();
         input.folder = folder;
         input.tail = spec.tail;
         input.tag = spec.tag;
         input.crc = spec.crc;
-        const std::string out = files.path() + "/" + name;
+        const std::string out = files.file(name);
         fwpkg::packImage(input, out);
         return out;
     }
@@ -154,19 +154,8 @@ protected:
     // True when a line of the log is exactly `message` after its time and tab.
     bool logged(const std::string& message) const { return log.contains("\t" + message + "\r\n"); }
 
-    std::string loaderPath() const { return files.path() + "/CVBOOT.BIN"; }
-    bool tempHas(const std::string& name) const {
-        return std::filesystem::exists(temp.path() + "/" + name);
-    }
-    static void writeFile(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    static std::vector<std::uint8_t> readFile(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string loaderPath() const { return files.file("CVBOOT.BIN"); }
+    bool tempHas(const std::string& name) const { return std::filesystem::exists(temp.file(name)); }
 
     LogCapture log;
     sim::testing::TempFolder files;

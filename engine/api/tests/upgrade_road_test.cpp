@@ -17,7 +17,12 @@ namespace {
 using fwpkg::testing::run;
 using fwpkg::testing::shellQuoted;
 using testing::ImageSpec;
+using testing::Mode;
+using testing::patternBytes;
+using testing::Player;
+using testing::readFile;
 using testing::UpgradeFixture;
+using testing::writeFile;
 
 class UpgradeRoad : public UpgradeFixture {
 protected:
@@ -35,7 +40,7 @@ protected:
 
     // The volume of the disk on `layer`, written to a host file.
     std::string volumeOf(const std::string& layer, const std::string& name) {
-        const std::string path = files.path() + "/" + name;
+        const std::string path = files.file(name);
         std::string error;
         EXPECT_TRUE(world->sim().saveVolumeImageOfLayer(layer, path, error)) << error;
         return path;
@@ -52,22 +57,15 @@ protected:
     }
 
     std::string demoFolder() {
-        const std::string demo = files.path() + "/Demo";
-        fwpkg::testing::writeFile(demo + "/Read Me.txt", {'h', 'e', 'l', 'l', 'o', '\n'});
-        fwpkg::testing::writeFile(demo + "/Music/track01.mp3", fwpkgPattern(70000));
+        const std::string demo = files.file("Demo");
+        writeFile(demo + "/Read Me.txt", {'h', 'e', 'l', 'l', 'o', '\n'});
+        writeFile(demo + "/Music/track01.mp3", patternBytes(70000, 0));
         return demo;
-    }
-    static std::vector<std::uint8_t> fwpkgPattern(std::size_t size) {
-        std::vector<std::uint8_t> v(size);
-        for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(i * 31 + i / 97);
-        return v;
     }
 };
 
 TEST_F(UpgradeRoad, EveryModeEndsAsADiskWithTheNewFirmwareAndTheDemoFiles) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}},
-             {"player": {"mode": "maskrom", "enumerateDelay": 0.5}},
-             {"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start(std::vector<sim::testing::Json>(3, Player(Mode::MaskRom).enumerateDelay(0.5)));
     const std::string oldImage = image("old.img", 0x00010001);
     const std::string newImage = image("new.img", 0x00020003);
 
@@ -116,34 +114,33 @@ TEST_F(UpgradeRoad, EveryModeEndsAsADiskWithTheNewFirmwareAndTheDemoFiles) {
         const auto mcopy =
             run("mcopy -n -i " + shellQuoted(volume) + " ::Music/track01.mp3 " + shellQuoted(copied));
         ASSERT_EQ(mcopy.status, 0) << mcopy.output;
-        EXPECT_EQ(fwpkg::testing::readFile(copied), fwpkgPattern(70000));
+        EXPECT_EQ(readFile(copied), patternBytes(70000, 0));
         const auto label = run("mlabel -s -i " + shellQuoted(volume) + " ::");
         EXPECT_NE(label.output.find("DEMO"), std::string::npos) << label.output;
     }
 }
 
 TEST_F(UpgradeRoad, WithoutFormatTheUserVolumeStaysByteForByte) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     api::RoadOptions first;
     first.image = image("old.img", 0x00010001);
     first.end = api::RoadEnd::Copy;
     first.copySource = demoFolder();
     expectAllOk(api::RunUpgradeRoad(first), 1);
     ASSERT_EQ(waitFor("1", Msc).type, Msc);
-    const auto before = fwpkg::testing::readFile(volumeOf("1", "before.img"));
+    const auto before = readFile(volumeOf("1", "before.img"));
 
     api::RoadOptions road;
     road.image = image("new.img", 0x00020003);
     expectAllOk(api::RunUpgradeRoad(road), 1);
     EXPECT_EQ(versionOf("1").systemLow, 3);
-    const auto after = fwpkg::testing::readFile(volumeOf("1", "after.img"));
+    const auto after = readFile(volumeOf("1", "after.img"));
     ASSERT_EQ(after.size(), before.size());
     EXPECT_TRUE(after == before) << "the user volume changed";
 }
 
 TEST_F(UpgradeRoad, OnlyTheNamedPortsAndAPortWithoutPlayerIsReported) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}},
-             {"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start(std::vector<sim::testing::Json>(2, Player(Mode::MaskRom).enumerateDelay(0.5)));
     api::RoadOptions road;
     road.image = image("fw.img", 0x00010001);
     road.ports = {"2", "7"};

@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -24,6 +22,10 @@
 namespace cv50::device {
 namespace {
 
+using sim::testing::Json;
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
 using sim::testing::TempFolder;
 
 // What FormatEx was asked to do.
@@ -181,17 +183,12 @@ protected:
         if (previous_) os::install(std::move(previous_));
     }
 
-    // `players` disks, each with `playerOptions`; returns them as a disk scan lists them.
-    std::vector<DEVICE_INFO> world(int players, const std::string& playerOptions = "",
+    // `players` copies of `disk`; returns them as a disk scan lists them.
+    std::vector<DEVICE_INFO> world(int players, const Player& disk = Player(Mode::Msc),
                                    const std::string& windows = "10.0") {
-        std::string ports;
-        for (int i = 0; i < players; ++i)
-            ports +=
-                std::string(i ? "," : "") + R"({"player": {"mode": "msc")" + playerOptions + "}}";
-        auto sim = std::make_unique<sim::SimOs>(
-            sim::parseScenario(R"({"speed": 200, "windows": ")" + windows +
-                                   R"(", "controllers": [{"ports": [)" + ports + "]}]}",
-                               "format test"));
+        const ScenarioBuilder scenario = ScenarioBuilder().speed(200).windows(windows).ports(
+            std::vector<Json>(static_cast<std::size_t>(players), disk));
+        auto sim = std::make_unique<sim::SimOs>(sim::parseScenario(scenario.text(), "format test"));
         auto fake = std::make_unique<FormatTestOs>(std::move(sim));
         os_ = fake.get();
         std::unique_ptr<os::Os> replaced = os::install(std::move(fake));
@@ -203,7 +200,7 @@ protected:
 
     // A folder with a file in it; engine paths of both.
     std::string demoFolder() {
-        std::ofstream(folder_.path() + "/song.mp3") << "la la";
+        sim::testing::writeTextFile(folder_.file("song.mp3"), "la la");
         return folder_.path();
     }
 
@@ -332,8 +329,7 @@ TEST_F(FormatCopyTest, FailedCopies) {
     EXPECT_EQ(CopyData(folder + "\\none", 'E'), 0);
     EXPECT_TRUE(log_.contains("Error:The path is not existed.(" + folder + "\\none)"))
         << log_.text();
-    const std::string deep = folder + "/" + std::string(200, 'd') + "/" + std::string(60, 'e');
-    std::filesystem::create_directories(deep);
+    const std::string deep = folder_.makeFolder(std::string(200, 'd') + "/" + std::string(60, 'e'));
     EXPECT_EQ(CopyData(deep, 'E'), 0);
     EXPECT_EQ(os().shellCopies.size(), 3u);
 }
@@ -437,7 +433,7 @@ TEST_F(FormatCopyTest, WorkersLogEveryStepAndEndWithTheirCode) {
 }
 
 TEST_F(FormatCopyTest, DiskWithoutVolumeEndsTheWorkerWithNoDrive) {
-    std::vector<DEVICE_INFO> disks = world(1, R"(, "mountDelay": null)");
+    std::vector<DEVICE_INFO> disks = world(1, Player(Mode::Msc).neverMounts());
     ASSERT_EQ(disks.size(), 1u);
     const std::uint64_t start = os().tickMs();
     EXPECT_EQ(FormatAndCopyWorker(disks[0]), kWorkerNoDrive);
@@ -449,7 +445,7 @@ TEST_F(FormatCopyTest, DiskWithoutVolumeEndsTheWorkerWithNoDrive) {
 }
 
 TEST_F(FormatCopyTest, WindowsXpFormatsInFull) {
-    std::vector<DEVICE_INFO> disks = world(1, "", "5.1");
+    std::vector<DEVICE_INFO> disks = world(1, Player(Mode::Msc), "5.1");
     ASSERT_EQ(disks.size(), 1u);
     EXPECT_EQ(FormatOnlyWorker(disks[0]), kWorkerDone);
     ASSERT_EQ(FakeFormatLibrary::calls.size(), 1u);

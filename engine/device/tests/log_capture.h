@@ -2,8 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "engine/device/log.h"
@@ -21,12 +19,8 @@ public:
     // Every line logged so far, across the dated files.
     std::string text() const {
         std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream s;
-            s << in.rdbuf();
-            all += s.str();
-        }
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
+            all += sim::testing::readTextFile(entry.path());
         return all;
     }
     bool contains(const std::string& needle) const { return text().find(needle) != std::string::npos; }

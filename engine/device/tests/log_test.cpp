@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -15,18 +14,10 @@
 namespace cv50 {
 namespace {
 
+using sim::testing::readTextFile;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 using sim::testing::TempFolder;
-
-// The simulated clock barely moves, so times set by a test are the times logged.
-constexpr const char* kStillWorld = R"({"speed": 0.000001, "controllers": []})";
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class LogTest : public ::testing::Test {
 protected:
@@ -36,9 +27,8 @@ protected:
     void setTime(int y, int mo, int d, int h, int mi, int s, int ms) {
         world.sim().clock().setLocalTime({y, mo, d, h, mi, s, ms});
     }
-    std::string file(const char* name) const { return folder.path() + "/" + name; }
-
-    ScopedSim world{kStillWorld};
+    // The simulated clock barely moves, so times set by a test are the times logged.
+    ScopedSim world{ScenarioBuilder().speed(0.000001)};
     TempFolder folder;
 };
 
@@ -48,7 +38,7 @@ TEST_F(LogTest, LineIsTimeTabMessageCrLfInTheDatedFile) {
     Log("INFO:%s has %d ports", "hub", 4);
     setTime(2026, 3, 7, 21, 0, 0, 999);
     Log("ERROR:second");
-    EXPECT_EQ(readFile(file("Log2026-03-07.txt")),
+    EXPECT_EQ(readTextFile(folder.file("Log2026-03-07.txt")),
               "09:05:04 032\tINFO:hub has 4 ports\r\n21:00:00 999\tERROR:second\r\n");
 }
 
@@ -64,7 +54,7 @@ TEST_F(LogTest, TheListenerHearsEveryLineAlsoWithTheFileOffAndStopsWhenRemoved) 
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_EQ(heard[0], "INFO:1 of two");
     EXPECT_EQ(heard[1], std::string(1023, 'y'));
-    EXPECT_EQ(readFile(file("Log2026-03-07.txt")),
+    EXPECT_EQ(readTextFile(folder.file("Log2026-03-07.txt")),
               "09:05:04 032\t" + std::string(1023, 'y') + "\r\n09:05:04 032\tunheard\r\n");
 }
 
@@ -73,7 +63,7 @@ TEST_F(LogTest, LongMessageIsCutTo1023Characters) {
     setTime(2026, 1, 2, 3, 4, 5, 6);
     const std::string message(2000, 'x');
     Log("%s", message.c_str());
-    EXPECT_EQ(readFile(file("Log2026-01-02.txt")),
+    EXPECT_EQ(readTextFile(folder.file("Log2026-01-02.txt")),
               "03:04:05 006\t" + std::string(1023, 'x') + "\r\n");
 }
 
@@ -107,8 +97,8 @@ TEST_F(LogTest, LinesEitherSideOfMidnightGoToTwoFiles) {
     Log("before");
     setTime(2027, 1, 1, 0, 0, 0, 1);
     Log("after");
-    EXPECT_EQ(readFile(file("Log2026-12-31.txt")), "23:59:59 999\tbefore\r\n");
-    EXPECT_EQ(readFile(file("Log2027-01-01.txt")), "00:00:00 001\tafter\r\n");
+    EXPECT_EQ(readTextFile(folder.file("Log2026-12-31.txt")), "23:59:59 999\tbefore\r\n");
+    EXPECT_EQ(readTextFile(folder.file("Log2027-01-01.txt")), "00:00:00 001\tafter\r\n");
 }
 
 TEST_F(LogTest, NothingIsWrittenBeforeAFolderIsSet) {
@@ -120,8 +110,7 @@ TEST_F(LogTest, NothingIsWrittenBeforeAFolderIsSet) {
 }
 
 TEST_F(LogTest, RemovedFolderDropsLinesSilently) {
-    const std::string sub = folder.path() + "/gone";
-    std::filesystem::create_directory(sub);
+    const std::string sub = folder.makeFolder("gone");
     ASSERT_TRUE(log::setFolder(sub.c_str()));
     EXPECT_EQ(::AppendLogLine("kept"), 1);
     std::filesystem::remove_all(sub);
@@ -144,7 +133,7 @@ TEST_F(LogTest, LinesFromManyThreadsNeverInterleave) {
     }
     for (auto& th : threads) th.join();
 
-    const std::string text = readFile(file("Log2026-06-01.txt"));
+    const std::string text = readTextFile(folder.file("Log2026-06-01.txt"));
     const std::regex line(R"(\d\d:\d\d:\d\d \d\d\d\t<Layer:(\d)> (\d{4}) ([a-h])\3{299}\r)");
     std::istringstream in(text);
     std::string l;
@@ -163,13 +152,10 @@ TEST_F(LogTest, LinesFromManyThreadsNeverInterleave) {
 
 TEST_F(LogTest, ExistingFileIsAppendedToNotTruncated) {
     setTime(2026, 8, 8, 8, 8, 8, 8);
-    {
-        std::ofstream old(file("Log2026-08-08.txt"), std::ios::binary);
-        old << "earlier\r\n";
-    }
+    sim::testing::writeTextFile(folder.file("Log2026-08-08.txt"), "earlier\r\n");
     ASSERT_TRUE(log::setFolder(folder.path().c_str()));
     Log("later");
-    EXPECT_EQ(readFile(file("Log2026-08-08.txt")), "earlier\r\n08:08:08 008\tlater\r\n");
+    EXPECT_EQ(readTextFile(folder.file("Log2026-08-08.txt")), "earlier\r\n08:08:08 008\tlater\r\n");
 }
 
 }  // namespace

@@ -3,20 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "engine/device/log.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50::device {
 namespace {
 
+using sim::testing::Device;
+using sim::testing::hub;
+using sim::testing::Json;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 
-std::string player(const char* bcd = "0x0201") {
-    return std::string(R"({"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": ")") + bcd +
-           "\"}}";
+// What the walk sees of a loader: a device with the CorvUsb numbers.
+Device player(std::uint16_t bcd = 0x0201) { return Device(0x071b, 0x3201, bcd); }
+
+// `leaf` on port 10 of the innermost of `hubs` nested hubs, each on port 10 of the one before.
+Json onPort10Of(int hubs, Json leaf) {
+    for (int h = 0; h < hubs; ++h) {
+        std::vector<Json> ports(9, nullptr);
+        ports.push_back(std::move(leaf));
+        leaf = hub(std::move(ports));
+    }
+    return leaf;
 }
 
 std::vector<std::string> layers(const std::vector<PortEntry>& entries) {
@@ -26,23 +35,22 @@ std::vector<std::string> layers(const std::vector<PortEntry>& entries) {
 }
 
 TEST(PortWalk, LayersNameThePortsFromTheRootHubDown) {
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [null, null, null,
-        {"hub": {"ports": [null, )" + player() + R"(, {"hub": {"ports": [)" + player() + R"(]}}]}}]}]})");
+    ScopedSim world(ScenarioBuilder().ports(
+        {nullptr, nullptr, nullptr, hub({nullptr, player(), hub({player()})})}));
     // Port 4 itself holds a hub, so it yields no entry of its own.
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"4-2", "4-3-1"}));
 
-    ScopedSim direct(R"({"controllers": [{"usb": "2.0", "ports": [null, null, null, )" + player() + "]}]}");
+    ScopedSim direct(ScenarioBuilder().ports({nullptr, nullptr, nullptr, player()}));
     EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"4"}));
 }
 
 TEST(PortWalk, EntriesComeOutDepthFirstInControllerThenPortOrder) {
-    ScopedSim world(R"({"controllers": [
-        {"usb": "2.0", "ports": [)" + player() + R"(, {"hub": {"ports": [)" + player() + "," +
-                    player() + R"(]}}, )" + player() + R"(]},
-        {"usb": "2.0", "ports": [null, )" + player() + R"(]}]})");
+    ScopedSim world(ScenarioBuilder()
+                        .controller({player(), hub({player(), player()}), player()})
+                        .controller({nullptr, player()}));
     std::vector<PortEntry> entries;
     const int connected = EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"1", "2-1", "2-2", "3", "2"}));
@@ -50,9 +58,8 @@ TEST(PortWalk, EntriesComeOutDepthFirstInControllerThenPortOrder) {
 }
 
 TEST(PortWalk, Usb11ControllerIsFoundOnlyByTheWalkOverAllControllers) {
-    ScopedSim world(R"({"controllers": [
-        {"usb": "1.1", "ports": [)" + player() + R"(]},
-        {"usb": "2.0", "ports": [null, )" + player("0x0200") + R"(]}]})");
+    ScopedSim world(
+        ScenarioBuilder().usb11Controller({player()}).controller({nullptr, player(0x0200)}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"2"}));
@@ -61,18 +68,16 @@ TEST(PortWalk, Usb11ControllerIsFoundOnlyByTheWalkOverAllControllers) {
 }
 
 TEST(PortWalk, OnlyTenLegacyControllerNamesAreTried) {
-    std::string controllers;
-    for (int i = 0; i < 11; ++i)
-        controllers += std::string(i ? "," : "") + R"({"usb": "1.1", "ports": [)" + player() + "]}";
-    ScopedSim world(R"({"controllers": [)" + controllers + "]}");
+    ScenarioBuilder controllers;
+    for (int i = 0; i < 11; ++i) controllers.usb11Controller({player()});
+    ScopedSim world(controllers);
     std::vector<PortEntry> entries;
     EnumerateUsbPortsAll(entries);
     EXPECT_EQ(entries.size(), 10u);
 }
 
 TEST(PortWalk, TwoControllersCanGiveTheSameLayer) {
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [)" + player() +
-                    R"(]}, {"usb": "2.0", "ports": [)" + player() + "]}]}");
+    ScopedSim world(ScenarioBuilder().controller({player()}).controller({player()}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(layers(entries), (std::vector<std::string>{"1", "1"}));
@@ -80,8 +85,7 @@ TEST(PortWalk, TwoControllersCanGiveTheSameLayer) {
 }
 
 TEST(PortWalk, EntryCarriesTheDescriptorAndAPathFromTheInstanceId) {
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [
-        {"device": {"vid": 1819, "pid": "0x3203", "bcdUSB": "0x0110"}}]}]})");
+    ScopedSim world(ScenarioBuilder().port(Device(1819, 0x3203, 0x0110)));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(entries.size(), 1u);
@@ -102,9 +106,7 @@ TEST(PortWalk, DevicePathOfAnInstanceId) {
 }
 
 TEST(PortWalk, UnconfiguredDeviceIsLeftOutAndMissingNodeLeavesThePathEmpty) {
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [
-        {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201", "configured": false}},
-        {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201", "node": false}}]}]})");
+    ScopedSim world(ScenarioBuilder().ports({player().unconfigured(), player().withoutNode()}));
     std::vector<PortEntry> entries;
     const int connected = EnumerateUsbPorts(entries);
     EXPECT_EQ(connected, 2);
@@ -115,9 +117,9 @@ TEST(PortWalk, UnconfiguredDeviceIsLeftOutAndMissingNodeLeavesThePathEmpty) {
 
 TEST(PortWalk, DriverKeyIsFoundAnywhereInTheDeviceTree) {
     // Deep and wide: the node sits below several siblings' subtrees.
-    ScopedSim world(R"({"controllers": [
-        {"usb": "2.0", "ports": [{"hub": {"ports": [)" + player() + "," + player() + R"(]}}]},
-        {"usb": "2.0", "ports": [null, {"hub": {"ports": [{"hub": {"ports": [)" + player() + R"(]}}]}}]}]})");
+    ScopedSim world(ScenarioBuilder()
+                        .controller({hub({player(), player()})})
+                        .controller({nullptr, hub({hub({player()})})}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(layers(entries), (std::vector<std::string>{"1-1", "1-2", "2-1-1"}));
@@ -131,20 +133,11 @@ TEST(PortWalk, DriverKeyIsFoundAnywhereInTheDeviceTree) {
 // A Layer that does not fit 19 characters is refused, never cut into another port's Layer.
 TEST(PortWalk, LayerLongerThanTheFieldIsRefusedWithALogLine) {
     // Ports 10 at each of 7 tiers: "10-10-10-10-10-10-10" is 20 characters.
-    auto nest = [](int depth, const std::string& leaf) {
-        std::string inner = leaf;
-        for (int d = 0; d < depth; ++d) {
-            std::string ports;
-            for (int p = 1; p < 10; ++p) ports += "null,";
-            inner = R"({"hub": {"ports": [)" + ports + inner + "]}}";
-        }
-        return inner;
-    };
-    std::string rootPorts;
-    for (int p = 1; p < 10; ++p) rootPorts += "null,";
+    std::vector<Json> rootPorts(10, nullptr);
+    rootPorts[0] = player();
     // 6 hubs below root port 10: the device sits at 10-10-10-10-10-10-10.
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [)" + player() + "," +
-                    rootPorts.substr(5) + nest(6, player()) + "]}]}");
+    rootPorts[9] = onPort10Of(6, player());
+    ScopedSim world(ScenarioBuilder().ports(rootPorts));
     sim::testing::TempFolder logs;
     ASSERT_TRUE(cv50::log::setFolder(logs.path().c_str()));
     std::vector<PortEntry> entries;
@@ -155,21 +148,15 @@ TEST(PortWalk, LayerLongerThanTheFieldIsRefusedWithALogLine) {
     const os::LocalTime t = world.sim().localTime();
     char name[64];
     std::snprintf(name, sizeof name, "/Log%04d-%02d-%02d.txt", t.year, t.month, t.day);
-    std::ifstream in(logs.path() + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("ERROR:The port location 10-10-10-10-10-10-10 is longer"),
+    const std::string text = sim::testing::readTextFile(logs.path() + name);
+    EXPECT_NE(text.find("ERROR:The port location 10-10-10-10-10-10-10 is longer"),
               std::string::npos)
-        << text.str();
+        << text;
 }
 
 TEST(PortWalk, NineteenCharacterLayerFits) {
-    std::string ports9;
-    for (int p = 1; p < 10; ++p) ports9 += "null,";
     // 1-10-10-10-10-10-10 is 19 characters.
-    std::string inner = player();
-    for (int d = 0; d < 6; ++d) inner = R"({"hub": {"ports": [)" + ports9 + inner + "]}}";
-    ScopedSim world(R"({"controllers": [{"usb": "2.0", "ports": [)" + inner + "]}]}");
+    ScopedSim world(ScenarioBuilder().port(onPort10Of(6, player())));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     EXPECT_EQ(layers(entries), (std::vector<std::string>{"1-10-10-10-10-10-10"}));

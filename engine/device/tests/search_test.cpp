@@ -13,21 +13,21 @@
 namespace cv50::device {
 namespace {
 
+using sim::testing::Device;
+using sim::testing::Json;
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 
-std::string ports(const std::string& entries, double speed = 50) {
-    return R"({"speed": )" + std::to_string(speed) + R"(, "controllers": [{"ports": [)" + entries +
-           "]}]}";
+ScenarioBuilder ports(const std::vector<Json>& entries, double speed = 50) {
+    return ScenarioBuilder().speed(speed).ports(entries);
 }
 
 TEST(Scan, KindComesFromThePairAndBit0OfBcdUsb) {
-    ScopedSim sim(ports(R"(
-        {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0200"}},
-        {"device": {"vid": "0x071b", "pid": "0x3201", "bcdUSB": "0x0201"}},
-        {"player": {"mode": "maskrom"}},
-        {"player": {"mode": "loader"}},
-        {"player": {"mode": "msc"}},
-        {"device": {"vid": "0x046d", "pid": "0xc52b", "bcdUSB": "0x0201"}})"));
+    ScopedSim sim(ports({Device(0x071b, 0x3201, 0x0200), Device(0x071b, 0x3201, 0x0201),
+                         Player(Mode::MaskRom), Player(Mode::Loader), Player(Mode::Msc),
+                         Device(0x046d, 0xc52b, 0x0201)}));
     SEARCH_RESULT usb{};
     ASSERT_EQ(ScanCorvUsb(&usb), 4);
     const CV_DEVICE_TYPE expected[] = {MaskRom, Loader, MaskRom, Loader};
@@ -45,8 +45,7 @@ TEST(Scan, KindComesFromThePairAndBit0OfBcdUsb) {
 }
 
 TEST(Scan, OtherMatchNumbersAfterSetVidPid) {
-    ScopedSim sim(ports(R"({"player": {"mode": "loader", "ids": {"corvUsb": ["0x1234", "0x0001"]}}},
-                           {"player": {"mode": "loader"}})"));
+    ScopedSim sim(ports({Player(Mode::Loader).corvUsbIds(0x1234, 0x0001), Player(Mode::Loader)}));
     SEARCH_RESULT r{};
     matchIds() = MatchIds{0x1234, 0x0001, 0x071b, 0x3203};
     EXPECT_EQ(ScanCorvUsb(&r), 1);
@@ -57,7 +56,7 @@ TEST(Scan, OtherMatchNumbersAfterSetVidPid) {
 }
 
 TEST(Scan, NothingFoundGivesCountZeroAndNoList) {
-    ScopedSim sim(ports("null"));
+    ScopedSim sim(ports({nullptr}));
     SEARCH_RESULT r{5, searchTable()};
     EXPECT_EQ(ScanCorvUsb(&r), 0);
     EXPECT_EQ(r.count, 0);
@@ -65,7 +64,7 @@ TEST(Scan, NothingFoundGivesCountZeroAndNoList) {
 }
 
 TEST(Scan, DiskWithoutAMountedVolumeGetsLetter0AfterAbout3Seconds) {
-    ScopedSim sim(ports(R"({"player": {"mode": "msc", "mountDelay": null}})", 20));
+    ScopedSim sim(ports({Player(Mode::Msc).neverMounts()}, 20));
     SEARCH_RESULT r{};
     const std::uint64_t start = sim.sim().tickMs();
     ASSERT_EQ(ScanCorvMsc(&r), 1);
@@ -76,10 +75,7 @@ TEST(Scan, DiskWithoutAMountedVolumeGetsLetter0AfterAbout3Seconds) {
 }
 
 TEST(Scan, SeventeenPlayersFillTheSixteenRecordsAndNoMore) {
-    std::string entries;
-    for (int i = 0; i < 17; ++i)
-        entries += std::string(i ? "," : "") + R"({"player": {"mode": "loader"}})";
-    ScopedSim sim(ports(entries));
+    ScopedSim sim(ports(std::vector<Json>(17, Player(Mode::Loader))));
     testing::LogCapture log;
     SEARCH_RESULT r{};
     EXPECT_EQ(ScanCorvUsb(&r), 16);
@@ -130,7 +126,7 @@ TEST(SearchResultCopies, CopyAllCopySuccessfulAndFree) {
 }
 
 TEST(SearchResultCopies, FreeingAScanResultReleasesNothing) {
-    ScopedSim sim(ports(R"({"player": {"mode": "loader"}})"));
+    ScopedSim sim(ports({Player(Mode::Loader)}));
     SEARCH_RESULT r{};
     ASSERT_EQ(ScanCorvUsb(&r), 1);
     EXPECT_EQ(FreeSearchResult(&r), 0);
@@ -140,9 +136,8 @@ TEST(SearchResultCopies, FreeingAScanResultReleasesNothing) {
 
 TEST(Wait, OneReturnsOneNeverDoesEndsAfterTheTimeout) {
     // Both start as disks; port 1 switches to loader, port 2 is pulled and never returns.
-    ScopedSim sim(ports(R"(
-        {"player": {"mode": "msc", "script": [{"at": 0.5, "action": "switch", "mode": "loader"}]}},
-        {"player": {"mode": "msc", "script": [{"at": 0.5, "action": "unplug"}]}})"));
+    ScopedSim sim(
+        ports({Player(Mode::Msc).switchAt(0.5, Mode::Loader), Player(Mode::Msc).unplugAt(0.5)}));
     SEARCH_RESULT scanned{}, list{};
     ASSERT_EQ(ScanCorvMsc(&scanned), 2);
     ASSERT_EQ(CopySearchResult(&scanned, &list), 1);
@@ -167,7 +162,7 @@ TEST(Wait, OneReturnsOneNeverDoesEndsAfterTheTimeout) {
 }
 
 TEST(Wait, AllPresentReturns1EvenWithTimeout0) {
-    ScopedSim sim(ports(R"({"player": {"mode": "loader"}}, {"player": {"mode": "loader"}})"));
+    ScopedSim sim(ports({Player(Mode::Loader), Player(Mode::Loader)}));
     List list({{"2", StatusIdle}, {"1", StatusIdle}});
     EXPECT_EQ(WaitCVDevice(&list.result, Loader, 0), 1);
     EXPECT_EQ(list.items[0].status, StatusOk);
@@ -180,7 +175,7 @@ TEST(Wait, AllPresentReturns1EvenWithTimeout0) {
 }
 
 TEST(Wait, LastsBetweenNAndNPlus1SecondsOfSimulatedTime) {
-    ScopedSim sim(ports("null", 5));
+    ScopedSim sim(ports({nullptr}, 5));
     List list({{"1", StatusIdle}});
     const std::uint64_t start = sim.sim().tickMs();
     EXPECT_EQ(WaitCVDevice(&list.result, Loader, 2), 0);
@@ -192,9 +187,10 @@ TEST(Wait, LastsBetweenNAndNPlus1SecondsOfSimulatedTime) {
 
 TEST(Wait, AnotherKindOnTheSameLayerDoesNotLendItsPath) {
     // Two controllers give Layer 1 twice: a mask-ROM device first, then the loader.
-    ScopedSim sim(R"({"speed": 50, "controllers": [
-        {"ports": [{"player": {"mode": "maskrom"}}]},
-        {"ports": [{"player": {"mode": "loader"}}]}]})");
+    ScopedSim sim(ScenarioBuilder()
+                      .speed(50)
+                      .controller({Player(Mode::MaskRom)})
+                      .controller({Player(Mode::Loader)}));
     SEARCH_RESULT scanned{};
     ASSERT_EQ(ScanCorvUsb(&scanned), 2);
     const std::string loaderPath = scanned.devices[1].devicePath;
@@ -205,8 +201,7 @@ TEST(Wait, AnotherKindOnTheSameLayerDoesNotLendItsPath) {
 }
 
 TEST(Wait, PlayerPluggedLaterIsFound) {
-    ScopedSim sim(ports(R"({"player": {"mode": "loader", "present": false,
-                                        "script": [{"at": 1.0, "action": "plug"}]}})"));
+    ScopedSim sim(ports({Player(Mode::Loader).absent().plugAt(1.0)}));
     List list({{"1", StatusIdle}});
     SEARCH_RESULT none{};
     EXPECT_EQ(ScanCorvUsb(&none), 0);
@@ -215,8 +210,7 @@ TEST(Wait, PlayerPluggedLaterIsFound) {
 }
 
 TEST(Wait, Usb11PlayerOnlyWithTheAllForm) {
-    ScopedSim sim(
-        R"({"speed": 50, "controllers": [{"usb": "1.1", "ports": [{"player": {"mode": "loader"}}]}]})");
+    ScopedSim sim(ScenarioBuilder().speed(50).usb11Controller({Player(Mode::Loader)}));
     List list({{"1", StatusIdle}});
     EXPECT_EQ(WaitCVDevice(&list.result, Loader, 0), 0);
     EXPECT_EQ(WaitCVDevice_All(&list.result, Loader, 0), 1);

@@ -10,14 +10,18 @@
 namespace cv50::device {
 namespace {
 
+using sim::testing::Mode;
+using sim::testing::Player;
+using sim::testing::ScenarioBuilder;
 using sim::testing::ScopedSim;
 using testing::LogCapture;
 
-std::string world(const std::string& windows, const std::string& playerOptions,
-                  const std::string& extra = "") {
-    return R"({"windows": ")" + windows + R"(", )" + extra +
-           R"("controllers": [{"ports": [{"player": {"mode": "msc")" + playerOptions + "}}]}]}";
+// A disk on port 1 of a system of `windows`.
+ScenarioBuilder world(const std::string& windows, const Player& disk) {
+    return ScenarioBuilder().windows(windows).port(disk);
 }
+
+Player diskPlayer() { return Player(Mode::Msc); }
 
 // The USB device node of the only device in the world.
 std::uint32_t onlyDeviceNode() {
@@ -29,7 +33,7 @@ std::uint32_t onlyDeviceNode() {
 
 struct VersionCase {
     const char* windows;
-    const char* playerOptions;
+    Player disk;
     char letter;            // expected result
     const char* logged;     // a line expected in the log when the lookup fails
 };
@@ -38,7 +42,7 @@ class DriveLookupByVersion : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(DriveLookupByVersion, FindsTheLetterOrSaysWhyNot) {
     const VersionCase& c = GetParam();
-    ScopedSim sim(world(c.windows, c.playerOptions));
+    ScopedSim sim(world(c.windows, c.disk));
     LogCapture log;
     DriveLookup lookup("\\\\?\\some-path", onlyDeviceNode());
     const int found = GetDemoDrive(lookup);
@@ -52,22 +56,23 @@ TEST_P(DriveLookupByVersion, FindsTheLetterOrSaysWhyNot) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DriveLookupByVersion,
     ::testing::Values(
-        VersionCase{"5.1", "", 'D', ""},
-        VersionCase{"5.1", R"(, "mountDelay": null)", 0,
+        VersionCase{"5.1", diskPlayer(), 'D', ""},
+        VersionCase{"5.1", diskPlayer().neverMounts(), 0,
                     "Error:GetDrive to get next instance failed,instance("},
-        VersionCase{"6.0", "", 'D', ""},
-        VersionCase{"6.0", R"(, "mountDelay": null)", 0, "Error:Get PDOName failed\r\n\r\n"},
-        VersionCase{"6.0", R"(, "diskId": "SCSI\\DISK&VEN_X\\1")", 0, "Error:Not include USBSTOR\r\n"},
-        VersionCase{"10.0", "", 'D', ""},
-        VersionCase{"6.1", "", 'D', ""},
-        VersionCase{"10.0", R"(, "friendlyName": "e:\\")", 'E', ""},
-        VersionCase{"10.0", R"(, "friendlyName": "Player")", 'P', ""},
-        VersionCase{"10.0", R"(, "friendlyName": "1:\\")", 0, "Error:not found the drive\r\n"},
-        VersionCase{"10.0", R"(, "mountDelay": null)", 0, "Error:Get FriendlyName failed\r\n"},
-        VersionCase{"10.0", R"(, "diskId": "SCSI\\DISK&VEN_X\\1")", 0, "Error:Not include USBSTOR\r\n"}));
+        VersionCase{"6.0", diskPlayer(), 'D', ""},
+        VersionCase{"6.0", diskPlayer().neverMounts(), 0, "Error:Get PDOName failed\r\n\r\n"},
+        VersionCase{"6.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0,
+                    "Error:Not include USBSTOR\r\n"},
+        VersionCase{"10.0", diskPlayer(), 'D', ""}, VersionCase{"6.1", diskPlayer(), 'D', ""},
+        VersionCase{"10.0", diskPlayer().friendlyName("e:\\"), 'E', ""},
+        VersionCase{"10.0", diskPlayer().friendlyName("Player"), 'P', ""},
+        VersionCase{"10.0", diskPlayer().friendlyName("1:\\"), 0, "Error:not found the drive\r\n"},
+        VersionCase{"10.0", diskPlayer().neverMounts(), 0, "Error:Get FriendlyName failed\r\n"},
+        VersionCase{"10.0", diskPlayer().diskId("SCSI\\DISK&VEN_X\\1"), 0,
+                    "Error:Not include USBSTOR\r\n"}));
 
 TEST(DriveLookup, XpLogsTheInstanceOfADiskWithoutVolume) {
-    ScopedSim sim(world("5.1", R"(, "mountDelay": null)"));
+    ScopedSim sim(world("5.1", diskPlayer().neverMounts()));
     LogCapture log;
     const std::uint32_t usbNode = onlyDeviceNode();
     const os::DevInst disk = sim.sim().deviceTreeChild(usbNode);
@@ -79,7 +84,7 @@ TEST(DriveLookup, XpLogsTheInstanceOfADiskWithoutVolume) {
 }
 
 TEST(DriveLookup, DeviceWithoutDiskNodeFailsAtTheFirstStep) {
-    ScopedSim sim(R"({"controllers": [{"ports": [{"player": {"mode": "loader"}}]}]})");
+    ScopedSim sim(ScenarioBuilder().port(Player(Mode::Loader)));
     LogCapture log;
     DriveLookup lookup("", onlyDeviceNode());
     EXPECT_EQ(GetDemoDrive(lookup), 0);
@@ -89,8 +94,8 @@ TEST(DriveLookup, DeviceWithoutDiskNodeFailsAtTheFirstStep) {
 }
 
 TEST(DriveLookup, SecondPlayerGetsTheNextFreeLetter) {
-    ScopedSim sim(R"({"drives": [{"letter": "D", "type": "fixed", "target": "\\Device\\Cd"}],
-        "controllers": [{"ports": [{"player": {"mode": "msc"}}, {"player": {"mode": "msc"}}]}]})");
+    ScopedSim sim(
+        ScenarioBuilder().fixedDrive('D', "\\Device\\Cd").ports({diskPlayer(), diskPlayer()}));
     std::vector<PortEntry> entries;
     EnumerateUsbPorts(entries);
     ASSERT_EQ(entries.size(), 2u);
@@ -102,11 +107,10 @@ TEST(DriveLookup, SecondPlayerGetsTheNextFreeLetter) {
 }
 
 TEST(QueryVolume, MatchesOnlyARemovableDriveWithExactlyThatTarget) {
-    ScopedSim sim(R"({"drives": [
-        {"letter": "E", "type": "removable", "target": "\\Device\\HarddiskVolume7"},
-        {"letter": "F", "type": "removable", "target": "\\Device\\HarddiskVolume8"},
-        {"letter": "G", "type": "fixed", "target": "\\Device\\HarddiskVolume9"}],
-        "controllers": []})");
+    ScopedSim sim(ScenarioBuilder()
+                      .removableDrive('E', "\\Device\\HarddiskVolume7")
+                      .removableDrive('F', "\\Device\\HarddiskVolume8")
+                      .fixedDrive('G', "\\Device\\HarddiskVolume9"));
     EXPECT_EQ(QueryVolume("\\Device\\HarddiskVolume9"), 0);   // fixed
     EXPECT_EQ(QueryVolume("\\Device\\HarddiskVolume5"), 0);   // two removable drives, other targets
     EXPECT_EQ(QueryVolume("\\device\\harddiskvolume8"), 0);   // compared with case

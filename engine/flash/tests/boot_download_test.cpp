@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "engine/api/search_exports.h"
 #include "engine/device/search.h"
 #include "engine/device/tests/log_capture.h"
@@ -24,17 +22,16 @@ protected:
     }
 
     std::string file(const std::string& name, std::size_t size) {
-        const std::string path = folder.path() + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 13 + 1));
+        const std::string path = folder.file(name);
+        sim::testing::writeFile(path, sim::testing::patternBytes(size, 1));
         return path;
     }
     const sim::MaskRom& rom() {
         return *sim.sim().withWorld([](sim::UsbWorld& w) { return &w.players()[0]->maskRom; });
     }
 
-    ScopedSim sim{
-        R"({"speed": 100, "controllers": [{"ports": [{"player": {"mode": "maskrom"}}]}]})"};
+    ScopedSim sim{sim::testing::ScenarioBuilder().speed(100).port(
+        sim::testing::Player(sim::testing::Mode::MaskRom))};
     TempFolder folder;
     BootDownload device;
 };

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +13,9 @@
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50::flash::testing {
+
+using sim::testing::readFile;
+using sim::testing::writeFile;
 
 class FlashFixture : public ::testing::Test {
 protected:
@@ -27,26 +27,14 @@ protected:
     void TearDown() override { log::disable(); }
 
     std::string logText() const {
-        std::ifstream in(logs.path() + "/Log2026-03-07.txt", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return sim::testing::readTextFile(logs.file("Log2026-03-07.txt"));
     }
     // True when a line of the log is exactly `message` after its time and tab.
     bool logged(const std::string& message) const {
         return logText().find("\t" + message + "\r\n") != std::string::npos;
     }
 
-    std::string path(const std::string& name) const { return temp.path() + "/" + name; }
-    static void writeFile(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    static std::vector<std::uint8_t> readFile(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string path(const std::string& name) const { return temp.file(name); }
 
     // A loader file of the sample pieces, version 1.23, dated 2008-12-20.
     static std::vector<std::uint8_t> sampleLoader() {
@@ -70,7 +58,7 @@ protected:
     }
 
     sim::testing::ScopedSim world{
-        R"({"speed": 0.000001, "time": "2026-03-07T09:00:00.000", "controllers": []})"};
+        sim::testing::ScenarioBuilder().speed(0.000001).time("2026-03-07T09:00:00.000")};
     sim::testing::TempFolder logs;
     sim::testing::TempFolder temp;
 };

@@ -1,13 +1,11 @@
 // The geometry steps against a simulated loader: what goes over the wire and what is logged.
-#include "engine/flash/flash_device.h"
-
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/log.h"
+#include "engine/flash/flash_device.h"
 #include "sim/loader_endpoint.h"
 #include "sim/testing/recording_endpoint.h"
 #include "sim/testing/scoped_sim.h"
@@ -52,7 +50,7 @@ protected:
     }
     // The log lines written since logging started, without their time prefixes.
     std::vector<std::string> logLines() {
-        std::ifstream in(folder.path() + "/Log2026-01-02.txt", std::ios::binary);
+        std::istringstream in(sim::testing::readTextFile(folder.file("Log2026-01-02.txt")));
         std::vector<std::string> lines;
         std::string line;
         while (std::getline(in, line)) {
@@ -64,7 +62,7 @@ protected:
     }
     void startLog() { ASSERT_TRUE(log::setFolder(folder.path().c_str())); }
 
-    ScopedSim world{R"({"time": "2026-01-02T03:00:00.000", "controllers": []})"};
+    ScopedSim world{sim::testing::ScenarioBuilder().time("2026-01-02T03:00:00.000")};
     TempFolder folder;
     std::shared_ptr<sim::LoaderMedia> media;
     std::shared_ptr<RecordingEndpoint> wire;

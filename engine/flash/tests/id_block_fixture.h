@@ -5,15 +5,11 @@
 #include <cstdint>
 
 #include "engine/flash/id_block.h"
+#include "sim/testing/test_files.h"
 
 namespace cv50::flash::testing {
 
-// Bytes that differ from their neighbours and from zero.
-inline std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint8_t seed) {
-    std::vector<std::uint8_t> out(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(seed + 7 * i + (i >> 8));
-    return out;
-}
+using sim::testing::patternBytes;
 
 inline IdBlockFields sampleFields(std::size_t flashBootBytes = 1500) {
     IdBlockFields f;

@@ -10,13 +10,19 @@
 namespace cv50::flash {
 namespace {
 
+using sim::testing::Mode;
+using sim::testing::Player;
+using testing::Faults;
 using testing::IdbWriteFixture;
+using testing::Nand;
 using testing::patternBytes;
+using testing::ScenarioBuilder;
+using testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
 using Words = std::array<std::uint16_t, 3>;
 
 // 16 MiB of 64 KiB blocks: few blocks to erase, room for the disks the write asks for.
-const std::string kNand = R"({"chipSectors": 32768, "blockSectors": 128})";
+const Nand kNand = Nand().chipSectors(32768).blockSectors(128);
 constexpr std::uint32_t kBlockSectors = 128;
 
 const Words kOldWords{0x2008, 0x1220, 0x0123};
@@ -24,7 +30,7 @@ const Words kNewWords{0x2009, 0x0101, 0x0200};
 
 struct WriteKind {
     const char* name;
-    const char* startMode;
+    Mode startMode;
     bool fullWrite;
 };
 
@@ -37,12 +43,12 @@ protected:
     }
 
     void startPlayer(const WriteKind& kind, std::uint64_t cutAtStep) {
-        const std::string faults =
-            cutAtStep ? R"({"powerCut": {"atStep": )" + std::to_string(cutAtStep) + "}}" : "{}";
-        start(R"({"speed": 20000, "time": "2026-03-07T09:00:00.000", "controllers": [{"ports": [)"
-              R"({"player": {"mode": ")" +
-              std::string(kind.startMode) + R"(", "enumerateDelay": 0.5, "nand": )" + kNand +
-              R"(, "faults": )" + faults + "}}]}]}");
+        Faults faults;
+        if (cutAtStep) faults.powerCutAt(static_cast<std::uint32_t>(cutAtStep));
+        start(ScenarioBuilder()
+                  .speed(20000)
+                  .time("2026-03-07T09:00:00.000")
+                  .port(Player(kind.startMode).enumerateDelay(0.5).nand(kNand).faults(faults)));
     }
 
     std::uint64_t steps() {
@@ -68,7 +74,7 @@ protected:
         BootDownload rom(r.devices[0].devicePath);
         return rom.DownloadBoot(piecePath(), piecePath(), piecePath()) == 1;
     }
-    std::string piecePath() const { return files.path() + "/piece.bin"; }
+    std::string piecePath() const { return files.file("piece.bin"); }
 
     // Where the cut write starts: a blank mask-ROM player with its boot programs running,
     // or a loader with five copies of the old boot code.
@@ -120,8 +126,8 @@ protected:
 
 TEST_F(IdBlockPowerCut, EveryStepOfAnUpdateAndOfAFullWrite) {
     const WriteKind kinds[] = {
-        {"update", "loader", false},
-        {"full write", "maskrom", true},
+        {"update", Mode::Loader, false},
+        {"full write", Mode::MaskRom, true},
     };
     for (const WriteKind& kind : kinds) {
         // The uncut run says which steps belong to the write.

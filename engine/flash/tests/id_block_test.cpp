@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/byte_order.h"
 #include "engine/device/log.h"
@@ -280,13 +278,6 @@ TEST(MakeEccSpareData, MarksSectorZeroAndCoversTheMarkerWithParity) {
 
 // --- Refusals, with their log lines ---
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class IdBlockLogTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(log::setFolder(folder.path().c_str())); }
@@ -294,12 +285,12 @@ protected:
     std::string logText() const {
         std::string all;
         for (const auto& e : std::filesystem::directory_iterator(folder.path())) {
-            all += readFile(e.path().string());
+            all += sim::testing::readTextFile(e.path());
         }
         return all;
     }
 
-    sim::testing::ScopedSim world{R"({"controllers": []})"};
+    sim::testing::ScopedSim world{sim::testing::ScenarioBuilder()};
     sim::testing::TempFolder folder;
 };
 

@@ -2,6 +2,7 @@
 // by the player's boot ROM, survive updates and failing blocks, and bad input must be
 // refused before the flash is touched.
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,10 +13,14 @@
 namespace cv50::flash {
 namespace {
 
+using testing::Faults;
 using testing::IdbWriteFixture;
 using testing::kSmallNand;
 using testing::loaderPlayer;
+using testing::Nand;
 using testing::patternBytes;
+using testing::Place;
+using testing::writeFile;
 
 constexpr std::uint32_t kBlockSectors = 32;
 using Blocks = std::array<std::uint16_t, 5>;
@@ -135,12 +140,12 @@ TEST_F(IdBlockWrite, WithoutAnAnswererTheQuestionIsAnOkCancelBoxOfTheSystem) {
 // again so that the five agree on the new positions.
 TEST_F(IdBlockWrite, FullWriteReplansAroundABlockThatFailsToProgramOrCompare) {
     const struct {
-        const char* faults;
+        Faults faults;
         const char* line;
     } cases[] = {
-        {R"({"programFails": [2]})", "ERROR:write data to flash failed,ErrCode(-4)"},
+        {Faults().programFails({2}), "ERROR:write data to flash failed,ErrCode(-4)"},
         // A data bit of block 2's sector 3 reads back wrong, every time.
-        {R"({"flipBits": [{"sector": 67, "byte": 100, "bit": 2}]})", "ERROR:check failed"},
+        {Faults().flipBit(Place::sector(67), 100, 2), "ERROR:check failed"},
     };
     for (const auto& c : cases) {
         start(loaderPlayer(kSmallNand, c.faults));
@@ -161,10 +166,10 @@ TEST_F(IdBlockWrite, FullWriteReplansAroundABlockThatFailsToProgramOrCompare) {
 
 TEST_F(IdBlockWrite, UpdateReplansAroundABlockThatFailsToErase) {
     sim::testing::TempFolder state;
-    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    start(loaderPlayer(kSmallNand, {}, state.path()));
     CFlashDevice first = device();
     ASSERT_EQ(first.WriteIDBlock(false, true), 0);
-    start(loaderPlayer(kSmallNand, R"({"eraseFails": [1]})", state.path()));
+    start(loaderPlayer(kSmallNand, Faults().eraseFails({1}), state.path()));
     CFlashDevice update = device();
     ASSERT_EQ(update.WriteIDBlock(false, false), 0);
     EXPECT_TRUE(logged("INFO:next write ID Block，Rewrite(1)"));
@@ -249,20 +254,21 @@ TEST_F(IdBlockWrite, UpdateTakesCopyPositionsFoundOnTheFlash) {
 // Twenty failed attempts give up; so does a re-plan that runs out of blocks.
 TEST_F(IdBlockWrite, GivesUpWhenNoAttemptSucceeds) {
     struct Case {
-        std::string nand;
-        std::string failing;
+        Nand nand;
+        std::vector<std::uint32_t> failing;
         std::string lastLine;
     };
-    std::string first20;
-    for (int b = 0; b < 20; ++b) first20 += (b ? "," : "") + std::to_string(b);
+    std::vector<std::uint32_t> first20(20);
+    std::iota(first20.begin(), first20.end(), 0u);
     const Case cases[] = {
         {kSmallNand, first20, "ERROR: make ID Block data failed,ErrCode(1)!"},
         // 16 blocks of 1 MiB: the fourth re-plan finds no room for the reserved blocks.
-        {R"({"chipSectors": 32768, "blockSectors": 2048})", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15",
+        {Nand().chipSectors(32768).blockSectors(2048),
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
          "ERROR: make ID Block data failed,ErrCode(3)!"},
     };
     for (const Case& c : cases) {
-        start(loaderPlayer(c.nand, R"({"programFails": [)" + c.failing + "]}"));
+        start(loaderPlayer(c.nand, Faults().programFails(c.failing)));
         CFlashDevice d = device();
         EXPECT_EQ(d.WriteIDBlock(false, true), -14) << c.lastLine;
         EXPECT_TRUE(logged(c.lastLine)) << c.lastLine;
@@ -271,9 +277,9 @@ TEST_F(IdBlockWrite, GivesUpWhenNoAttemptSucceeds) {
 
     // An update whose every attempt meets a block that fails to erase gives up alike.
     sim::testing::TempFolder state;
-    start(loaderPlayer(kSmallNand, "{}", state.path()));
+    start(loaderPlayer(kSmallNand, {}, state.path()));
     ASSERT_EQ(device().WriteIDBlock(false, true), 0);
-    start(loaderPlayer(kSmallNand, R"({"eraseFails": [)" + first20 + "]}", state.path()));
+    start(loaderPlayer(kSmallNand, Faults().eraseFails(first20), state.path()));
     CFlashDevice update = device();
     EXPECT_EQ(update.WriteIDBlock(false, false), -24);
     EXPECT_TRUE(logged("INFO:next write ID Block，Rewrite(20)"));

@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,18 +23,27 @@
 
 namespace cv50::flash::testing {
 
-// One loader player; `nand` and `faults` are its JSON objects. 16 MiB, 16 KiB blocks.
-inline std::string loaderPlayer(const std::string& nand = "{}", const std::string& faults = "{}",
-                                const std::string& state = "") {
-    const std::string stateKey =
-        state.empty() ? "" : R"("state": )" + sim::testing::jsonString(state) + ", ";
-    return R"({"speed": 1000, "time": "2026-03-07T09:00:00.000", )" + stateKey +
-           R"("controllers": [{"ports": [{"player": {"mode": "loader", "enumerateDelay": 0.5, )"
-           R"("nand": )" +
-           nand + R"(, "faults": )" + faults + "}}]}]}";
+using sim::testing::Faults;
+using sim::testing::Nand;
+using sim::testing::Place;
+using sim::testing::ScenarioBuilder;
+using sim::testing::writeFile;
+
+// One loader player with `nand` and `faults`, its flash kept in the folder `state` if one is
+// named.
+inline ScenarioBuilder loaderPlayer(const Nand& nand = {}, const Faults& faults = {},
+                                    const std::string& state = "") {
+    ScenarioBuilder world;
+    world.speed(1000).time("2026-03-07T09:00:00.000");
+    if (!state.empty()) world.state(state);
+    return world.port(sim::testing::Player(sim::testing::Mode::Loader)
+                          .enumerateDelay(0.5)
+                          .nand(nand)
+                          .faults(faults));
 }
 
-inline const std::string kSmallNand = R"({"chipSectors": 32768, "blockSectors": 32})";
+// 16 MiB, 16 KiB blocks.
+inline const Nand kSmallNand = Nand().chipSectors(32768).blockSectors(32);
 
 class IdbWriteFixture : public ::testing::Test {
 protected:
@@ -51,7 +58,7 @@ protected:
         world.reset();
     }
 
-    void start(const std::string& scenario) {
+    void start(const ScenarioBuilder& scenario) {
         world.reset();
         world = std::make_unique<sim::testing::ScopedSim>(scenario);
     }
@@ -117,22 +124,14 @@ protected:
     }
 
     std::string logText() const {
-        std::ifstream in(logs.path() + "/Log2026-03-07.txt", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return sim::testing::readTextFile(logs.file("Log2026-03-07.txt"));
     }
     bool logged(const std::string& message) const {
         return logText().find("\t" + message + "\r\n") != std::string::npos;
     }
 
-    std::string dataPath() const { return files.path() + "/data.bin"; }
-    std::string bootPath() const { return files.path() + "/FlashBoot.bin"; }
-    static void writeFile(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
+    std::string dataPath() const { return files.file("data.bin"); }
+    std::string bootPath() const { return files.file("FlashBoot.bin"); }
 
     sim::testing::TempFolder logs;
     sim::testing::TempFolder files;

@@ -14,6 +14,8 @@ namespace cv50::flash {
 namespace {
 
 using testing::FlashFixture;
+using testing::readFile;
+using testing::writeFile;
 
 class ImageCheckTest : public FlashFixture {
 protected:
@@ -151,7 +153,7 @@ TEST_F(ImageCheckTest, ImageSizeIsTruncatedToWholeMegabytes) {
     };
     for (const Case c :
          {Case{5u * 1024 * 1024 + 1, 5}, Case{5u * 1024 * 1024 - 1, 4}, Case{0, 0}}) {
-        { std::ofstream create(path("size.img"), std::ios::binary | std::ios::trunc); }
+        writeFile(path("size.img"), {});
         std::filesystem::resize_file(path("size.img"), c.bytes);
         std::string image = path("size.img");
         unsigned int mb = 99;

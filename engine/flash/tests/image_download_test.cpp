@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/device/tests/log_capture.h"
 #include "engine/flash/tests/idb_write_fixture.h"
@@ -12,15 +10,19 @@
 namespace cv50::flash {
 namespace {
 
+using sim::testing::readFile;
 using sim::testing::TempFolder;
+using testing::Faults;
 using testing::kSmallNand;
 using testing::loaderPlayer;
+using testing::Place;
+using testing::writeFile;
 
 class ImageDownloadTest : public testing::IdbWriteFixture {
 protected:
     // A loader player with `faults` whose ID Block lays its disk out (a 12 MiB system disk
     // from block 12 on), after the reset that makes the loader take it.
-    void world(const std::string& faults = "{}") {
+    void world(const Faults& faults = {}) {
         start(loaderPlayer(kSmallNand, faults));
         CFlashDevice d = device();
         d.systemDiskMB = 2;
@@ -29,11 +31,14 @@ protected:
         device_ = usbPath();
     }
 
-    // An image of `size` bytes whose content differs in every byte position.
+    // An image of `size` bytes whose content differs in every byte position (a test reads
+    // one byte back by this formula).
     std::string image(std::size_t size) {
-        const std::string path = folder_.path() + "/img" + std::to_string(size);
-        std::ofstream out(path, std::ios::binary);
-        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 31 + i / 512) & 0xFF));
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 512);
+        const std::string path = folder_.file("img" + std::to_string(size));
+        writeFile(path, bytes);
         return path;
     }
 
@@ -54,9 +59,8 @@ TEST_F(ImageDownloadTest, PiecesAndTheTrailer) {
     EXPECT_EQ(DownloadImage(device_, image(2 * kImagePiece + 32)), 0);
     EXPECT_TRUE(log.contains("INFO:Write image to flash OK,Written(32768B)")) << log.text();
     EXPECT_TRUE(log.contains("INFO:Check image data OK,checked(32768B)"));
-    std::ifstream in(image(2 * kImagePiece + 32), std::ios::binary);
-    std::vector<unsigned char> expected(2 * kImagePiece);
-    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+    std::vector<unsigned char> expected = readFile(image(2 * kImagePiece + 32));
+    expected.resize(2 * kImagePiece);
     EXPECT_EQ(disk(0, 64), expected);
     EXPECT_EQ(disk(64, 1), std::vector<unsigned char>(512, 0xFF));  // the trailer was not written
 
@@ -80,7 +84,7 @@ TEST_F(ImageDownloadTest, ShortImageIsOnePieceRoundedUpAndZeroPadded) {
 
 TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
     // Logical sector 1 reads back with one bit flipped, inside the zero padding of a 700-byte image.
-    world(R"({"flipBits": [{"lba": 1, "byte": 400, "bit": 3}]})");
+    world(Faults().flipBit(Place::lba(1), 400, 3));
     cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, image(700)), -9);
     EXPECT_TRUE(log.contains("ERROR:Check data failed,checked(0B)")) << log.text();
@@ -105,7 +109,7 @@ TEST_F(ImageDownloadTest, DifferentDataInThePaddedLastSectorFailsTheCheck) {
 }
 
 TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
-    world(R"({"failCommands": [{"command": "WriteLBA", "times": 1}]})");
+    world(Faults().failCommand("WriteLBA", 1));
     cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImage(device_, folder_.path() + "/none.img"), -1);
     EXPECT_TRUE(log.contains("ERROR:Open image file failed,Path(")) << log.text();
@@ -116,7 +120,7 @@ TEST_F(ImageDownloadTest, FailuresGiveTheirCodes) {
 }
 
 TEST_F(ImageDownloadTest, LayerFormNamesThePort) {
-    world(R"({"readErrors": [{"lba": 40}]})");  // in the second piece
+    world(Faults().readError(Place::lba(40)));  // in the second piece
     cv50::testing::LogCapture log;
     EXPECT_EQ(DownloadImageLayer(device_, "1-2", image(kImagePiece + 32)), 0);
     EXPECT_TRUE(log.contains("<Layer:1-2> Begin to write image to flash"));
@@ -185,9 +189,8 @@ TEST_F(ImageDownloadTest, TheImageLiesOnTheNandAndErasingBehindTheReservedBlocks
     world();
     const std::string path = image(kImagePiece + 32);
     ASSERT_EQ(DownloadImage(device_, path), 0);
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> expected(kImagePiece);
-    in.read(reinterpret_cast<char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+    std::vector<unsigned char> expected = readFile(path);
+    expected.resize(kImagePiece);
     // Copies in blocks 0-4, reserved blocks 5-11: the disk starts at block 12.
     const auto raw = readBlock(12, 32);
     for (std::size_t s = 0; s < 32; ++s)

@@ -13,6 +13,8 @@ namespace cv50::flash {
 namespace {
 
 using testing::FlashFixture;
+using testing::readFile;
+using testing::writeFile;
 
 class BootHeadTest : public FlashFixture {};
 

@@ -11,6 +11,7 @@ using testing::IdbWriteFixture;
 using testing::kSmallNand;
 using testing::loaderPlayer;
 using testing::patternBytes;
+using testing::writeFile;
 
 constexpr std::uint32_t kBlockSectors = 32;
 using Mac = std::array<std::uint8_t, 6>;

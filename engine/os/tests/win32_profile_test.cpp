@@ -2,9 +2,6 @@
 // same files. Under Wine this pins down what the portable reader must copy.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "base/unicode.h"
 #include "engine/os/win32/win32_os.h"
 #include "sim/sim_os.h"
@@ -17,10 +14,7 @@ namespace {
 using base::utf16FromUtf8;
 using base::utf8FromUtf16;
 using sim::testing::CodePage;
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using sim::testing::writeTextFile;
 
 class RealAndSimulated : public ::testing::Test {
 protected:
@@ -35,7 +29,7 @@ TEST_F(RealAndSimulated, ReadTheTableOfStringsAlike) {
         SCOPED_TRACE(c.name);
         // A file of its own for each case: the system keeps read files in a cache.
         const std::string path = dir.path() + "\\case" + std::to_string(n++) + ".ini";
-        if (c.file) writeFile(path, *c.file);
+        if (c.file) writeTextFile(path, *c.file);
         const std::u16string widePath = utf16FromUtf8(path);
         const std::string section = utf8FromUtf16(c.section), key = utf8FromUtf16(c.key),
                           fallback = utf8FromUtf16(c.fallback);
@@ -53,7 +47,7 @@ TEST_F(RealAndSimulated, ReadTheTableOfIntegersAlike) {
     for (const sim::testing::ProfileIntCase& c : sim::testing::profileIntCases()) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.path() + "\\int" + std::to_string(n++) + ".ini";
-        writeFile(path, c.file);
+        writeTextFile(path, c.file);
         const std::u16string widePath = utf16FromUtf8(path);
         const std::string key = utf8FromUtf16(c.key);
         EXPECT_EQ(real->profileIntW(widePath, u"S", c.key, c.fallback), c.expected);
@@ -66,8 +60,8 @@ TEST_F(RealAndSimulated, ReadTheTableOfIntegersAlike) {
 TEST_F(RealAndSimulated, SearchFoldersAlike) {
     for (const char* name :
          {"b.ini", "A.ini", "c.INI", "_x.ini", "Z.ini", "notes.txt", "x.ini.bak", "f.in", ".ini"})
-        writeFile(dir.path() + "\\" + name, "");
-    std::filesystem::create_directory(dir.path() + "\\dir.ini");
+        writeTextFile(dir.path() + "\\" + name, "");
+    dir.makeFolder("dir.ini");
     const std::vector<FoundFile> ini = {{".ini", false},  {"A.ini", false},  {"b.ini", false},
                                         {"c.INI", false}, {"dir.ini", true}, {"Z.ini", false},
                                         {"_x.ini", false}};
@@ -89,7 +83,7 @@ TEST_F(RealAndSimulated, SearchFoldersAlike) {
 // The one known difference: the system also matches the short 8.3 name, which turns the
 // extension ".inix" into ".INI"; the simulator matches long names only.
 TEST_F(RealAndSimulated, OnlyTheSystemMatchesShortNames) {
-    writeFile(dir.path() + "\\e.inix", "");
+    writeTextFile(dir.path() + "\\e.inix", "");
     const std::string pattern = dir.path() + "\\*.ini";
     EXPECT_EQ(real->findFiles(pattern), (std::vector<FoundFile>{{"e.inix", false}}));
     EXPECT_TRUE(simulated.findFiles(pattern).empty());
