@@ -146,10 +146,9 @@ private:
     std::string language_;
 };
 
-// A player on a root-hub port, with further keys of its JSON object.
-inline std::string player(const char* mode, const std::string& more = "") {
-    return std::string(R"({"player": {"mode": ")") + mode + R"(", "enumerateDelay": 0.5)" +
-           (more.empty() ? "" : ", " + more) + "}}";
+// A player on a root-hub port that appears half a second after the start.
+inline sim::testing::Player player(sim::testing::Mode mode) {
+    return sim::testing::Player(mode).enumerateDelay(0.5);
 }
 
 class BatchFixture : public cv50::testing::UpgradeFixture {

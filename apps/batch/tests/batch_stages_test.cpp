@@ -5,6 +5,11 @@
 namespace cv50::batch::testing {
 namespace {
 
+using sim::testing::Faults;
+using sim::testing::Mode;
+using sim::testing::Place;
+using sim::testing::Timing;
+
 int cell(int slot) { return IDC_NUMBER_CELL + slot; }
 
 bool contains(const std::vector<std::uint32_t>& colours, std::uint32_t colour) {
@@ -14,7 +19,7 @@ bool contains(const std::vector<std::uint32_t>& colours, std::uint32_t colour) {
 class BatchStagesTest : public BatchFixture {};
 
 TEST_F(BatchStagesTest, ABatchOfOneOpensItsOwnGateAndEndsWithItsImageWritten) {
-    start(player("maskrom"));
+    start({player(Mode::MaskRom)});
     launch();
     tool->chooseImage(image());
     EXPECT_EQ(view.text(IDC_BOOT_VERSION), "1.23");
@@ -48,9 +53,7 @@ TEST_F(BatchStagesTest, ABatchOfOneOpensItsOwnGateAndEndsWithItsImageWritten) {
 
 TEST_F(BatchStagesTest, AStageOneFailureReleasesItsPlaceAndTheOthersResetAtOnce) {
     // Port 3 answers no test after its boot programs: it fails last, the others wait for it.
-    start(player("maskrom") + "," + player("loader") + "," +
-          player("maskrom", R"("faults": {"failCommands": [{"command": "TestUnitReady",
-                                                            "times": 10}]})"));
+    start({player(Mode::MaskRom), player(Mode::Loader), player(Mode::MaskRom).faults(Faults().failCommand("TestUnitReady", 10))});
     writeIdBlock("2");
     launch();
     tool->chooseImage(image());
@@ -73,8 +76,7 @@ TEST_F(BatchStagesTest, AStageOneFailureReleasesItsPlaceAndTheOthersResetAtOnce)
 }
 
 TEST_F(BatchStagesTest, APlayerThatNeverReturnsIsGivenUpAndTheOthersThenDownload) {
-    start(player("maskrom", R"("faults": {"neverReturn": {"atReset": 1}})") + "," +
-          player("maskrom"));
+    start({player(Mode::MaskRom).faults(Faults().neverReturnAt(1)), player(Mode::MaskRom)});
     launch();
     tool->chooseImage(image());
     ASSERT_TRUE(bound(2));
@@ -91,7 +93,7 @@ TEST_F(BatchStagesTest, APlayerThatNeverReturnsIsGivenUpAndTheOthersThenDownload
 }
 
 TEST_F(BatchStagesTest, ALoaderNeverSeenToLeaveIsImagedAfterTheWait) {
-    start(player("maskrom", R"("enumerateDelay": 0)"));
+    start({player(Mode::MaskRom).enumerateDelay(0)});
     launch();
     tool->chooseImage(image());
     ASSERT_TRUE(bound(1));
@@ -106,7 +108,7 @@ TEST_F(BatchStagesTest, ALoaderNeverSeenToLeaveIsImagedAfterTheWait) {
 TEST_F(BatchStagesTest, BusyAnswersShowTheScanInTheCellAndNeverCountAsFailures) {
     // Busy for as long after each start: through most of stage one's test, and after the
     // reset through the first answers of the image stage's.
-    start(player("maskrom", R"("timing": {"busyMs": 3500})"));
+    start({player(Mode::MaskRom).timing(Timing().busyMs(3500))});
     launch();
     tool->chooseImage(image());
     ASSERT_TRUE(bound(1));
@@ -125,7 +127,7 @@ TEST_F(BatchStagesTest, BusyAnswersShowTheScanInTheCellAndNeverCountAsFailures) 
 }
 
 TEST_F(BatchStagesTest, AVerifyDifferenceFailsTheSlotAndLeavesItsRecordInTheLogFolder) {
-    start(player("maskrom", R"("faults": {"flipBits": [{"lba": 40, "byte": 7, "bit": 0}]})"));
+    start({player(Mode::MaskRom).faults(Faults().flipBit(Place::lba(40), 7, 0))});
     launch();
     tool->chooseImage(image());
     ASSERT_TRUE(bound(1));
@@ -140,9 +142,9 @@ TEST_F(BatchStagesTest, AVerifyDifferenceFailsTheSlotAndLeavesItsRecordInTheLogF
     std::map<std::string, std::vector<std::uint8_t>> dumps;
     for (const auto& entry : std::filesystem::directory_iterator(program.path() + "/log"))
         if (entry.path().extension() == ".bin")
-            dumps[entry.path().filename().string().substr(12)] = readFile(entry.path().string());
+            dumps[entry.path().filename().string().substr(12)] = sim::testing::readFile(entry.path().string());
     ASSERT_EQ(dumps.size(), 3u);
-    const std::vector<std::uint8_t> content = readFile(files.path() + "/new.img");
+    const std::vector<std::uint8_t> content = sim::testing::readFile(files.path() + "/new.img");
     const std::vector<std::uint8_t> piece(content.begin() + 16384, content.begin() + 32768);
     EXPECT_TRUE(dumps["old.bin"] == piece);
     std::vector<std::uint8_t> flipped = piece;
@@ -152,7 +154,7 @@ TEST_F(BatchStagesTest, AVerifyDifferenceFailsTheSlotAndLeavesItsRecordInTheLogF
 }
 
 TEST_F(BatchStagesTest, EveryPlayerFailingStageOneClosesTheBatchAtOnceWithoutTheDemoStage) {
-    start(player("loader") + "," + player("loader"));  // blank: no ID Block to update
+    start({player(Mode::Loader), player(Mode::Loader)});  // blank: no ID Block to update
     launch();
     tool->chooseImage(image());
     tool->onChecked(IDC_DEMO, true);
@@ -168,8 +170,7 @@ TEST_F(BatchStagesTest, EveryPlayerFailingStageOneClosesTheBatchAtOnceWithoutThe
 
 TEST_F(BatchStagesTest, TheDemoStageCountsOnTheImageStagesFailuresAndReplacesItsSuccesses) {
     // 1 gets the demo files; 2 never mounts its disk; 3 has no ID Block to update.
-    start(player("maskrom") + "," + player("maskrom", R"("mountDelay": null)") + "," +
-          player("loader"));
+    start({player(Mode::MaskRom), player(Mode::MaskRom).neverMounts(), player(Mode::Loader)});
     launch(defaultSettings("DISK_VOLUME=BATCH\n"));
     tool->chooseImage(image());
     tool->onChecked(IDC_DEMO, true);
@@ -198,7 +199,7 @@ TEST_F(BatchStagesTest, TheDemoStageCountsOnTheImageStagesFailuresAndReplacesIts
 }
 
 TEST_F(BatchStagesTest, WithoutADemoFolderTheDemoStageOnlyFormats) {
-    start(player("maskrom"));
+    start({player(Mode::MaskRom)});
     launch();
     tool->chooseImage(image());
     tool->onChecked(IDC_DEMO, true);
@@ -216,9 +217,7 @@ TEST_F(BatchStagesTest, WithoutADemoFolderTheDemoStageOnlyFormats) {
 
 TEST_F(BatchStagesTest, ClosingWhileWorkersWaitAtAGateEndsEveryThread) {
     // 2 keeps failing its test while 1 waits for it at the Event gate.
-    start(player("loader") + "," +
-          player("maskrom", R"("faults": {"failCommands": [{"command": "TestUnitReady",
-                                                            "times": 10}]})"),
+    start({player(Mode::Loader), player(Mode::MaskRom).faults(Faults().failCommand("TestUnitReady", 10))},
           5);
     writeIdBlock("1");
     launch();

@@ -6,10 +6,14 @@
 namespace cv50::batch::testing {
 namespace {
 
+using sim::testing::Json;
+using sim::testing::Mode;
+using sim::testing::Player;
+
 class BatchStartTest : public BatchFixture {};
 
 TEST_F(BatchStartTest, SettingsTakeTheirDefaultsAndKeepWhatTheyCanRead) {
-    start("null");
+    start({nullptr});
     struct Case {
         const char* file;
         std::function<void(const Settings&)> check;
@@ -51,7 +55,7 @@ TEST_F(BatchStartTest, SettingsTakeTheirDefaultsAndKeepWhatTheyCanRead) {
 }
 
 TEST_F(BatchStartTest, TheLanguageIsMatchedExactlyAndItsTextsAreCheckedBeforeTheyFormat) {
-    start(player("msc"));
+    start({player(Mode::Msc)});
     writeLanguage({{44, "%s: no device"}});
     launch(defaultSettings("", "test"));
     EXPECT_EQ(tool->languageFile(), "");
@@ -78,7 +82,7 @@ TEST_F(BatchStartTest, TheLanguageIsMatchedExactlyAndItsTextsAreCheckedBeforeThe
 }
 
 TEST_F(BatchStartTest, UpgradeRefusesWhatCannotStartABatch) {
-    start(player("msc"));
+    start({player(Mode::Msc)});
     launch();
     const std::string empty = files.path() + "/empty.img";
     std::ofstream(empty).close();
@@ -122,7 +126,7 @@ TEST_F(BatchStartTest, ThePartitionTextIsCheckedAndRaisedToTheImagesMinimum) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.partition);
-        start(player("maskrom"));
+        start({player(Mode::MaskRom)});
         answer = [a = c.answer](const sim::SimOs::ShownMessage&) { return a; };
         launch(defaultSettings(std::string("PARTITION=") + c.partition + "\n"));
         tool->chooseImage(image("p.img", c.minimumMB));
@@ -146,7 +150,7 @@ TEST_F(BatchStartTest, TheSettingsDefaultsChooseTheImageTheDemoFolderAndWarnOfAS
     cv50::testing::ImageSpec spec;
     spec.tail.systemDiskMB = 0;  // smaller than the image
     const std::string img = packImage("small-system.img", spec);
-    start(player("maskrom"));
+    start({player(Mode::MaskRom)});
     launch(defaultSettings("DEFAULT_IMAGE_FILE=" + img + "\nDEFAULT_DEMO_DIR=" + demoFolder() +
                            "\n"));
     EXPECT_EQ(view.text(IDC_IMAGE_PATH), img);
@@ -174,14 +178,13 @@ TEST_F(BatchStartTest, TheSettingsDefaultsChooseTheImageTheDemoFolderAndWarnOfAS
 
 TEST_F(BatchStartTest, APlayerBeyond16WaitsForASlotAndAReturningOneTakesTheLowestFree) {
     // At 20 s 1 and 3 leave, at 30 s 17 leaves, at 40 s 3 comes back.
-    const std::map<int, std::string> scripts{
-        {1, R"("script": [{"at": 20, "action": "unplug"}])"},
-        {3, R"("script": [{"at": 20, "action": "unplug"}, {"at": 40, "action": "plug"}])"},
-        {17, R"("script": [{"at": 30, "action": "unplug"}])"}};
-    std::string ports;
+    std::vector<Json> ports;
     for (int i = 1; i <= 17; ++i) {
-        const auto script = scripts.find(i);
-        ports += (i > 1 ? "," : "") + player("loader", script == scripts.end() ? "" : script->second);
+        Player p = player(Mode::Loader);
+        if (i == 1 || i == 3) p.unplugAt(20);
+        if (i == 3) p.plugAt(40);
+        if (i == 17) p.unplugAt(30);
+        ports.push_back(p);
     }
     start(ports, 10);
     launch();
@@ -201,7 +204,7 @@ TEST_F(BatchStartTest, APlayerBeyond16WaitsForASlotAndAReturningOneTakesTheLowes
 }
 
 TEST_F(BatchStartTest, SwitchTurnsTheDisksIntoLoadersThatTheMonitorBindsAgain) {
-    start(player("msc") + "," + player("maskrom"));
+    start({player(Mode::Msc), player(Mode::MaskRom)});
     launch();
     ASSERT_TRUE(pumpUntil([&] {
         return view.colour(IDC_NUMBER_CELL) == colour::kMsc &&

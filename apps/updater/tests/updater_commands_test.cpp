@@ -11,6 +11,9 @@ namespace {
 
 using base::utf16FromUtf8;
 using base::utf8FromUtf16;
+using sim::testing::Faults;
+using sim::testing::Mode;
+using sim::testing::Player;
 using testing::UpdaterFixture;
 
 class Commands : public UpdaterFixture {
@@ -45,7 +48,7 @@ protected:
 };
 
 TEST_F(Commands, AMaskRomPlayerIsRefusedByUpgradeAndRepairedIntoAFormattedDisk) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     const std::string img = image();
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + img + "\nDISK_VOLUME=PLAYER\n"));
     ASSERT_TRUE(launch());
@@ -121,7 +124,7 @@ TEST_F(Commands, AMaskRomPlayerIsRefusedByUpgradeAndRepairedIntoAFormattedDisk) 
 }
 
 TEST_F(Commands, ADiskIsSwitchedAfterItsPauseAndUpgradedKeepingItsLoaderAfterwards) {
-    startFlashed(R"({"player": {"mode": "msc", "enumerateDelay": 0.1, "mountDelay": 0.1}})");
+    startFlashed(Player(Mode::Msc).enumerateDelay(0.1).mountDelay(0.1));
     const std::string img = image();
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + img + "\n"));
     ASSERT_TRUE(launch());
@@ -171,7 +174,7 @@ TEST_F(Commands, ADiskIsSwitchedAfterItsPauseAndUpgradedKeepingItsLoaderAfterwar
 }
 
 TEST_F(Commands, AnImageWithoutSizeRecordGivesTheImageSizeAndTheFirstPartitionNumber) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     const std::string img = image("plain.img", false);
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + img + "\nPARTITION=8:3:2:1\n"));
     ASSERT_TRUE(launch());
@@ -189,7 +192,7 @@ TEST_F(Commands, AnImageWithoutSizeRecordGivesTheImageSizeAndTheFirstPartitionNu
 }
 
 TEST_F(Commands, RepairWithEraseIdbErasesFirstEvenADiskNotYetSwitched) {
-    startFlashed(R"({"player": {"mode": "msc", "enumerateDelay": 0.5, "mountDelay": 0.2}})");
+    startFlashed(Player(Mode::Msc).enumerateDelay(0.5).mountDelay(0.2));
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\nERASE_IDB=1\n"));
     ASSERT_TRUE(launch());
     ASSERT_TRUE(held());
@@ -206,7 +209,7 @@ TEST_F(Commands, RepairWithEraseIdbErasesFirstEvenADiskNotYetSwitched) {
 }
 
 TEST_F(Commands, EveryResultEndsWithItsMessageAndTheAdviceWhereItHelps) {
-    start("");
+    start({});
     writeSettings(settingsWith(""));
     ASSERT_TRUE(launch());
     struct Case {
@@ -238,7 +241,7 @@ TEST_F(Commands, EveryResultEndsWithItsMessageAndTheAdviceWhereItHelps) {
 TEST_F(Commands, FailuresOfTheWorkerEndWithTheirResults) {
     struct Case {
         const char* name;
-        const char* player;
+        Player player;
         bool flashed;  // the player was given a firmware before
         const char* settings;
         bool dropLoader;  // the extracted loader file is gone
@@ -247,17 +250,17 @@ TEST_F(Commands, FailuresOfTheWorkerEndWithTheirResults) {
         bool suffix;
     };
     const std::vector<Case> cases = {
-        {"the loader file is gone", R"({"player": {"mode": "loader"}})", true, "", true,
+        {"the loader file is gone", Player(Mode::Loader), true, "", true,
          Command::Upgrade, 113, false},
         {"the player dies at its reset",
-         R"({"player": {"mode": "loader", "faults": {"neverReturn": {"atReset": 1}}}})", true, "",
+         Player(Mode::Loader).faults(Faults().neverReturnAt(1)), true, "",
          false, Command::Upgrade, 117, true},
-        {"a loader without ID Blocks cannot be updated", R"({"player": {"mode": "loader"}})", false,
+        {"a loader without ID Blocks cannot be updated", Player(Mode::Loader), false,
          "", false, Command::Upgrade, 116, true},
         {"a disk without a volume cannot be switched",
-         R"({"player": {"mode": "msc", "mountDelay": null}})", true, "", false, Command::Upgrade,
+         Player(Mode::Msc).neverMounts(), true, "", false, Command::Upgrade,
          111, true},
-        {"the erase has no loader for the mask ROM", R"({"player": {"mode": "maskrom"}})", false,
+        {"the erase has no loader for the mask ROM", Player(Mode::MaskRom), false,
          "ERASE_IDB=1\n", true, Command::Repair, 124, true},
     };
     for (const Case& c : cases) {
@@ -266,7 +269,7 @@ TEST_F(Commands, FailuresOfTheWorkerEndWithTheirResults) {
         if (c.flashed)
             startFlashed(c.player);
         else
-            start(c.player);
+            start({c.player});
         writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n" + c.settings));
         ASSERT_TRUE(launch());
         ASSERT_TRUE(held());
@@ -282,9 +285,8 @@ TEST_F(Commands, FailuresOfTheWorkerEndWithTheirResults) {
 TEST_F(Commands, APlayerThatComesBackUnseenAfterTheSwitchGetsTheDriverInstalled) {
     // Its loader carries a product number the settings do not name, as a player whose
     // driver is missing is not seen; the stand-in installation makes it seen.
-    const char* player =
-        R"({"player": {"mode": "msc", "enumerateDelay": 0.1, "mountDelay": 0.1,
-                       "ids": {"corvUsb": ["0x071b", "0x3299"]}}})";
+    const Player player =
+        Player(Mode::Msc).enumerateDelay(0.1).mountDelay(0.1).corvUsbIds(0x071b, 0x3299);
     struct Case {
         const char* name;
         bool plugged, infThere;

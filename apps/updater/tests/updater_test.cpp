@@ -5,12 +5,14 @@ namespace cv50::updater {
 namespace {
 
 using base::utf16FromUtf8;
+using sim::testing::Mode;
+using sim::testing::Player;
 using testing::UpdaterFixture;
 
 class UpdaterStart : public UpdaterFixture {};
 
 TEST_F(UpdaterStart, WithoutASettingsFileTheDefaultsFindNoPlayer) {
-    start(R"({"player": {"mode": "loader"}})");
+    start({Player(Mode::Loader)});
     ASSERT_TRUE(launch());
     EXPECT_TRUE(std::filesystem::exists(program.path() + "/setting.ini"));
     EXPECT_EQ(updater->windowTitle(), u"CV50 Device Manager v2.22 ");
@@ -30,7 +32,7 @@ TEST_F(UpdaterStart, WithoutASettingsFileTheDefaultsFindNoPlayer) {
 }
 
 TEST_F(UpdaterStart, ASettingsFileThatCannotBeMadeEndsTheProgramWithItsBox) {
-    start("");
+    start({});
     world->sim().setMessageAnswerer([this](const sim::SimOs::ShownMessage& m) {
         std::lock_guard lock(boxesMutex);
         boxes.push_back(m);
@@ -46,7 +48,7 @@ TEST_F(UpdaterStart, ASettingsFileThatCannotBeMadeEndsTheProgramWithItsBox) {
 }
 
 TEST_F(UpdaterStart, TheConfiguredImageIsCheckedAndItsVersionsShown) {
-    start("");
+    start({});
     const std::string img = image();
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + img + "\nLANGUAGE=english\n"));
     ASSERT_TRUE(launch());
@@ -68,7 +70,7 @@ TEST_F(UpdaterStart, TheConfiguredImageIsCheckedAndItsVersionsShown) {
 }
 
 TEST_F(UpdaterStart, AMissingImageIsWarnedAboutAndARefusedOneLeavesNothingOnScreen) {
-    start("");
+    start({});
     const std::string missing = files.path() + "/gone.img";
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + missing + "\n"));
     ASSERT_TRUE(launch());
@@ -109,9 +111,12 @@ TEST_F(UpdaterStart, AMissingImageIsWarnedAboutAndARefusedOneLeavesNothingOnScre
 class Monitor : public UpdaterFixture {};
 
 TEST_F(Monitor, ADiskIsHeldWithItsNameAndVersionsEvenWhenItsVolumeMountsLate) {
-    start(R"({"player": {"mode": "msc", "mountDelay": 30, "present": false,
-                         "script": [{"at": 1, "action": "plug", "mode": "msc"}],
-                         "versions": {"loader": [1, 32], "system": [258, 52]}}})");
+    start({Player(Mode::Msc)
+               .mountDelay(30)
+               .absent()
+               .plugAt(1, Mode::Msc)
+               .loaderVersion(1, 32)
+               .systemVersion(258, 52)});
     writeSettings(
         "[DEVICE_ID]\nVID=0x071B\nPID=0x3201\n[MSC_ID]\nVID=0x071B\nPID=0x3203\n"
         "NAME=My Player\n");
@@ -134,7 +139,7 @@ TEST_F(Monitor, ADiskIsHeldWithItsNameAndVersionsEvenWhenItsVolumeMountsLate) {
 }
 
 TEST_F(Monitor, AMaskRomPlayerShowsNoVersionsAndLeavingEmptiesTheScreen) {
-    start(R"({"player": {"mode": "maskrom"}})");
+    start({Player(Mode::MaskRom)});
     writeSettings(settingsWith(""));
     ASSERT_TRUE(launch());
     ASSERT_TRUE(announced(u"CV50 MaskRom"));
@@ -150,8 +155,7 @@ TEST_F(Monitor, AMaskRomPlayerShowsNoVersionsAndLeavingEmptiesTheScreen) {
 }
 
 TEST_F(Monitor, TwoPlayersAreRefusedAndTheOneLeftIsHeldAfresh) {
-    start(R"({"player": {"mode": "loader"}},
-             {"player": {"mode": "loader", "present": false}})");
+    start({Player(Mode::Loader), Player(Mode::Loader).absent()});
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n"));
     ASSERT_TRUE(launch());
     ASSERT_TRUE(held());
@@ -185,7 +189,7 @@ TEST_F(Monitor, AHostileTextIsShownAsItStandsAndLogged) {
     // The file of a language whose texts were written carelessly, or on purpose.
     std::ofstream(program.path() + "/Language/Careless.ini", std::ios::binary)
         << "[Setting]\nLanguage=Careless\n[String]\nIDS_30=%s%s%s%n\n";
-    start(R"({"player": {"mode": "loader"}})");
+    start({Player(Mode::Loader)});
     writeSettings(settingsWith("[SYSTEM]\nLANGUAGE=careless\n"));
     ASSERT_TRUE(launch());
     EXPECT_TRUE(pumpUntil([&] { return view.text(IDC_STATUS_LINE) == u"%s%s%s%n [Corv USB]"; }))
@@ -195,7 +199,7 @@ TEST_F(Monitor, AHostileTextIsShownAsItStandsAndLogged) {
 }
 
 TEST_F(Monitor, NoPlayerRefusesBothCommands) {
-    start("");
+    start({});
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n"));
     ASSERT_TRUE(launch());
     ASSERT_TRUE(statusIs(38));
@@ -208,7 +212,7 @@ TEST_F(Monitor, NoPlayerRefusesBothCommands) {
 }
 
 TEST_F(Monitor, TheExitAsksAccordingToWhatRunsAndNoKeepsTheProgram) {
-    start(R"({"player": {"mode": "loader"}})");
+    start({Player(Mode::Loader)});
     writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n"));
     ASSERT_TRUE(launch());
     answer = [](const sim::SimOs::ShownMessage&) { return os::MessageAnswer::No; };

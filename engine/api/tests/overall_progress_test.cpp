@@ -14,6 +14,8 @@ namespace cv50 {
 namespace {
 
 using api::ProgressStep;
+using sim::testing::Mode;
+using sim::testing::Player;
 
 TEST(OverallProgress, ByteStepsMoveThroughTheirSpanAndNothingGoesBack) {
     struct Report {
@@ -69,7 +71,7 @@ protected:
 };
 
 TEST_F(OverallProgressRoad, AMaskRomPlayerAndThenItsDiskGoFromTheStartToTheirLastStep) {
-    start(R"({"player": {"mode": "maskrom", "enumerateDelay": 0.5}})");
+    start({Player(Mode::MaskRom).enumerateDelay(0.5)});
     api::RoadOptions road;
     road.image = packImage("fw.img");
     road.end = api::RoadEnd::Copy;

@@ -82,7 +82,7 @@ TEST_F(LogTest, AScopedPrefixMarksOnlyItsThreadsLinesAndEndsWithItsScope) {
         Log("%s", std::string(2000, 'x').c_str());  // the prefix counts against the capacity
     }
     Log("INFO:after");
-    EXPECT_EQ(readFile(file("Log2026-01-02.txt")),
+    EXPECT_EQ(readTextFile(folder.file("Log2026-01-02.txt")),
               "03:04:05 006\t<Layer:1-2> INFO:first\r\n"
               "03:04:05 006\t<Layer:1-2> INFO:named\r\n"
               "03:04:05 006\tINFO:other thread\r\n"
