@@ -2,11 +2,11 @@
 // confirmed on the window thread, then run by a worker that drives CV50DLL and posts its
 // result to the window.
 #include "apps/updater/core/control_ids.h"
-#include "apps/updater/core/driver_library.h"
 #include "apps/updater/core/partition.h"
 #include "apps/updater/core/updater.h"
 #include "base/unicode.h"
 #include "engine/api/cv_exports.h"
+#include "engine/api/exports.h"
 
 namespace cv50::updater {
 
@@ -95,13 +95,13 @@ int Updater::switchToCorvUsb() {
     os::current().sleepMs(kSwitchPauseMs);
     if (!CV_SwitchCorvUsb(held_)) return result::kSwitchFailed;
     if (CV_WaitDevice(held_, Loader, kWaitSeconds, usb11)) return result::kOk;
-    DriverLibrary& driver = driverLibrary();
-    if (!driver.corvUsbPlugged()) return result::kNotBackAfterSwitch;
+    // Not back: on a PC that has never had the CorvUsb driver the loader is an unknown device.
+    if (!CVIsCorvUsbPlug()) return result::kNotBackAfterSwitch;
     const std::u16string inf = programFolder_ + text::kDriverFile;
     if (!fileExists(inf)) return result::kDriverFileMissing;
     std::optional<std::string> infNarrow = narrow(inf);
     if (!infNarrow) return result::kDriverPathUnusable;
-    const int installed = driver.installDriver(infNarrow->data());
+    const int installed = CVInstallDriver(infNarrow->data());
     if (installed != 0 && installed != 1) return result::kDriverFailed;
     if (CV_WaitDevice(held_, Loader, kWaitSeconds, usb11)) return result::kOk;
     return result::kNotBackAfterSwitch;

@@ -2,7 +2,6 @@
 // player, what the window shows meanwhile, and the message every result ends with.
 #include <atomic>
 
-#include "apps/updater/core/driver_library.h"
 #include "apps/updater/tests/updater_fixture.h"
 #include "base/host.h"
 
@@ -18,11 +17,6 @@ using testing::UpdaterFixture;
 
 class Commands : public UpdaterFixture {
 protected:
-    void TearDown() override {
-        driverLibrary() = saved;
-        UpdaterFixture::TearDown();
-    }
-
     // The step lines a command showed, in order, without the empty ones.
     std::vector<std::u16string> stepLines() const {
         std::vector<std::u16string> out;
@@ -43,8 +37,6 @@ protected:
         EXPECT_EQ(CV_WaitDevice(d, Loader, 20, 0), 1);
         return idBlockOn(d).diskSizesMB;
     }
-
-    DriverLibrary saved = driverLibrary();
 };
 
 TEST_F(Commands, AMaskRomPlayerIsRefusedByUpgradeAndRepairedIntoAFormattedDisk) {
@@ -282,50 +274,44 @@ TEST_F(Commands, FailuresOfTheWorkerEndWithTheirResults) {
     }
 }
 
-TEST_F(Commands, APlayerThatComesBackUnseenAfterTheSwitchGetsTheDriverInstalled) {
-    // Its loader carries a product number the settings do not name, as a player whose
-    // driver is missing is not seen; the stand-in installation makes it seen.
-    const Player player =
-        Player(Mode::Msc).enumerateDelay(0.1).mountDelay(0.1).corvUsbIds(0x071b, 0x3299);
+TEST_F(Commands, APlayerUnknownAfterItsSwitchGetsTheShippedDriverAndIsUpgraded) {
+    // A disk works with the system's own driver; its loader needs the CorvUsb one.
+    const Player disk = Player(Mode::Msc).enumerateDelay(0.1).mountDelay(0.1);
     struct Case {
         const char* name;
-        bool plugged, infThere;
-        int installs;  // what the installation answers
+        Player player;
+        const char* install;  // the simulated PC's answer; null: the driver is there
+        bool infThere;
         int key;
         bool suffix;
     };
     const std::vector<Case> cases = {
-        {"no CorvUsb device in the list", false, true, 0, 112, true},
-        {"no INF file", true, false, 0, 121, false},
-        {"the installation fails", true, true, 2, 123, false},
-        {"installed, asking for a restart", true, true, 1, 21, false},
+        {"it comes back as some other device",
+         Player(disk).corvUsbIds(0x071b, 0x3299), nullptr, true, 112, true},
+        {"no INF file", disk, "ok", false, 121, false},
+        {"the installation fails", disk, "fail", true, 123, false},
+        {"installed, asking for a restart", disk, "restart", true, 21, false},
+        {"installed", disk, "ok", true, 21, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (updater) updater->shutdown();
-        startFlashed(player);
+        sim::testing::ScenarioBuilder pc;
+        if (c.install) pc.set("corvUsbDriver", {{"installed", false}, {"install", c.install}});
+        startFlashed(c.player, pc);
         std::filesystem::remove_all(program.path() + "/Driver");
         if (c.infThere) {
             std::filesystem::create_directories(program.path() + "/Driver");
-            std::ofstream(program.path() + "/Driver/corvusb50.inf") << "[Version]\n";
+            std::filesystem::copy_file(
+                base::hostPath(os::current().programFolder() + "Driver\\corvusb50.inf"),
+                program.path() + "/Driver/corvusb50.inf");
         }
-        std::string installedFrom;
-        driverLibrary().corvUsbPlugged = [&] { return c.plugged ? 1 : 0; };
-        driverLibrary().installDriver = [&](char* inf) {
-            installedFrom = inf;
-            if (c.installs <= 1) SetVidPid(0x071b, 0x3299, 0x071b, 0x3203);
-            return c.installs;
-        };
         writeSettings(settingsWith("[SYSTEM]\nFIRMWARE=" + image() + "\n"));
         ASSERT_TRUE(launch());
         ASSERT_TRUE(held());
         const auto box = run(Command::Upgrade);
         ASSERT_TRUE(box) << logText();
-        EXPECT_EQ(box->text, idsUtf8(c.key) + (c.suffix ? idsUtf8(93) : ""));
-        if (c.plugged && c.infThere)
-            EXPECT_EQ(installedFrom, program.path() + "\\Driver\\corvusb50.inf");
-        else
-            EXPECT_EQ(installedFrom, "");
+        EXPECT_EQ(box->text, idsUtf8(c.key) + (c.suffix ? idsUtf8(93) : "")) << logText();
     }
 }
 

@@ -252,8 +252,10 @@ protected:
     }
 
     // A player given the image `old` (system version 1.1) from its mask ROM, kept in the
-    // state folder; then a world where it is found as `player` (port 1).
-    void startFlashed(const sim::testing::Player& player) {
+    // state folder; then a world (of `base`'s other keys) where it is found as `player` on
+    // port 1.
+    void startFlashed(const sim::testing::Player& player,
+                      const sim::testing::ScenarioBuilder& base = {}) {
         start({sim::testing::Player(sim::testing::Mode::MaskRom).enumerateDelay(0.2)}, 50, true);
         cv50::testing::ImageSpec spec;
         spec.tail.systemVersion = 0x00010001;
@@ -266,7 +268,7 @@ protected:
         ASSERT_EQ(CV_ResetDevice(d), 1);
         ASSERT_EQ(CV_WaitDevice(d, Loader, 20, 0), 1);
         ASSERT_EQ(CV_DownloadImage(d, old.data()), 1) << logText();
-        start({player}, 50, true);
+        start({player}, 50, true, base);
     }
 
     RecordingView view;

@@ -51,9 +51,11 @@ protected:
     // A world of `ports` on one root hub whose temporary folder is a scratch folder. Waits
     // of seconds take milliseconds. With `keep`, the players' flash and disks are kept in a
     // state folder, so a player upgraded in one world is found upgraded by the next.
-    void start(const std::vector<Json>& ports, double speed = 50, bool keep = false) {
+    // `base` holds the world's other keys.
+    void start(const std::vector<Json>& ports, double speed = 50, bool keep = false,
+               sim::testing::ScenarioBuilder base = {}) {
         world.reset();
-        sim::testing::ScenarioBuilder scenario;
+        sim::testing::ScenarioBuilder scenario = std::move(base);
         scenario.speed(speed).time("2026-03-07T09:00:00.000").controller(ports);
         if (keep) scenario.state(state.path());
         world = std::make_unique<sim::testing::ScopedSim>(scenario);
