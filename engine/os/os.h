@@ -163,7 +163,8 @@ public:
 
     // --- Profile (INI) files and folder search; wide texts and paths are UTF-16 ---
     // GetPrivateProfileStringA: the value of `key` in `section` of the file `path`, else
-    // `fallback`, cut to `size` - 1 bytes; in the ANSI code page (UTF-8 in the simulator).
+    // `fallback`, cut to `size` - 1 bytes; in UTF-8 from a file with a byte-order mark, else
+    // in the ANSI code page (UTF-8 in the simulator).
     virtual std::string profileString(const std::string& path, const std::string& section,
                                       const std::string& key, const std::string& fallback,
                                       std::size_t size) = 0;

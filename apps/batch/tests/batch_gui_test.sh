@@ -55,24 +55,9 @@ for p in $LOADERS; do
         >/dev/null || gui_fail_setup "no ID Block on port $p"
 done
 
-# The language file: its own caption and one button, and every list text.
-{
-    printf '[Setting]\nLanguage=简体中文\n[String]\nIDD129_TITLE=CV50 量产升级\nIDD129_1006=清除列表\n'
-    printf 'IDS_1=端口 %%s: 开始下载Boot\nIDS_2=端口 %%s: Boot下载成功\nIDS_3=端口 %%s: Boot下载失败\n'
-    printf 'IDS_9=端口 %%s: 开始升级\nIDS_10=端口 %%s: 升级成功\nIDS_12=端口 %%s: 升级失败\n'
-    printf 'IDS_36=端口 %%s: 测试设备成功\nIDS_37=端口 %%s: 开始测试设备\n'
-    printf 'IDS_44=没有可升级的设备\nIDS_45=开始升级 %%d 台设备\nIDS_46=升级结束: 成功 %%d, 失败 %%d\n'
-    printf 'IDS_47=端口 %%s: 重启设备失败\nIDS_48=端口 %%s: 重启设备成功\nIDS_49=端口 %%s: 开始重启设备\n'
-    printf 'IDS_50=端口 %%s: 开始写IDB\nIDS_51=端口 %%s: 写IDB失败\nIDS_52=端口 %%s: 写IDB成功\n'
-    printf 'IDS_59=端口 %%s: 下载Image线程\nIDS_61=端口 %%s: 测试设备失败\nIDS_62=端口 %%s: 开始下载Image\n'
-    printf 'IDS_63=端口 %%s: 下载Image失败\nIDS_64=端口 %%s: Image下载成功, 耗时 %%d 毫秒\n'
-    printf 'IDS_68=端口 %%s: 第一阶段完成, 等待下载Image\nIDS_69=端口 %%s: 重启后等待设备超时\n'
-    printf 'IDS_71=开始拷贝Demo %%d 台设备\nIDS_72=端口 %%s: 开始获取Demo盘\nIDS_73=端口 %%s: 获取Demo盘失败\n'
-    printf 'IDS_74=端口 %%s: 开始格式化\nIDS_75=端口 %%s: 格式化失败\nIDS_76=端口 %%s: 开始拷贝Demo\n'
-    printf 'IDS_77=端口 %%s: 拷贝Demo失败\nIDS_78=端口 %%s: 拷贝Demo成功, 耗时 %%d 毫秒\n'
-    printf 'IDS_79=端口 %%s: 设置重启标志\nIDS_80=端口 %%s: 设置重启标志失败\n'
-    printf 'IDS_87=端口 %%s: 正在写入Image\nIDS_88=端口 %%s: 正在校验Image\n'
-} >"$HERE/Language/chinese.ini"
+# The shipped language files.
+cp "$CV50_BIN_DIR"/../language/CV50BatchUpgrade/*.ini "$HERE/Language/" ||
+    gui_fail_setup "no language files"
 
 {
     printf '[DEVICE_ID]\nPID=0x3201\n[SYSTEM]\nLOG=ENABLE\nLANGUAGE=简体中文\nDISK_VOLUME=DEMO\n'
@@ -90,7 +75,7 @@ BLUE='#0000FF' GREEN='#00FF00' MAGENTA='#FF00FF' RED='#FF0000'
 
 gui_start "CV50_SIM=$(world batch)" "$HERE/CV50BatchUpgrade.exe"
 ui timeout 60 window "$W" >/dev/null || { echo "FAIL: no window"; gui_finish; exit 1; }
-expect_eq "the language file's button text" "清除列表" "$(w text 1006)"
+expect_eq "the language file's button text" "清除" "$(w text 1006)"
 expect_eq "the boot file out of the default image" "1.23" "$(w timeout 20 wait-text 1002 1.23 text 1002)"
 expect_eq "the Demo box ticked by the settings" "checked" "$(w checked 1010)"
 expect_ok "sixteen players bound" w timeout 30 wait-text 1216 16 wait-text 1201 1
@@ -113,12 +98,12 @@ for s in $(seq 1 16); do
 done
 expect_eq "each cell's final colour" "${want%$'\n'}" "$(cells $(seq 1 16))"
 lines=$(w lines 1004)
-for line in "开始升级 16 台设备" "端口 16: 写IDB失败" "端口 4: 重启后等待设备超时" "端口 4: 升级失败" \
-    "开始拷贝Demo 14 台设备" "端口 13: 开始拷贝Demo" "端口 1: 升级成功" "升级结束: 成功 14, 失败 2"; do
+for line in "开始升级16个设备" "端口16：写IDB失败" "端口4：重启后等待设备超时" "端口4：升级失败" \
+    "开始为14个设备拷贝Demo" "端口13：开始拷贝Demo" "端口1：升级成功" "升级结束：成功14个，失败2个"; do
     grep -qxF -- "$line" <<<"$lines"
     expect_eq "list line $line" 0 $?
 done
-expect_eq "one image per imaged player" 14 "$(grep -c 'Image下载成功' <<<"$lines")"
+expect_eq "one image per imaged player" 14 "$(grep -c '下载Image成功' <<<"$lines")"
 w activate >/dev/null
 gui_shoot_window "$CV50_GUI_OUT/batch.png" "$W"
 gui_publish "$CV50_GUI_OUT/batch.png" cv50batchupgrade.png

@@ -2,7 +2,8 @@
 # CV50DeviceManager under Wine against simulated players, driven only through its window: a
 # second start that leaves at once; no player; two players; a blank player repaired into a
 # formatted disk; that disk upgraded, its versions before and after; the window in English and
-# in Chinese. The player is checked with cv50 afterwards, its volume with mtools.
+# in Chinese; the disk upgraded again on a PC that has never had the CorvUsb driver. The
+# player is checked with cv50 afterwards, its volume with mtools.
 source "${CV50_GUI_LIB:?run this through ctest: cv50_add_gui_test sets CV50_GUI_LIB}"
 
 W="CV50 Device Manager v2.22 "
@@ -16,7 +17,7 @@ mkdir -p "$HERE/Language" "$HERE/pieces" "$HERE/firmware"
 for f in CV50DeviceManager.exe CV50DLL.dll cv50sim.dll CV60FSDLL.dll; do
     cp "$CV50_BIN_DIR/$f" "$HERE/" || gui_fail_setup "no $f"
 done
-cp "$CV50_BIN_DIR"/Language/*.ini "$HERE/Language/" || gui_fail_setup "no language files"
+cp "$CV50_BIN_DIR"/../language/CV50DeviceManager/*.ini "$HERE/Language/" || gui_fail_setup "no language files"
 
 # The firmware: a sample loader, an old image (system version 1.1.20) and a new one (1.2.34).
 cv50 loader sample "$(winpath "$HERE/pieces")" >/dev/null
@@ -30,10 +31,11 @@ for image in old:0x01010020 new:0x01020034; do
 done
 [ -s "$HERE/new.img" ] && [ -s "$HERE/old.img" ] || gui_fail_setup "no firmware images"
 
-# world NAME PORTS: a scenario of the ports (JSON), the players' flash kept in one folder.
+# world NAME PORTS [KEYS]: a scenario of the ports (JSON) and other keys, the players' flash
+# kept in one folder.
 world() {
-    printf '{"speed": 20, "state": "%s", "controllers": [{"ports": [%s]}]}\n' \
-        "$(winpath "$HERE/state" | sed 's/\\/\\\\/g')" "$2" >"$HERE/$1.json"
+    printf '{"speed": 20, "state": "%s", %s"controllers": [{"ports": [%s]}]}\n' \
+        "$(winpath "$HERE/state" | sed 's/\\/\\\\/g')" "${3:+$3, }" "$2" >"$HERE/$1.json"
     winpath "$HERE/$1.json"
 }
 settings() {  # settings IMAGE LANGUAGE: setting.ini naming the players, the image, the language
@@ -127,4 +129,20 @@ shoot cv50devicemanager-zh.png
 quit "确定要退出设备管理器吗"
 expect_eq "the player's versions" "$(printf 'loader version: 0001.0023\nsystem version: 0102.0034')" \
     "$(cv50 --sim "$msc" version --port 1)"
+
+# --- On a PC without the CorvUsb driver the switched player is unknown until the updater
+# installs the driver from Driver\corvusb50.inf; the upgrade goes on.
+mkdir -p "$HERE/Driver"
+cp "$CV50_BIN_DIR/Driver/corvusb50.inf" "$HERE/Driver/" || gui_fail_setup "no driver package"
+settings new.img English
+nodriver=$(world nodriver '{"player": {"mode": "msc", "enumerateDelay": 0.5}}' \
+    '"corvUsbDriver": {"installed": false}')
+run "$nodriver"
+expect_ok "the disk" w timeout 30 wait-text 1011 "CV50 SDK" wait-text 1014 1.2.34
+expect_ok "Upgrade asked and started" w click 1002 msgbox "Upgrade the player" answer yes
+expect_eq "upgraded through the driver installation" \
+    "The upgrade has finished. The player starts with the new firmware." \
+    "$(w timeout 240 msgbox "The upgrade has finished" answer ok)"
+expect_ok "held again as its loader" w timeout 30 wait-text 1011 "Corv USB"
+quit "Exit the device manager?"
 gui_finish

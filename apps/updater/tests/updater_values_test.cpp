@@ -1,15 +1,10 @@
 // The updater's values that need no player: version texts, the partition vector and the disk
-// sizes, the result table, the busy bar, the settings file, and the language files the build
-// ships for the updater and the production tool.
+// sizes, the result table, the busy bar, the settings file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 
-#include "apps/common/checked_format.h"
-#include "apps/common/language_files.h"
-#include "apps/common/tests/shipped_languages.h"
 #include "apps/updater/core/busy_blocks.h"
 #include "apps/updater/core/partition.h"
 #include "apps/updater/core/results.h"
@@ -221,101 +216,6 @@ TEST_F(SettingsFile, AFileThatCannotBeCreatedIsTheFatalCase) {
     EXPECT_FALSE(LoadSettings(nowhere));
     EXPECT_FALSE(EraseIdbRequested(nowhere));
 }
-
-// --- The shipped language files ---
-
-using Args = std::vector<apps::FormatArgW>;
-struct Use {
-    int key;
-    Args args;
-};
-
-// Every text the updater looks up, with what it passes.
-std::vector<Use> updaterUses() {
-    std::vector<Use> uses = {{6, {u"Corv USB"}},
-                             {30, {u"CV50 SDK"}},
-                             {39, {u"CV50 Device Manager"}},
-                             {52, {u"C:\\a.img"}}};
-    for (int key : {20,  21,  28,  29,  31,  38,  40,  41,  44,  47,  49,  50,  53,  54,  81,  82,
-                    83,  84,  88,  89,  90,  91,  92,  93,  101, 102, 103, 104, 105, 106, 107, 108,
-                    109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124})
-        uses.push_back({key, {}});
-    return uses;
-}
-
-// Every text of the production tool that the shared folder can give it: the keys it shares
-// with the updater under other roles hold the updater's texts.
-std::vector<Use> productionUses() {
-    std::vector<Use> uses = {{45, {3}},     {46, {2, 1}},         {71, {2}},
-                             {86, {12, 8}}, {64, {u"1-2", 1500}}, {78, {u"1-2", 900}}};
-    for (int key : {1,  2,  3,  9,  10, 12, 36, 37, 48, 51, 59, 61, 62,
-                    63, 68, 69, 72, 73, 74, 75, 76, 77, 79, 80, 87})
-        uses.push_back({key, {u"1-2"}});
-    for (int key : {42, 43, 55, 56, 85}) uses.push_back({key, {}});
-    return uses;
-}
-
-class ShippedLanguage : public ::testing::TestWithParam<const char*> {
-protected:
-    std::u16string file() const {
-        return utf16FromUtf8(std::string(CV50_LANGUAGE_DIR) + "/" + GetParam());
-    }
-    std::u16string text(int key) const {
-        return apps::lookUpText(file(), utf16FromUtf8("IDS_" + std::to_string(key)), 512);
-    }
-
-    sim::testing::ScopedSim world{R"({"controllers": []})"};
-};
-
-TEST_P(ShippedLanguage, EveryTextIsThereAndFitsWhatItsProgramPasses) {
-    std::vector<Use> uses = updaterUses();
-    const std::vector<Use> production = productionUses();
-    uses.insert(uses.end(), production.begin(), production.end());
-    for (const Use& use : uses) {
-        SCOPED_TRACE("IDS_" + std::to_string(use.key));
-        const std::u16string t = text(use.key);
-        EXPECT_FALSE(t.empty());
-        int refusals = 0;
-        apps::formatChecked(t, use.args, [&](auto, const apps::FormatRefusal&) { ++refusals; });
-        EXPECT_EQ(refusals, 0) << base::utf8FromUtf16(t);
-    }
-    // What the program puts right after these texts stays apart from them.
-    EXPECT_EQ(text(83).back(), u' ');
-    EXPECT_EQ(text(93).substr(0, 2), u"\n\n");
-    for (const char16_t* control : {u"IDD102_1002", u"IDD102_1006", u"IDD102_1005", u"IDD102_1049",
-                                    u"IDD129_1022", u"IDD129_1001"})
-        EXPECT_FALSE(apps::lookUpText(file(), control, 512).empty())
-            << base::utf8FromUtf16(control);
-    // The window title is APPTITLE's, and the link keeps HOMEPAGE.
-    EXPECT_TRUE(apps::lookUpText(file(), u"IDD102_TITLE", 512).empty());
-    EXPECT_TRUE(apps::lookUpText(file(), u"IDD102_1029", 512).empty());
-}
-
-TEST(ShippedLanguages, BothAreOfferedUnderTheirNamesWithTheSameKeysAsUtf16) {
-    sim::testing::ScopedSim world{R"({"controllers": []})"};
-    const std::vector<apps::LanguageW> languages =
-        apps::listLanguages(utf16FromUtf8(CV50_LANGUAGE_DIR));
-    ASSERT_EQ(languages.size(), 2u);
-    const apps::LanguageW* english = apps::chooseLanguage(languages, u"english");
-    const apps::LanguageW* chinese = apps::chooseLanguage(languages, u"\u7B80\u4F53\u4E2D\u6587");
-    ASSERT_TRUE(english && chinese);
-    // The narrow form of the production tool finds the same names.
-    const std::vector<apps::Language> narrow = apps::listLanguages(std::string(CV50_LANGUAGE_DIR));
-    ASSERT_EQ(narrow.size(), 2u);
-    EXPECT_TRUE(apps::chooseLanguage(narrow, "\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"));
-
-    const auto keysOf = [](const std::u16string& path) {
-        std::string mark;
-        const auto keys =
-            apps::testing::shippedKeys(base::hostPath(base::utf8FromUtf16(path)), &mark);
-        EXPECT_EQ(mark, "\xFF\xFE") << "no UTF-16 byte-order mark";
-        return std::set<std::pair<std::u16string, std::u16string>>(keys.begin(), keys.end());
-    };
-    EXPECT_EQ(keysOf(english->path), keysOf(chinese->path));
-}
-
-INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, ShippedLanguage,
-                         ::testing::Values("English.ini", "Chinese.ini"));
 
 }  // namespace
 }  // namespace cv50::updater

@@ -1,10 +1,15 @@
-// GetPrivateProfileString/Int and FindFirstFile/FindNextFile, A and W, each as it stands.
+// GetPrivateProfileString/Int and FindFirstFile/FindNextFile, A and W, each as it stands but
+// for the narrow read of a file with a byte-order mark, which gives UTF-8 as the programs'
+// narrow texts are: the A call would give the ANSI code page's bytes.
 #define WIN32_LEAN_AND_MEAN
 #include "engine/os/win32/win32_profile.h"
 
 #include <windows.h>
 
+#include <fstream>
 #include <limits>
+
+#include "base/unicode.h"
 
 namespace cv50::os::win32 {
 namespace {
@@ -16,10 +21,26 @@ DWORD bufferSize(std::size_t size) {
     return static_cast<DWORD>(std::min<std::size_t>(size, std::numeric_limits<DWORD>::max()));
 }
 
+// The file starts with a UTF-16 or UTF-8 byte-order mark.
+bool markedUnicode(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    unsigned char head[3] = {};
+    file.read(reinterpret_cast<char*>(head), 3);
+    const std::streamsize n = file.gcount();
+    return (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) ||
+           (n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF);
+}
+
 }  // namespace
 
 std::string profileString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& fallback, std::size_t size) {
+    if (size != 0 && markedUnicode(path)) {
+        const std::string text = base::utf8FromUtf16(
+            profileStringW(base::utf16FromUtf8(path), base::utf16FromUtf8(section),
+                           base::utf16FromUtf8(key), base::utf16FromUtf8(fallback), size));
+        return std::string(base::cutUtf8(text, size - 1));
+    }
     std::string buf(std::max<std::size_t>(size, 1), '\0');
     const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
                                              buf.data(), bufferSize(size), path.c_str());
