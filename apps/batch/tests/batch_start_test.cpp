@@ -54,6 +54,22 @@ TEST_F(BatchStartTest, SettingsTakeTheirDefaultsAndKeepWhatTheyCanRead) {
     EXPECT_EQ(std::filesystem::file_size(program.path() + "/setting.ini"), 0u);
 }
 
+TEST_F(BatchStartTest, TheShippedSampleSettingsNameThePlayersAndLogTheStation) {
+    start({nullptr});
+    std::filesystem::copy_file(CV50_SAMPLES_DIR "/CV50BatchUpgrade/setting.ini",
+                               program.path() + "/setting.ini");
+    const Settings s = LoadSettings(program.path() + "\\");
+    EXPECT_EQ(s.corvUsbPid, 0x3201);
+    EXPECT_EQ(s.corvMscPid, 0x3203);
+    EXPECT_TRUE(s.forceErase);
+    EXPECT_FALSE(s.supportUsb11);
+    EXPECT_TRUE(s.logEnabled);
+    EXPECT_EQ(s.diskVolume, "PLAYER");
+    EXPECT_EQ(s.language, "English");
+    EXPECT_EQ(s.partition, "");
+    EXPECT_EQ(s.defaultImage, "");
+}
+
 TEST_F(BatchStartTest, TheLanguageIsMatchedExactlyAndItsTextsAreCheckedBeforeTheyFormat) {
     start({player(Mode::Msc)});
     writeLanguage({{44, "%s: no device"}});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -189,6 +190,23 @@ protected:
     std::mutex boxesMutex;
     std::vector<std::string> boxes;
 };
+
+TEST_F(EngineeringToolTest, TheShippedSampleSettingsReadAsTheyAreMeant) {
+    start({nullptr});
+    std::filesystem::copy_file(CV50_SAMPLES_DIR "/CV50Upgrade/Setting.ini",
+                               program.file("Setting.ini"));
+    const Settings s = LoadSettings(program.path() + "\\");
+    EXPECT_TRUE(s.opened);
+    EXPECT_EQ(s.corvUsbPid, 0x3201);
+    EXPECT_EQ(s.corvMscPid, 0x3203);
+    EXPECT_FALSE(s.forceErase);
+    EXPECT_FALSE(s.autoUpgrade);
+    EXPECT_EQ(s.upgradeTimes, 1);
+    EXPECT_EQ(s.debugLevel, 1);
+    EXPECT_EQ(s.diskVolume, "PLAYER");
+    EXPECT_TRUE(s.logEnabled);
+    EXPECT_EQ(s.defaultImage, "");
+}
 
 TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithTheNewFirmware) {
     start({Player(Mode::MaskRom).enumerateDelay(0.5)}, 50, true);

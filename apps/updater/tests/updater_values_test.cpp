@@ -183,6 +183,26 @@ TEST_F(SettingsFile, AMissingFileIsCreatedEmptyAndEveryKeyTakesItsDefault) {
     EXPECT_FALSE(EraseIdbRequested(file()));
 }
 
+TEST_F(SettingsFile, TheShippedSampleNamesThePlayersAndKeepsTheOtherDefaults) {
+    std::filesystem::copy_file(CV50_SAMPLES_DIR "/CV50DeviceManager/setting.ini",
+                               folder.path() + "/setting.ini");
+    const std::optional<Settings> s = LoadSettings(file());
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->corvUsbVid, 0x071B);
+    EXPECT_EQ(s->corvUsbPid, 0x3201);
+    EXPECT_EQ(s->corvMscVid, 0x071B);
+    EXPECT_EQ(s->corvMscPid, 0x3203);
+    EXPECT_EQ(s->corvUsbName, u"Corv USB");
+    EXPECT_EQ(s->diskVolume, u"PLAYER");
+    EXPECT_EQ(s->appTitle, u"CV50 Device Manager");
+    EXPECT_EQ(s->language, u"English");
+    EXPECT_EQ(s->imageExtension, u"IMG");
+    EXPECT_TRUE(s->firmware.empty());
+    EXPECT_TRUE(s->partition.empty());
+    EXPECT_FALSE(s->printLog);
+    EXPECT_FALSE(EraseIdbRequested(file()));
+}
+
 TEST_F(SettingsFile, ValuesAreReadAndEmptyOnesKeepTheirDefaults) {
     write(
         "[DEVICE_ID]\nVID=0x071B\nPID=3201\nNAME=Loader\n[MSC_ID]\nVID=071b\nPID=12G4\n"
