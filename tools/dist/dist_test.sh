@@ -22,17 +22,17 @@ printf '{"speed": 20, "controllers": [{"ports": [%s]}]}\n' \
 printf '{"speed": 20, "controllers": [{"ports": [%s]}]}\n' \
     '{"player": {"mode": "loader", "enumerateDelay": 0.5}}' >"$GUI_TMP/loader.json"
 
-# The first program of the prefix copy runs alone: two starting at once can hang Wine's set-up.
+# The first programs of the prefix copy run alone, a console one and one of the desktop: two
+# starting at once can hang Wine's set-up.
+ui timeout 1 window "no such window" >/dev/null 2>&1
 expect_eq "cv50 from its folder" "1" \
     "$(wine "$HERE/cv50/cv50.exe" --sim "$(winpath "$GUI_TMP/loader.json")" list --json 2>/dev/null |
         tr -d '\r' | grep -c '"layer": "1"')"
 
 starts() {  # starts FOLDER PROGRAM WORLD TITLE CONTROL TEXT: the window shows TEXT in CONTROL
-    cd "$HERE/$1" || return 1
     gui_start "CV50_SIM=$(winpath "$GUI_TMP/$3")" "$HERE/$1/$2"
     expect_ok "$2 shows its window" ui timeout 60 window "$4"
     expect_ok "$2 finds the player" ui window "$4" timeout 30 wait-text "$5" "$6"
-    cd "$GUI_TMP" || return 1
 }
 closes() {  # closes TITLE: ends the started program
     ui window "$1" close >/dev/null 2>&1
