@@ -70,7 +70,7 @@ test: deps
 	$(MAKE) test-linux test-linux-asan test-linux-tsan test-win64
 
 windows: build-win64
-	@echo "Windows binaries are in build/win64/bin/"
+	@echo "Windows binaries are in build/win64/bin/, laid out for installing in build/win64/dist/"
 
 # Pictures of the programs' windows, each taken under its own Xvfb and Wine prefix copy.
 # One line per shot: PROGRAM "WINDOW TITLE" OUTPUT.png [VAR=VALUE ...] [-- cv50ui COMMANDS]
