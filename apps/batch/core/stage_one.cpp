@@ -87,13 +87,16 @@ void Station::stageOne(int index, bool fromMaskRom) {
         return failBeforeGate(fromMaskRom ? config_.reasons.testFailed
                                           : config_.reasons.testTimedOut);
 
-    if (options->serialNumber) {
-        const std::optional<std::string> serial = options->serialNumber(index, layer);
-        if (!serial) return failBeforeGate(config_.reasons.noSerialNumber);
-        flash.snData.assign(serial->begin(), serial->end());
-    }
     say(Line::IdBlockStart);
     Log(text::kIdBlockStart, l);
+    if (options->serialNumber) {
+        const std::optional<std::string> serial = options->serialNumber(index, layer);
+        if (!serial) {
+            say(Line::IdBlockFailed);
+            return failBeforeGate(config_.reasons.noSerialNumber);
+        }
+        flash.snData.assign(serial->begin(), serial->end());
+    }
     const int written =
         withDeviceLines(layer, [&] { return flash.WriteIDBlock(options->forceErase, fromMaskRom); });
     if (written != 0) {
