@@ -173,8 +173,12 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
                     << std::flush;
     PortProgressView view(progressOut, o.liveProgress && !o.json, api::lastStepOf(end));
     flash::ScopedPromptAnswerer answerer(terminalAnswerer(o.yes, in, err));
-    const std::vector<api::RoadResult> results = runOnStation(run, view);
+    const StationOutcome outcome = runOnStation(run, view);
+    const std::vector<api::RoadResult>& results = outcome.results;
     if (o.liveProgress && !o.json) progressOut << "\n";
+    for (const std::string& port : outcome.unreported)
+        err << "cv50 upgrade: the row of port " << port << " could not be written to " << o.report
+            << "\n";
     if (results.empty() && !o.wait) {
         err << "cv50 upgrade: no player found\n";
         return kExitFailed;
@@ -183,6 +187,8 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
         printSummaryJson(out, results);
     else
         printSummary(out, results);
+    // A row the report lost is a failure of the run, whatever the player did.
+    if (!outcome.unreported.empty()) return kExitFailed;
     if (o.wait && results.empty()) return kExitOk;
     return allSucceeded(results) ? kExitOk : kExitFailed;
 }

@@ -103,6 +103,8 @@ public:
         return results_;
     }
 
+    const std::vector<std::string>& unreported() const { return unreported_; }
+
 private:
     struct Seen {
         std::string mode;
@@ -266,8 +268,7 @@ private:
             if (const auto versions = readDiskVersions(p.layer, problem))
                 row.versionAfter = versions->system;
         }
-        if (run_.report && !run_.report->append(row))
-            listener_.report(p.layer, ProgressStep::Failed);
+        if (run_.report && !run_.report->append(row)) unreported_.push_back(p.layer);
         results_.push_back(api::RoadResult{p.layer, row.ok, row.message, elapsed});
     }
 
@@ -279,13 +280,17 @@ private:
     std::map<std::string, std::uint64_t> switching_;  // Layer: when its switch was asked
     std::vector<std::string> order_;
     std::vector<api::RoadResult> results_;
+    std::vector<std::string> unreported_;  // ports whose report row was lost
 };
 
 }  // namespace
 
-std::vector<api::RoadResult> runOnStation(const StationRun& run, PortProgressView& view) {
+StationOutcome runOnStation(const StationRun& run, PortProgressView& view) {
     Host host(run, view);
-    return run.wait ? host.station() : host.once();
+    StationOutcome outcome;
+    outcome.results = run.wait ? host.station() : host.once();
+    outcome.unreported = host.unreported();
+    return outcome;
 }
 
 }  // namespace cv50::cli

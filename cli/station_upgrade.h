@@ -28,8 +28,14 @@ struct StationRun {
     SerialNumbers* serials = nullptr;  // a serial number per player; may be null
 };
 
-// The players' results in the order they ended (once: by port slot), then every named
-// port where no player was found.
-std::vector<api::RoadResult> runOnStation(const StationRun& run, PortProgressView& view);
+struct StationOutcome {
+    // In the order the players ended (once: as they were found), then every named port
+    // where no player was found.
+    std::vector<api::RoadResult> results;
+    // Ports whose report row could not be stored.
+    std::vector<std::string> unreported;
+};
+
+StationOutcome runOnStation(const StationRun& run, PortProgressView& view);
 
 }  // namespace cv50::cli
