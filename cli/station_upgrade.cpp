@@ -75,6 +75,16 @@ public:
                 pump();
                 os::current().sleepMs(kPollMs);
             }
+        // A player that left before its batch began has ended too.
+        for (const auto& [layer, seen] : seen_)
+            if (!seen.taken) {
+                PlayerRecord gone;
+                gone.layer = layer;
+                gone.failed = true;
+                gone.failedStep = api::progressStepName(ProgressStep::Upgrade);
+                gone.message = commandLineReasons().dropped;
+                end(gone);
+            }
         for (const std::string& port : run_.ports)
             if (!seen_.count(port)) {
                 order_.push_back(port);
