@@ -189,6 +189,31 @@ TEST_F(UpgradeStation, ReportHasARowPerPlayerAndGrowsOverRuns) {
     }
 }
 
+TEST_F(UpgradeStation, OnlyFormatAndDemoTouchTheDisk) {
+    world(ScenarioBuilder().speed(100).port(Player(Mode::MaskRom)));
+    const auto volume = [&](const std::string& name) {
+        std::string error;
+        EXPECT_TRUE(sim->sim().saveVolumeImageOfLayer("1", folder.file(name), error)) << error;
+        return sim::testing::readFile(folder.file(name));
+    };
+    sim::testing::writeFile(folder.file("Demo/Music/track01.mp3"), sim::testing::patternBytes(70000, 1));
+    UpgradeOptions o = options();
+    o.demo = folder.file("Demo");
+    ASSERT_EQ(run(o), kExitOk) << err.str() << out.str();
+    const auto withDemo = volume("demo.img");
+
+    // The road that ends at the disk leaves the user's files as they are, byte for byte.
+    o.demo.clear();
+    ASSERT_EQ(run(o), kExitOk) << err.str() << out.str();
+    const auto untouched = volume("untouched.img");
+    ASSERT_EQ(untouched.size(), withDemo.size());
+    EXPECT_TRUE(untouched == withDemo) << "the user volume changed";
+
+    o.format = true;
+    ASSERT_EQ(run(o), kExitOk) << err.str() << out.str();
+    EXPECT_FALSE(volume("formatted.img") == withDemo) << "the disk was not formatted";
+}
+
 TEST_F(UpgradeStation, SerialNumbersFromAFileRunOutWithoutRepeating) {
     world(ScenarioBuilder().speed(100).ports(
         {Player(Mode::MaskRom), Player(Mode::MaskRom), Player(Mode::MaskRom)}));
