@@ -161,7 +161,7 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
     run.interrupt = o.interrupt;
     run.report = report.get();
     run.serials = serials.get();
-    const api::RoadEnd end = !o.demo.empty()               ? api::RoadEnd::Copy
+    const api::RoadEnd end = !o.demo.empty()          ? api::RoadEnd::Copy
                              : (o.format || o.repair) ? api::RoadEnd::Format
                                                       : api::RoadEnd::Disk;
 

@@ -60,16 +60,16 @@ std::unique_ptr<SerialNumbers> SerialNumbers::open(const std::string& spec,
     } else {
         const std::size_t open = spec.find('{');
         const std::size_t close = spec.find('}', open == std::string::npos ? 0 : open);
-        const std::string digits =
-            open == std::string::npos || close == std::string::npos
-                ? ""
-                : spec.substr(open + 1, close - open - 1);
+        const std::string digits = open == std::string::npos || close == std::string::npos
+                                       ? ""
+                                       : spec.substr(open + 1, close - open - 1);
         if (digits.empty() || digits.size() > 18 ||
             digits.find_first_not_of("0123456789") != std::string::npos ||
-            spec.find_first_of("{}", close + 1) != std::string::npos ||
-            spec.find('}') < open) {
-            problem = "--serial takes a pattern with one number in braces, such as "
-                      "SN2026-{0001}, or @FILE, not \"" + spec + "\"";
+            spec.find_first_of("{}", close + 1) != std::string::npos || spec.find('}') < open) {
+            problem =
+                "--serial takes a pattern with one number in braces, such as "
+                "SN2026-{0001}, or @FILE, not \"" +
+                spec + "\"";
             return nullptr;
         }
         s->prefix_ = spec.substr(0, open);

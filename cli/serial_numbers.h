@@ -19,8 +19,7 @@ public:
     // `spec` is a pattern or "@FILE"; the state lives in `statePath`. Nothing, with the
     // reason in `problem`, when the spec or the state cannot be used.
     static std::unique_ptr<SerialNumbers> open(const std::string& spec,
-                                               const std::string& statePath,
-                                               std::string& problem);
+                                               const std::string& statePath, std::string& problem);
 
     // The next number, already marked as given in the state file; nothing when none is
     // left or the state could not be saved. Any thread.

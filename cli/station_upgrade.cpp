@@ -88,7 +88,8 @@ public:
         for (const std::string& port : run_.ports)
             if (!seen_.count(port)) {
                 order_.push_back(port);
-                results_.push_back(api::RoadResult{port, false, "Error:No player found on this port", 0});
+                results_.push_back(
+                    api::RoadResult{port, false, "Error:No player found on this port", 0});
             }
         // As the ports were found, not as they ended.
         std::stable_sort(results_.begin(), results_.end(), [&](const auto& a, const auto& b) {
@@ -137,7 +138,8 @@ private:
                std::find(run_.ports.begin(), run_.ports.end(), layer) != run_.ports.end();
     }
     std::size_t rank(const std::string& layer) const {
-        return static_cast<std::size_t>(std::find(order_.begin(), order_.end(), layer) - order_.begin());
+        return static_cast<std::size_t>(std::find(order_.begin(), order_.end(), layer) -
+                                        order_.begin());
     }
     static std::uint64_t now() { return os::current().tickMs(); }
 
@@ -171,8 +173,7 @@ private:
                 seen_[layer].versionBefore = versions->system;
             listener_.report(layer, ProgressStep::Switch);
         }
-        station_.switchDisks(
-            [&](int, const DEVICE_INFO& d) { return disks.count(d.layer) > 0; });
+        station_.switchDisks([&](int, const DEVICE_INFO& d) { return disks.count(d.layer) > 0; });
         for (const std::string& layer : disks) {
             listener_.report(layer, ProgressStep::WaitLoader);
             switching_[layer] = now();
@@ -245,8 +246,8 @@ private:
     void pump() {
         while (const std::optional<StageDone> done = listener_.takeStageDone()) {
             // A failure ends a player in any stage; a success only after its disk stage.
-            const bool ends = done->failed || done->message == batch::StageMessage::DemoStageDone ||
-                              !batch_.demo;
+            const bool ends =
+                done->failed || done->message == batch::StageMessage::DemoStageDone || !batch_.demo;
             if (ends) {
                 PlayerRecord record = listener_.record(done->slot);
                 if (done->failed && !record.failed) {

@@ -72,8 +72,8 @@ bool UpgradeReport::append(const ReportRow& r) {
         std::ofstream out(path_, std::ios::binary | std::ios::app);
         out << csvField(r.port) << ',' << csvField(r.mode) << ',' << csvField(r.serial) << ','
             << csvField(r.versionBefore) << ',' << csvField(r.versionAfter) << ','
-            << (r.ok ? "ok" : "failed") << ',' << csvField(r.stage) << ','
-            << csvField(r.message) << ',' << secondsText(r.seconds) << '\n';
+            << (r.ok ? "ok" : "failed") << ',' << csvField(r.stage) << ',' << csvField(r.message)
+            << ',' << secondsText(r.seconds) << '\n';
         out.flush();
         return static_cast<bool>(out);
     }

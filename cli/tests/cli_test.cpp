@@ -225,7 +225,7 @@ std::string packedImage(const cv50::sim::testing::TempFolder& folder) {
     cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader);
     const std::string image = folder.path() + "/fw.img";
     cv50("image pack --loader " + loader + " -o " + image +
-          " --system-version 1.2 --system-disk 64 --config-disk 16");
+         " --system-version 1.2 --system-disk 64 --config-disk 16");
     return image;
 }
 
@@ -250,8 +250,10 @@ TEST_F(Cli, UpgradeSerialNumbersAreNeverGivenTwiceAcrossRunsAndReadBack) {
     // Two players whose flash is kept between the runs, found as the scenario says: blank in
     // their mask ROM, then as the disks the first run left, then in their loader.
     const auto world = [&](Mode mode) {
-        return scenario(ScenarioBuilder().speed(50).state(folder.file("state")).ports(
-            {Player(mode), Player(mode)}));
+        return scenario(ScenarioBuilder()
+                            .speed(50)
+                            .state(folder.file("state"))
+                            .ports({Player(mode), Player(mode)}));
     };
     const std::string image = packedImage(folder);
     const std::string report = folder.file("serials.csv");

@@ -44,7 +44,8 @@ std::vector<std::vector<std::string>> csvRows(const std::string& path) {
 // An output stream that hands every whole line to `onLine`, as it is written.
 class LineWatch : public std::streambuf {
 public:
-    explicit LineWatch(std::function<void(const std::string&)> onLine) : onLine_(std::move(onLine)) {}
+    explicit LineWatch(std::function<void(const std::string&)> onLine)
+        : onLine_(std::move(onLine)) {}
 
 protected:
     int overflow(int c) override {
@@ -196,7 +197,8 @@ TEST_F(UpgradeStation, OnlyFormatAndDemoTouchTheDisk) {
         EXPECT_TRUE(sim->sim().saveVolumeImageOfLayer("1", folder.file(name), error)) << error;
         return sim::testing::readFile(folder.file(name));
     };
-    sim::testing::writeFile(folder.file("Demo/Music/track01.mp3"), sim::testing::patternBytes(70000, 1));
+    sim::testing::writeFile(folder.file("Demo/Music/track01.mp3"),
+                            sim::testing::patternBytes(70000, 1));
     UpgradeOptions o = options();
     o.demo = folder.file("Demo");
     ASSERT_EQ(run(o), kExitOk) << err.str() << out.str();
@@ -244,9 +246,9 @@ TEST_F(UpgradeStation, SerialNumbersFromAFileRunOutWithoutRepeating) {
 TEST_F(UpgradeStation, WaitUpgradesEachPlayerPluggedAndEndsAfterTheRunningOnes) {
     // Three players plugged one after the other; the operator presses Ctrl-C while the
     // last one is writing its image.
-    world(ScenarioBuilder().speed(100).ports(
-        {Player(Mode::MaskRom), Player(Mode::MaskRom).absent().plugAt(30),
-         Player(Mode::MaskRom).absent().plugAt(60)}));
+    world(ScenarioBuilder().speed(100).ports({Player(Mode::MaskRom),
+                                              Player(Mode::MaskRom).absent().plugAt(30),
+                                              Player(Mode::MaskRom).absent().plugAt(60)}));
     std::atomic<bool> interrupt{false};
     LineWatch watch([&](const std::string& line) {
         if (line.starts_with("port 3: download image")) interrupt = true;

@@ -128,9 +128,8 @@ void Station::copyDemo(int index) {
         });
     }
     if (!formatted)
-        return fail(Line::FormatFailed,
-                    text::withCode(config_.reasons.format.c_str(),
-                                   static_cast<int>(sys.lastError())));
+        return fail(Line::FormatFailed, text::withCode(config_.reasons.format.c_str(),
+                                                       static_cast<int>(sys.lastError())));
 
     if (!options->demoFolder.empty()) {
         say(Line::CopyStart);

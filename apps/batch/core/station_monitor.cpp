@@ -151,8 +151,7 @@ void Station::giveUpLocked(int index, StageMessage message) {
     (image ? imageGate_ : demoGate_).release();
     listener_.line(index, slots_[static_cast<std::size_t>(index)].device.layer, Line::ReturnTimedOut,
                    0);
-    failSlotLocked(index, message,
-                   image ? config_.reasons.loaderWait : config_.reasons.mscWait);
+    failSlotLocked(index, message, image ? config_.reasons.loaderWait : config_.reasons.mscWait);
 }
 
 }  // namespace cv50::batch
