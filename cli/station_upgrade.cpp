@@ -101,13 +101,21 @@ public:
     std::vector<api::RoadResult> station() {
         station_.start();
         waitPasses(1);
-        bool stopping = false;
+        bool stopping = false, ranBatch = false;
         for (;;) {
             pump();
+            forgetDeparted();
             stopping = stopping || (run_.interrupt && run_.interrupt->load());
-            if (!station_.batchRunning()) {
+            const bool running = station_.batchRunning();
+            if (!running && ranBatch) {
+                // A player swapped in while its slot was still in the batch keeps the old
+                // one's record until the monitor's next pass looks at the idle slot.
+                waitPasses(1);
+                ranBatch = false;
+            }
+            if (!running) {
                 if (stopping) break;
-                look();
+                ranBatch = look() > 0;
             }
             os::current().sleepMs(kPollMs);
         }
@@ -122,6 +130,7 @@ private:
         std::string versionBefore;
         std::uint64_t startMs = 0;
         bool taken = false;  // its upgrade began, or it ended; it waits to be unplugged
+        bool ended = false;  // its row is written
     };
 
     static batch::StationConfig config(const StationRun& run) {
@@ -218,16 +227,23 @@ private:
         });
     }
 
-    // Station mode, between batches: who left, who came, who is switched or starts.
-    void look() {
+    // Station mode: a player unplugged after it ended makes room for the next one on its
+    // port, also while the others of its batch go on (a player still on its road leaves the
+    // bus at every reset, so it is kept).
+    void forgetDeparted() {
         const auto slots = present();
-        const auto attached = [&](const std::string& layer) {
-            return std::any_of(slots.begin(), slots.end(),
-                               [&](const auto& s) { return s.second.device.layer == layer; });
-        };
-        // A player that was unplugged after its upgrade makes room for the next one there.
-        for (auto it = seen_.begin(); it != seen_.end();)
-            it = it->second.taken && !attached(it->first) ? seen_.erase(it) : std::next(it);
+        for (auto it = seen_.begin(); it != seen_.end();) {
+            const bool attached = std::any_of(slots.begin(), slots.end(), [&](const auto& s) {
+                return s.second.device.layer == it->first;
+            });
+            it = it->second.ended && !attached ? seen_.erase(it) : std::next(it);
+        }
+    }
+
+    // Station mode, between batches: who came, who is switched or starts. The players that
+    // started.
+    int look() {
+        const auto slots = present();
         std::set<std::string> disks;
         bool ready = false;
         for (const auto& [index, s] : slots) {
@@ -240,7 +256,7 @@ private:
         }
         switchDisks(disks);
         watchSwitching();
-        if (ready) startBatch();
+        return ready ? startBatch() : 0;
     }
 
     void pump() {
@@ -262,8 +278,8 @@ private:
 
     // A player's row and result.
     void end(const PlayerRecord& p) {
-        const Seen& seen = seen_[p.layer];
-        seen_[p.layer].taken = true;
+        Seen& seen = seen_[p.layer];
+        seen.taken = seen.ended = true;
         ReportRow row;
         row.port = p.layer;
         row.mode = p.mode.empty() ? seen.mode : p.mode;

@@ -284,3 +284,39 @@ TEST_F(UpgradeStation, WaitUpgradesEachPlayerPluggedAndEndsAfterTheRunningOnes) 
 
 }  // namespace
 }  // namespace cv50::cli
+
+namespace cv50::cli {
+namespace {
+
+TEST_F(UpgradeStation, WaitTakesAPlayerSwappedInWhileTheOthersOfItsBatchGoOn) {
+    // Port 1's player fails early (no ID Blocks to update) and is swapped for a blank one
+    // while port 2's is still on its road; the new one is upgraded after that batch.
+    world(ScenarioBuilder().speed(100).ports(
+        {Player(Mode::Loader).unplugAt(4).plugAt(6, Mode::MaskRom), Player(Mode::MaskRom)}));
+    std::atomic<bool> interrupt{false};
+    int failures = 0;
+    LineWatch watch([&](const std::string& line) {
+        // The new player writing its image; or, should it be mistaken for the old one, its
+        // failure, so that the test ends either way.
+        if (line.starts_with("port 1: download image")) interrupt = true;
+        if (line.starts_with("port 1: failed") && ++failures == 2) interrupt = true;
+    });
+    std::ostream watched(&watch);
+    UpgradeOptions o = options();
+    o.wait = true;
+    o.interrupt = &interrupt;
+    o.report = folder.file("swap.csv");
+    std::istringstream noAnswers;
+    EXPECT_EQ(runUpgrade(o, noAnswers, watched, err), kExitFailed) << err.str();
+
+    auto rows = csvRows(o.report);
+    ASSERT_EQ(rows.size(), 4u) << sim::testing::readTextFile(o.report);
+    std::multiset<std::string> seen;
+    for (std::size_t i = 1; i < rows.size(); ++i) seen.insert(rows[i][0] + " " + rows[i][5]);
+    EXPECT_EQ(seen, (std::multiset<std::string>{"1 failed", "1 ok", "2 ok"}))
+        << sim::testing::readTextFile(o.report);
+    EXPECT_EQ(rows[3][0] + " " + rows[3][5], "1 ok");  // the new player, last
+}
+
+}  // namespace
+}  // namespace cv50::cli
