@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/disk_version.h"
 #include "cli/port_option.h"
 #include "engine/api/md_exports.h"
 #include "engine/api/search_exports.h"
@@ -26,27 +27,15 @@ struct FormatOptions {
     std::string layer, label, copy;
 };
 
-std::string versionText(std::uint16_t high, std::uint16_t low) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04x.%04x", high, low);
-    return text;
-}
-
 int runVersion(const std::string& layer) {
-    auto disk = diskOn(layer);
-    if (!disk) {
-        std::cerr << "cv50 version: no disk (CorvMsc) on port " << layer << "\n";
+    std::string problem;
+    const auto versions = readDiskVersions(layer, problem);
+    if (!versions) {
+        std::cerr << "cv50 version: " << problem << "\n";
         return kExitFailed;
     }
-    SEARCH_RESULT list{1, &*disk};
-    _CORV_VERSION version{};
-    ERROR_LIST errors{};
-    if (!MD_GetDeviceVersion(&list, &version, &errors)) {
-        std::cerr << "cv50 version: " << errors.errors[0].text << "\n";
-        return kExitFailed;
-    }
-    std::cout << "loader version: " << versionText(version.loaderHigh, version.loaderLow) << "\n"
-              << "system version: " << versionText(version.systemHigh, version.systemLow) << "\n";
+    std::cout << "loader version: " << versions->loader << "\n"
+              << "system version: " << versions->system << "\n";
     return kExitOk;
 }
 

@@ -1,5 +1,5 @@
-// cv50 upgrade: the options turned into one road for the engine, its progress shown per
-// port and its outcome as a table.
+// cv50 upgrade: the options turned into a batch of the production tool's station, its
+// progress shown per port and its outcome as a table (and a report).
 #include "cli/cmd_upgrade.h"
 
 #include <cstdio>
@@ -8,13 +8,19 @@
 
 #include "base/host.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/port_option.h"
+#include "cli/serial_numbers.h"
+#include "cli/station_upgrade.h"
 #include "cli/terminal_prompt.h"
+#include "cli/upgrade_report.h"
 #include "cli/upgrade_view.h"
 #include "engine/api/progress.h"
 #include "engine/api/upgrade_road.h"
 #include "engine/device/log.h"
+#include "engine/flash/boot_head.h"
 #include "engine/flash/image_check.h"
+#include "engine/flash/loader_file.h"
 #include "engine/os/os.h"
 
 namespace cv50::cli {
@@ -39,6 +45,54 @@ bool configDiskFromPartition(const std::string& text, unsigned& mb) {
     return true;
 }
 
+// The boot pieces a batch downloads, unpacked from the image's loader into the temp folder;
+// they go when the run ends.
+class BootPieces {
+public:
+    ~BootPieces() {
+        os::Os& sys = os::current();
+        for (const std::string* file :
+             {&loader, &pieces.data, &pieces.prog, &pieces.prog2nd, &pieces.flashBoot})
+            if (!file->empty()) sys.deleteFile(*file);
+    }
+    std::string loader;
+    flash::PiecePaths pieces;
+    flash::BootHead head;
+};
+
+// The batch of the image: its boot, sizes and ID Block words, as the library's own upgrade
+// takes them. Empty when the image cannot be used, with the reason in `problem`.
+bool batchFromImage(const std::string& image, unsigned configDiskMB, BootPieces& boot,
+                    batch::BatchOptions& batch, std::string& problem) {
+    boot.loader = flash::bootTempFolder() + flash::kLoaderFileName;
+    if (!flash::extractLoaderFile(image, boot.loader)) {
+        problem = "the loader could not be taken out of the image";
+        return false;
+    }
+    if (!flash::unpackBoot(boot.loader, boot.pieces, boot.head)) {
+        problem = "the image's loader could not be unpacked";
+        return false;
+    }
+    flash::TailFields tail;
+    const flash::TailCheck check = flash::checkImageTail(image, tail);
+    if (check == flash::TailCheck::Unreadable || !flash::imageSizeMB(image, batch.imageSizeMB)) {
+        problem = "the image could not be read";
+        return false;
+    }
+    if (check == flash::TailCheck::Refused) {
+        problem = "the image's version record does not match its check value";
+        return false;
+    }
+    batch.trailerPresent = check == flash::TailCheck::SizesValid;
+    batch.systemDiskMB = batch.trailerPresent ? tail.systemDiskMB : batch.imageSizeMB;
+    if (batch.trailerPresent) configDiskMB = std::max(configDiskMB, tail.configDiskMB);
+    batch.partition = std::to_string(configDiskMB);
+    batch.boot = boot.pieces;
+    batch.imagePath = image;
+    batch.loaderWords = flash::idBlockWords(boot.head);
+    return true;
+}
+
 }  // namespace
 
 int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -58,8 +112,8 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
         err << "cv50 upgrade: no demo folder " << o.demo << "\n";
         return kExitBadInput;
     }
-    api::RoadOptions road;
-    if (!configDiskFromPartition(o.partition, road.configDiskMB)) {
+    unsigned configDiskMB = 0;
+    if (!configDiskFromPartition(o.partition, configDiskMB)) {
         err << "cv50 upgrade: --partition takes sizes in MB separated by ':', not \"" << o.partition
             << "\"\n";
         return kExitBadInput;
@@ -72,28 +126,60 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
         err << "cv50 upgrade: cannot log into " << o.logFolder << " (is it a folder?)\n";
         return kExitBadInput;
     }
-    road.image = o.image;
-    road.ports = o.ports;
-    road.label = o.label;
-    road.idBlockMode = (o.repair || o.forceErase) ? 1 : 0;
-    if (!o.demo.empty()) {
-        road.end = api::RoadEnd::Copy;
-        road.copySource = o.demo;
-    } else if (o.format || o.repair) {
-        road.end = api::RoadEnd::Format;
+    if (!o.serial.empty() && o.report.empty()) {
+        err << "cv50 upgrade: --serial needs --report: the next free serial number is kept "
+               "beside the report\n";
+        return kExitBadInput;
     }
+    std::string problem;
+    std::unique_ptr<UpgradeReport> report;
+    if (!o.report.empty() && !(report = UpgradeReport::open(o.report, problem))) {
+        err << "cv50 upgrade: " << problem << "\n";
+        return kExitBadInput;
+    }
+    std::unique_ptr<SerialNumbers> serials;
+    if (!o.serial.empty() &&
+        !(serials = SerialNumbers::open(o.serial, serialStatePath(o.report), problem))) {
+        err << "cv50 upgrade: " << problem << "\n";
+        return kExitBadInput;
+    }
+
+    StationRun run;
+    BootPieces boot;
+    if (!batchFromImage(o.image, configDiskMB, boot, run.batch, problem)) {
+        err << "cv50 upgrade: " << problem << "\n";
+        return kExitFailed;
+    }
+    run.ports = o.ports;
+    run.batch.forceErase = o.repair || o.forceErase;
+    // The road always ends with the player back as a disk.
+    run.batch.demo = true;
+    run.batch.formatDisk = o.format || o.repair || !o.demo.empty();
+    run.batch.demoFolder = o.demo;
+    run.batch.volumeLabel = o.label;
+    run.wait = o.wait;
+    run.interrupt = o.interrupt;
+    run.report = report.get();
+    run.serials = serials.get();
+    const api::RoadEnd end = !o.demo.empty()          ? api::RoadEnd::Copy
+                             : (o.format || o.repair) ? api::RoadEnd::Format
+                                                      : api::RoadEnd::Disk;
 
     // With --json the table is the only thing on stdout.
     std::ostream& progressOut = o.json ? err : out;
-    PortProgressView view(progressOut, o.liveProgress && !o.json, api::lastStepOf(road.end));
+    if (o.wait)
+        progressOut << "cv50 upgrade: waiting for players; Ctrl-C ends once the running ones "
+                       "are done\n"
+                    << std::flush;
+    PortProgressView view(progressOut, o.liveProgress && !o.json, api::lastStepOf(end));
     flash::ScopedPromptAnswerer answerer(terminalAnswerer(o.yes, in, err));
-    std::vector<api::RoadResult> results;
-    {
-        api::ScopedProgressSink sink([&](const api::Progress& p) { view.report(p); });
-        results = api::RunUpgradeRoad(road);
-    }
+    const StationOutcome outcome = runOnStation(run, view);
+    const std::vector<api::RoadResult>& results = outcome.results;
     if (o.liveProgress && !o.json) progressOut << "\n";
-    if (results.empty()) {
+    for (const std::string& port : outcome.unreported)
+        err << "cv50 upgrade: the row of port " << port << " could not be written to " << o.report
+            << "\n";
+    if (results.empty() && !o.wait) {
         err << "cv50 upgrade: no player found\n";
         return kExitFailed;
     }
@@ -101,6 +187,9 @@ int runUpgrade(const UpgradeOptions& o, std::istream& in, std::ostream& out, std
         printSummaryJson(out, results);
     else
         printSummary(out, results);
+    // A row the report lost is a failure of the run, whatever the player did.
+    if (!outcome.unreported.empty()) return kExitFailed;
+    if (o.wait && results.empty()) return kExitOk;
     return allSucceeded(results) ? kExitOk : kExitFailed;
 }
 
@@ -128,9 +217,20 @@ void addUpgradeCommand(CLI::App& app, Action& action) {
     c->add_option("--log", options->logFolder, "Write the engine's dated log into this folder");
     c->add_flag("--skip-image-check", options->skipImageCheck,
                 "Write the image even when its check value does not match");
+    c->add_option("--report", options->report,
+                  "Add a row per player to this file as it ends (CSV, or JSON for *.json)");
+    c->add_option("--serial", options->serial,
+                  "Write a serial number into each player's ID Block: the next of a pattern "
+                  "such as SN2026-{0001}, or the next line of @FILE; needs --report");
+    c->add_flag("--wait", options->wait,
+                "Station mode: upgrade each player as it is plugged in, until Ctrl-C");
     c->callback([options, &action] {
         action = [options] {
             options->liveProgress = base::isTerminal(stdout);
+            if (options->wait) {
+                catchInterrupt();
+                options->interrupt = &interruptFlag();
+            }
             return runUpgrade(*options, std::cin, std::cout, std::cerr);
         };
     });

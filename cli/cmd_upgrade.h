@@ -1,6 +1,8 @@
-// cv50 upgrade: every attached player, or the named ports, along the whole road.
+// cv50 upgrade: every attached player, or the named ports, along the whole road; or, with
+// --wait, each player as it is plugged in.
 #pragma once
 
+#include <atomic>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -21,6 +23,10 @@ struct UpgradeOptions {
     std::string logFolder;
     bool skipImageCheck = false;  // write an image whose check value does not match
     bool liveProgress = false;    // redraw one line per port (a terminal)
+    std::string report;           // a row per player; empty: none
+    std::string serial;           // a pattern or "@FILE"; empty: serial numbers stay
+    bool wait = false;            // station mode, until `interrupt` is set
+    const std::atomic<bool>* interrupt = nullptr;
 };
 
 // Returns the exit status: 0 only when every player went well.

@@ -1,11 +1,19 @@
 // The cv50 program as a user runs it: output, JSON and exit statuses.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "sim/testing/scoped_sim.h"
 
@@ -208,6 +216,96 @@ TEST_F(Cli, EveryPortOptionRefusesALayerTooLongForADeviceRecord) {
         EXPECT_NE(r.out.find("a Layer has 1 to 19 characters"), std::string::npos)
             << command << ": " << r.out;
     }
+}
+
+// A firmware image packed by cv50 itself, in `folder`.
+std::string packedImage(const cv50::sim::testing::TempFolder& folder) {
+    const std::string loader = folder.path() + "/CVBOOT.BIN";
+    cv50("loader sample " + folder.path() + "/pieces");
+    cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader);
+    const std::string image = folder.path() + "/fw.img";
+    cv50("image pack --loader " + loader + " -o " + image +
+         " --system-version 1.2 --system-disk 64 --config-disk 16");
+    return image;
+}
+
+// The serial-number column of a CSV report, by port, in the order of its rows.
+std::vector<std::pair<std::string, std::string>> serialsOf(const std::string& report) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(cv50::sim::testing::readTextFile(report));
+    std::string line;
+    std::getline(in, line);  // the header
+    while (std::getline(in, line)) {
+        std::istringstream cells(line);
+        std::string port, mode, serial;
+        std::getline(cells, port, ',');
+        std::getline(cells, mode, ',');
+        std::getline(cells, serial, ',');
+        out.emplace_back(port, serial);
+    }
+    return out;
+}
+
+TEST_F(Cli, UpgradeSerialNumbersAreNeverGivenTwiceAcrossRunsAndReadBack) {
+    // Two players whose flash is kept between the runs, found as the scenario says: blank in
+    // their mask ROM, then as the disks the first run left, then in their loader.
+    const auto world = [&](Mode mode) {
+        return scenario(ScenarioBuilder()
+                            .speed(50)
+                            .state(folder.file("state"))
+                            .ports({Player(mode), Player(mode)}));
+    };
+    const std::string image = packedImage(folder);
+    const std::string report = folder.file("serials.csv");
+    const std::string upgrade =
+        " upgrade " + image + " --yes --report " + report + " --serial SN2026-{0001}";
+    const Outcome first = cv50("--sim " + world(Mode::MaskRom) + upgrade);
+    ASSERT_EQ(first.status, 0) << first.out;
+    const Outcome second = cv50("--sim " + world(Mode::Msc) + upgrade);
+    ASSERT_EQ(second.status, 0) << second.out;
+
+    const auto rows = serialsOf(report);
+    ASSERT_EQ(rows.size(), 4u) << cv50::sim::testing::readTextFile(report);
+    std::vector<std::string> given;
+    for (const auto& [port, serial] : rows) given.push_back(serial);
+    std::vector<std::string> expected{"SN2026-0001", "SN2026-0002", "SN2026-0003", "SN2026-0004"};
+    std::sort(given.begin(), given.end());
+    EXPECT_EQ(given, expected);
+    // Each run numbered its own players.
+    EXPECT_LT(std::max(rows[0].second, rows[1].second), std::min(rows[2].second, rows[3].second));
+
+    // Each player holds the number of the last run, as its loader reads it.
+    const std::string loaders = world(Mode::Loader);
+    for (std::size_t i = 2; i < 4; ++i) {
+        const Outcome read = cv50("--sim " + loaders + " sn read --port " + rows[i].first);
+        EXPECT_EQ(read.status, 0) << read.out;
+        EXPECT_NE(read.out.find("Text: " + rows[i].second + "\n"), std::string::npos) << read.out;
+    }
+}
+
+TEST_F(Cli, UpgradeWaitEndsCleanlyOnCtrlC) {
+    const std::string world = scenario(ScenarioBuilder().speed(50).port(Player(Mode::MaskRom)));
+    const std::string image = packedImage(folder);
+    const std::string report = folder.file("station.csv");
+    const std::string output = folder.file("out.txt");
+    const std::string command = std::string(CV50_BINARY) + " --sim " + world + " upgrade " + image +
+                                " --yes --wait --report " + report + " > " + output + " 2>&1";
+    // exec: the shell becomes cv50, so the signal reaches it.
+    const std::string shell = "exec " + command;
+    const char* argv[] = {"/bin/sh", "-c", shell.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    // Once the player is reported, Ctrl-C.
+    for (int i = 0; i < 600 && serialsOf(report).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(serialsOf(report).size(), 1u);
+    kill(pid, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal, not cleanly";
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    const std::string shown = cv50::sim::testing::readTextFile(output);
+    EXPECT_NE(shown.find("PORT  RESULT"), std::string::npos) << shown;
 }
 
 TEST_F(Cli, HelpOnEveryCommand) {

@@ -156,7 +156,8 @@ int CFlashDevice::FullWrite(const BchCode& bch, bool forceErase) {
     if (BuildFlashStateMap(0, flashInfo) && FindAllIDB() > 0) {
         eraseKind = forceErase ? CVU_ERASE_FORCE : CVU_ERASE_NORMAL;
         IdBlockImage head;
-        if (ReadIdBlockHead(idbBlocks[0], head) == 0) TakeStoredSerial(head.data(3), false);
+        // The stored serial number survives the full write, unless the caller brought one.
+        if (ReadIdBlockHead(idbBlocks[0], head) == 0) TakeStoredSerial(head.data(3), true);
     }
     Log("INFO: start to erase");
     for (int chip = 0; chip < 8; ++chip) {

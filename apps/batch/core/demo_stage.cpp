@@ -46,7 +46,7 @@ void Station::startDemoStage() {
         if (!flagSet) {
             demoGate_.release();
             listener_.line(i, layer, Line::ResetFlagFailed, 0);
-            failSlotLocked(i, StageMessage::DemoStageDone, text::kReasonResetFlag);
+            failSlotLocked(i, StageMessage::DemoStageDone, config_.reasons.resetFlag);
             continue;
         }
         listener_.line(i, layer, Line::ResetStart, 0);
@@ -56,7 +56,7 @@ void Station::startDemoStage() {
             Log(text::kResetFailed, l, r);
             demoGate_.release();
             listener_.line(i, layer, Line::ResetFailed, 0);
-            failSlotLocked(i, StageMessage::DemoStageDone, text::kReasonReset);
+            failSlotLocked(i, StageMessage::DemoStageDone, config_.reasons.reset);
             continue;
         }
         listener_.line(i, layer, Line::ResetDone, 0);
@@ -88,6 +88,15 @@ void Station::copyDemo(int index) {
         failSlot(index, StageMessage::DemoStageDone, reason);
     };
 
+    const auto succeed = [&] {
+        setStatus(index, SlotStatus::Succeeded);
+        listener_.cellBlink(index, false);
+        say(Line::UpgradeDone);
+        listener_.cellColour(index, colour::kDemoDone);
+        Log(text::kUpgradeDone, l);
+        listener_.postStageDone(StageMessage::DemoStageDone, index, false);
+    };
+
     demoGate_.release();
     if (!demoGate_.wait()) return;
 
@@ -98,7 +107,7 @@ void Station::copyDemo(int index) {
     const char letter = withDeviceLines(layer, [&] {
         return device::findDriveLetter(device.devicePath, device.devInst, kDriveRetryMs);
     });
-    if (letter == 0) return fail(Line::DemoDiskFailed, text::kReasonDemoDisk);
+    if (letter == 0) return fail(Line::DemoDiskFailed, config_.reasons.demoDisk);
     {
         // The batch's close tells the disk its data is in place.
         std::lock_guard lock(table_);
@@ -106,6 +115,7 @@ void Station::copyDemo(int index) {
     }
 
     os::Os& sys = os::current();
+    if (!options->formatDisk) return succeed();
     say(Line::FormatStart);
     Log(text::kFormatStart, l);
     sys.sleepMs(kFormatPauseMs);
@@ -118,25 +128,20 @@ void Station::copyDemo(int index) {
         });
     }
     if (!formatted)
-        return fail(Line::FormatFailed,
-                    text::withCode(text::kReasonFormat, static_cast<int>(sys.lastError())));
+        return fail(Line::FormatFailed, text::withCode(config_.reasons.format.c_str(),
+                                                       static_cast<int>(sys.lastError())));
 
     if (!options->demoFolder.empty()) {
         say(Line::CopyStart);
         Log(text::kCopyStart, l);
         const std::uint64_t start = sys.tickMs();
         if (!withDeviceLines(layer, [&] { return device::CopyData(options->demoFolder, letter); }))
-            return fail(Line::CopyFailed, text::kReasonCopy);
+            return fail(Line::CopyFailed, config_.reasons.copy);
         const int elapsed = static_cast<int>(sys.tickMs() - start);
         say(Line::CopyDone, elapsed);
         Log(text::kCopyDone, l, elapsed);
     }
-    setStatus(index, SlotStatus::Succeeded);
-    listener_.cellBlink(index, false);
-    say(Line::UpgradeDone);
-    listener_.cellColour(index, colour::kDemoDone);
-    Log(text::kUpgradeDone, l);
-    listener_.postStageDone(StageMessage::DemoStageDone, index, false);
+    succeed();
 }
 
 }  // namespace cv50::batch

@@ -62,7 +62,7 @@ void Station::imageDownload(int index) {
         if (stopping_) return;
         listener_.cellText(index, number);
         say(Line::TestFailed);
-        return failSlot(index, StageMessage::ImageStageDone, text::kReasonTestFailed);
+        return failSlot(index, StageMessage::ImageStageDone, config_.reasons.testFailed);
     }
 
     listener_.cellText(index, number);
@@ -76,12 +76,13 @@ void Station::imageDownload(int index) {
     flash::ImagePhase phase = flash::ImagePhase::Written;
     int pieces = 0;
     const flash::ImageProgress progress = [&](flash::ImagePhase now, std::uint64_t done,
-                                              std::uint64_t) {
+                                              std::uint64_t total) {
         if (now != phase) {
             phase = now;
             pieces = 0;
             say(Line::ImageVerifying);
         }
+        listener_.imageProgress(index, now == flash::ImagePhase::Checked, done, total);
         if (++pieces % kPiecesPerPercentUpdate == 0)
             listener_.cellText(index, percentText(done / 1024, imageKiB));
     };
@@ -97,7 +98,7 @@ void Station::imageDownload(int index) {
     if (result != 0) {
         say(Line::ImageFailed);
         return failSlot(index, StageMessage::ImageStageDone,
-                        text::withCode(text::kReasonImage, result));
+                        text::withCode(config_.reasons.image.c_str(), result));
     }
     const int elapsed = static_cast<int>(sys.tickMs() - start);
     say(Line::ImageDone, elapsed);

@@ -41,7 +41,7 @@ void Station::stageOne(int index, bool fromMaskRom) {
     Log(text::kUpgradeStart, l);
     listener_.cellBlink(index, true);
     Log(fromMaskRom ? text::kMaskRomThread : text::kLoaderThread, l, path.c_str());
-    if (slot(index).absent) return failBeforeGate(text::kReasonDropped);
+    if (slot(index).absent) return failBeforeGate(config_.reasons.dropped);
 
     const flash::StepReport report = [&](flash::StepEvent event, int code) {
         switch (event) {
@@ -69,7 +69,7 @@ void Station::stageOne(int index, bool fromMaskRom) {
             return flash::DownloadBootStep(path, options->boot, report, flash::kBootSettleMs,
                                            &bootLock_);
         }))
-        return failBeforeGate(text::withCode(text::kReasonBoot, -1));
+        return failBeforeGate(text::withCode(config_.reasons.boot.c_str(), -1));
 
     flash::CFlashDevice flash;
     flash.SetDevice(path);
@@ -84,15 +84,24 @@ void Station::stageOne(int index, bool fromMaskRom) {
         if (!text->empty()) *question = *text;
     flash.SetBootFiles(options->boot.data, options->boot.flashBoot);
     if (!flash::TestReadyStep(path, report))
-        return failBeforeGate(fromMaskRom ? text::kReasonTestFailed : text::kReasonTestTimedOut);
+        return failBeforeGate(fromMaskRom ? config_.reasons.testFailed
+                                          : config_.reasons.testTimedOut);
 
     say(Line::IdBlockStart);
     Log(text::kIdBlockStart, l);
+    if (options->serialNumber) {
+        const std::optional<std::string> serial = options->serialNumber(index, layer);
+        if (!serial) {
+            say(Line::IdBlockFailed);
+            return failBeforeGate(config_.reasons.noSerialNumber);
+        }
+        flash.snData.assign(serial->begin(), serial->end());
+    }
     const int written =
         withDeviceLines(layer, [&] { return flash.WriteIDBlock(options->forceErase, fromMaskRom); });
     if (written != 0) {
         say(Line::IdBlockFailed);
-        return failBeforeGate(text::withCode(text::kReasonIdBlock, written));
+        return failBeforeGate(text::withCode(config_.reasons.idBlock.c_str(), written));
     }
     say(Line::IdBlockDone);
     Log(text::kIdBlockDone, l);
@@ -115,7 +124,7 @@ void Station::stageOne(int index, bool fromMaskRom) {
         // Past the Event gate: its place at the Image gate is what the others wait for.
         imageGate_.release();
         say(Line::ResetFailed);
-        return failSlot(index, StageMessage::ImageStageDone, text::kReasonReset);
+        return failSlot(index, StageMessage::ImageStageDone, config_.reasons.reset);
     }
     say(Line::ResetDone);
     if (result != 0)

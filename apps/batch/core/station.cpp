@@ -48,7 +48,7 @@ void Station::startWorker(int index, std::function<void()> work) {
     worker = std::thread(std::move(work));
 }
 
-int Station::startBatch(const BatchOptions& options) {
+int Station::startBatch(const BatchOptions& options, const SlotFilter& joins) {
     if (batchRunning_) return 0;
     std::lock_guard lock(table_);
     running_ = succeeded_ = failed_ = 0;
@@ -57,6 +57,7 @@ int Station::startBatch(const BatchOptions& options) {
     for (int i = 0; i < kSlots; ++i) {
         PortSlot& s = slots_[static_cast<std::size_t>(i)];
         if (s.absent || s.status != SlotStatus::Idle || !isCorvUsb(s.device)) continue;
+        if (joins && !joins(i, s.device)) continue;
         s.status = SlotStatus::StageOne;
         s.resetTick = 0;
         s.reconnected = false;
@@ -93,13 +94,15 @@ void Station::stageDone(StageMessage message, int, bool failed) {
 }
 
 void Station::closeBatch(bool afterDemo) {
+    // A disk that was only waited for holds the player's own files, not copied data.
+    const bool dataCopied = afterDemo && options()->formatDisk;
     {
         std::lock_guard lock(table_);
         for (PortSlot& s : slots_) {
             if (s.status == SlotStatus::Succeeded) {
                 if (!afterDemo)
                     CVU_ResetDevice(s.device.devicePath);
-                else if (s.device.driveLetter != 0)
+                else if (dataCopied && s.device.driveLetter != 0)
                     device::ScsiVendorCommand(s.device.driveLetter, device::kCommandDataCopied,
                                               nullptr, 0);
             }
@@ -114,11 +117,12 @@ void Station::closeBatch(bool afterDemo) {
     listener_.batchEnded(succeeded_, failed_);
 }
 
-void Station::switchDisks() {
+void Station::switchDisks(const SlotFilter& which) {
     std::lock_guard lock(table_);
     os::Os& sys = os::current();
-    for (const PortSlot& s : slots_) {
-        if (s.absent || s.device.type != Msc) continue;
+    for (int i = 0; i < kSlots; ++i) {
+        const PortSlot& s = slots_[static_cast<std::size_t>(i)];
+        if (s.absent || s.device.type != Msc || (which && !which(i, s.device))) continue;
         device::DriveLookup lookup(s.device.devicePath, s.device.devInst);
         for (int attempt = 0; attempt < kDriveAttempts; ++attempt) {
             if (device::GetDemoDrive(lookup)) {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -26,6 +27,7 @@
 
 #include "apps/batch/core/stage_gate.h"
 #include "apps/batch/core/text_keys.h"
+#include "apps/batch/core/texts.h"
 #include "engine/device/records.h"
 #include "engine/device/search.h"
 #include "engine/flash/loader_file.h"
@@ -95,6 +97,9 @@ public:
     virtual void layerText(int slot, const std::string& text) = 0;
     // The slot failed in the stage of `status`, for `reason` (the text its log line ends in).
     virtual void slotFailed(int /*slot*/, SlotStatus /*status*/, const std::string& /*reason*/) {}
+    // The image download of the slot: file bytes done of `total` in the write or the verify.
+    virtual void imageProgress(int /*slot*/, bool /*verifying*/, std::uint64_t /*done*/,
+                               std::uint64_t /*total*/) {}
     // Must reach Station::stageDone on the host's thread, after the calls made before it.
     virtual void postStageDone(StageMessage message, int slot, bool failed) = 0;
     // On the host's thread: a batch of `devices` starts; the demo stage of `devices`
@@ -102,6 +107,24 @@ public:
     virtual void batchStarting(int /*devices*/) {}
     virtual void demoStageStarting(int /*devices*/) {}
     virtual void batchEnded(int succeeded, int failed) = 0;
+};
+
+// The reasons a slot fails with, in the host's words; those with a "%d" take the error code.
+struct FailureTexts {
+    std::string dropped = text::kReasonDropped;
+    std::string boot = text::kReasonBoot;
+    std::string testFailed = text::kReasonTestFailed;
+    std::string testTimedOut = text::kReasonTestTimedOut;
+    std::string idBlock = text::kReasonIdBlock;
+    std::string reset = text::kReasonReset;
+    std::string image = text::kReasonImage;
+    std::string resetFlag = text::kReasonResetFlag;
+    std::string demoDisk = text::kReasonDemoDisk;
+    std::string format = text::kReasonFormat;
+    std::string copy = text::kReasonCopy;
+    std::string loaderWait = text::kLoaderWaitFailed;
+    std::string mscWait = text::kMscWaitFailed;
+    std::string noSerialNumber = "no serial number left";
 };
 
 struct StationConfig {
@@ -113,7 +136,13 @@ struct StationConfig {
     // Where a verify that found a difference leaves its record (the piece from the file, as
     // read back, and as read a second time); empty: nowhere.
     std::string dumpFolder;
+    FailureTexts reasons;
 };
+
+// The serial number for the player of a slot, asked for just before its ID Block is
+// written: the bytes to store, or nullopt when there is none to give (the slot fails).
+using SerialNumberSource =
+    std::function<std::optional<std::string>(int slot, const std::string& layer)>;
 
 // What one batch does, fixed when it starts.
 struct BatchOptions {
@@ -127,6 +156,11 @@ struct BatchOptions {
     std::array<std::uint16_t, 3> loaderWords{};  // the ID Block's date and version words
     bool demo = false;       // a demo stage follows the image stage
     std::string demoFolder;  // copied onto each disk; empty: the disks are only formatted
+    // The demo stage formats each disk (and copies the folder); false: it only waits for the
+    // disk, and the player's files stay.
+    bool formatDisk = true;
+    // Empty: every ID Block keeps the serial number it has.
+    SerialNumberSource serialNumber;
     std::string volumeLabel;
     // The questions of the ID Block update; an empty one keeps the engine's own.
     std::string askSystemDiskFormat, askUserDiskFormat, askForceErase;
@@ -143,16 +177,18 @@ public:
     // The device monitor thread; once.
     void start();
 
-    // Host thread. Every bound MaskRom or Loader slot that is idle joins a batch and its
-    // stage-one worker starts; the number that joined (0: nothing started). While a batch
-    // runs nothing changes and the result is 0.
-    int startBatch(const BatchOptions& options);
+    // Host thread. Every bound MaskRom or Loader slot that is idle (and that `joins`, when
+    // given) joins a batch and its stage-one worker starts; the number that joined (0:
+    // nothing started). While a batch runs nothing changes and the result is 0.
+    // A filter is asked under the port-table lock, so it must not call back into the station.
+    using SlotFilter = std::function<bool(int slot, const DEVICE_INFO& device)>;
+    int startBatch(const BatchOptions& options, const SlotFilter& joins = {});
     // Host thread: a stage message handed back; counts it and closes the stage when it was
     // the last one.
     void stageDone(StageMessage message, int slot, bool failed);
-    // Host thread: every bound disk is told to switch to CorvUsb; the monitor sees it come
-    // back as a Loader.
-    void switchDisks();
+    // Host thread: every bound disk (that `which` takes, when given) is told to switch to
+    // CorvUsb; the monitor sees it come back as a Loader.
+    void switchDisks(const SlotFilter& which = {});
 
     // Stops the monitor and makes every waiting worker give up; does not wait.
     void stop();
@@ -160,6 +196,8 @@ public:
     bool stopped() const { return monitorEnded_.load(); }
 
     PortSlot slot(int index) const;
+    // The monitor passes completed so far.
+    std::uint64_t passes() const { return passes_.load(); }
     bool batchRunning() const;
     int running() const;
 
@@ -212,6 +250,7 @@ private:
 
     std::atomic<bool> stopping_{false};
     std::atomic<bool> monitorEnded_{false};
+    std::atomic<std::uint64_t> passes_{0};
     std::thread monitor_;
     std::array<std::thread, kSlots> workers_;  // under table_
 };

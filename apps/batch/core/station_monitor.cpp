@@ -33,6 +33,7 @@ void Station::monitorLoop() {
     os::Os& sys = os::current();
     while (!stopping_) {
         monitorPass();
+        ++passes_;
         sys.sleepMs(kMonitorPassMs);
     }
     monitorEnded_ = true;
@@ -150,7 +151,7 @@ void Station::giveUpLocked(int index, StageMessage message) {
     (image ? imageGate_ : demoGate_).release();
     listener_.line(index, slots_[static_cast<std::size_t>(index)].device.layer, Line::ReturnTimedOut,
                    0);
-    failSlotLocked(index, message, image ? text::kLoaderWaitFailed : text::kMscWaitFailed);
+    failSlotLocked(index, message, image ? config_.reasons.loaderWait : config_.reasons.mscWait);
 }
 
 }  // namespace cv50::batch
