@@ -290,9 +290,11 @@ namespace {
 
 TEST_F(UpgradeStation, WaitTakesAPlayerSwappedInWhileTheOthersOfItsBatchGoOn) {
     // Port 1's player fails early (no ID Blocks to update) and is swapped for a blank one
-    // while port 2's is still on its road; the new one is upgraded after that batch.
-    world(ScenarioBuilder().speed(100).ports(
-        {Player(Mode::Loader).unplugAt(4).plugAt(6, Mode::MaskRom), Player(Mode::MaskRom)}));
+    // while port 2's is still on its road (until about 18 s); the new one is upgraded after
+    // that batch. The swap comes late enough that a slow first monitor pass still sees the
+    // first player.
+    world(ScenarioBuilder().speed(50).ports(
+        {Player(Mode::Loader).unplugAt(8).plugAt(10, Mode::MaskRom), Player(Mode::MaskRom)}));
     std::atomic<bool> interrupt{false};
     int failures = 0;
     LineWatch watch([&](const std::string& line) {
