@@ -361,6 +361,8 @@ TEST_F(EngineeringToolTest, CancelToTheEnginesQuestionEndsThePassAsTheUsersChoic
     tool->onUpgrade();
     ASSERT_TRUE(ended(text::kUpgradeOk)) << logText();
     ASSERT_TRUE(deviceLineIs(text::kDeviceLoader));
+    // Clicked as a user can: once the pass has ended and the button is enabled again.
+    ASSERT_TRUE(pumpUntil([&] { return view.enabled(IDC_UPGRADE); }));
     answer = [](const sim::SimOs::ShownMessage& m) {
         return m.buttons == os::MessageButtons::OkCancel ? os::MessageAnswer::Cancel
                                                          : os::MessageAnswer::Ok;
