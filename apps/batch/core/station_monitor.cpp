@@ -147,11 +147,12 @@ void Station::monitorPass() {
 
 void Station::giveUpLocked(int index, StageMessage message) {
     const bool image = message == StageMessage::ImageStageDone;
-    // Its place at the gate is given up, so the others of the stage go on.
-    (image ? imageGate_ : demoGate_).release();
     listener_.line(index, slots_[static_cast<std::size_t>(index)].device.layer, Line::ReturnTimedOut,
                    0);
     failSlotLocked(index, message, image ? config_.reasons.loaderWait : config_.reasons.mscWait);
+    // Its place at the gate is given up, so the others of the stage go on; after its lines,
+    // so that the log tells the give-up before what the others do next.
+    (image ? imageGate_ : demoGate_).release();
 }
 
 }  // namespace cv50::batch
