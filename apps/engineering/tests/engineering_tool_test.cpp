@@ -321,7 +321,7 @@ TEST_F(EngineeringToolTest, AnAutoRunLeavesThePlayerALoaderBetweenPassesAndAtThe
 }
 
 TEST_F(EngineeringToolTest, APlayerLostInPassThreeOfFiveEndsTheLoopWithTheLoaderWaitMessage) {
-    start({Player(Mode::MaskRom).enumerateDelay(0.5).faults(Faults().neverReturnAt(3))}, 200);
+    start({Player(Mode::MaskRom).enumerateDelay(0.5).faults(Faults().neverReturnAt(3))});
     launch("[SYSTEM]\nAUTOUPGRADE=1\nUPGRADETIMES=5\n");
     tool->chooseImage(newImage());
     ASSERT_TRUE(deviceLineIs(text::kDeviceMaskRom));
