@@ -1,39 +1,29 @@
 #include "cli/upgrade_listener.h"
 
+#include <optional>
+#include <utility>
+
 namespace cv50::cli {
 namespace {
 
 using api::ProgressStep;
 using batch::Line;
 
-// The step a station line begins; nothing for the lines inside a step.
+// The step each station line begins; the lines inside a step begin none.
+constexpr std::pair<Line, ProgressStep> kStepStarts[] = {
+    {Line::UpgradeStart, ProgressStep::Upgrade},   {Line::BootStart, ProgressStep::DownloadBoot},
+    {Line::TestStart, ProgressStep::TestDevice},   {Line::IdBlockStart, ProgressStep::WriteIdBlock},
+    {Line::ResetStart, ProgressStep::Reset},       {Line::StageOneDone, ProgressStep::WaitLoader},
+    {Line::ImageStart, ProgressStep::DownloadImage},
+    {Line::ResetFlagStart, ProgressStep::SetResetFlag},
+    {Line::DemoDiskStart, ProgressStep::WaitDisk}, {Line::FormatStart, ProgressStep::Format},
+    {Line::CopyStart, ProgressStep::CopyData},
+};
+
 std::optional<ProgressStep> stepOf(Line line) {
-    switch (line) {
-        case Line::UpgradeStart:
-            return ProgressStep::Upgrade;
-        case Line::BootStart:
-            return ProgressStep::DownloadBoot;
-        case Line::TestStart:
-            return ProgressStep::TestDevice;
-        case Line::IdBlockStart:
-            return ProgressStep::WriteIdBlock;
-        case Line::ResetStart:
-            return ProgressStep::Reset;
-        case Line::StageOneDone:
-            return ProgressStep::WaitLoader;
-        case Line::ImageStart:
-            return ProgressStep::DownloadImage;
-        case Line::ResetFlagStart:
-            return ProgressStep::SetResetFlag;
-        case Line::DemoDiskStart:
-            return ProgressStep::WaitDisk;
-        case Line::FormatStart:
-            return ProgressStep::Format;
-        case Line::CopyStart:
-            return ProgressStep::CopyData;
-        default:
-            return std::nullopt;
-    }
+    for (const auto& [start, step] : kStepStarts)
+        if (start == line) return step;
+    return std::nullopt;
 }
 
 }  // namespace
