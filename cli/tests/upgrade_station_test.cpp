@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -128,6 +129,20 @@ TEST_F(UpgradeStation, RefusesReportAndSerialOptionsItCannotKeep) {
     SEARCH_RESULT found{};
     ASSERT_EQ(device::Scan(&found, device::Walk::Usb20, device::Family::CorvUsb), 1);
     EXPECT_EQ(found.devices[0].type, MaskRom);  // untouched
+}
+
+TEST_F(UpgradeStation, ARowThatCannotBeWrittenIsNamedAndFailsTheRunLeavingTheReportWhole) {
+    world(ScenarioBuilder().speed(100).port(Player(Mode::MaskRom)));
+    UpgradeOptions o = options();
+    o.report = folder.file("r.json");
+    sim::testing::writeTextFile(o.report, "[]\n");
+    // A folder where the new list would be written first.
+    std::filesystem::create_directories(o.report + ".new");
+    EXPECT_EQ(run(o), kExitFailed) << err.str() << out.str();
+    EXPECT_NE(err.str().find("the row of port 1 could not be written to " + o.report),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(sim::testing::readTextFile(o.report), "[]\n");
 }
 
 TEST_F(UpgradeStation, ReportHasARowPerPlayerAndGrowsOverRuns) {
