@@ -308,7 +308,7 @@ TEST_F(UpgradeStation, WaitTakesAPlayerSwappedInWhileTheOthersOfItsBatchGoOn) {
     // while port 2's is still on its road (until about 18 s); the new one is upgraded after
     // that batch. The swap comes late enough that a slow first monitor pass still sees the
     // first player.
-    world(ScenarioBuilder().speed(50).ports(
+    world(ScenarioBuilder().speed(20).ports(
         {Player(Mode::Loader).unplugAt(8).plugAt(10, Mode::MaskRom), Player(Mode::MaskRom)}));
     std::atomic<bool> interrupt{false};
     int failures = 0;
