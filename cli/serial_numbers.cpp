@@ -28,18 +28,18 @@ nlohmann::json readState(const std::string& path, std::string& problem) {
 
 std::string serialStatePath(const std::string& reportPath) { return reportPath + ".serials.json"; }
 
-std::unique_ptr<SerialNumbers> SerialNumbers::open(const std::string& spec,
+std::unique_ptr<SerialNumbers> SerialNumbers::open(const std::string& source,
                                                    const std::string& statePath,
                                                    std::string& problem) {
     std::unique_ptr<SerialNumbers> s(new SerialNumbers());
-    s->spec_ = spec;
+    s->source_ = source;
     s->statePath_ = statePath;
     std::uint64_t first = 0;
-    if (!spec.empty() && spec[0] == '@') {
+    if (!source.empty() && source[0] == '@') {
         s->fromFile_ = true;
-        std::ifstream in(spec.substr(1), std::ios::binary);
+        std::ifstream in(source.substr(1), std::ios::binary);
         if (!in) {
-            problem = "--serial: cannot read " + spec.substr(1);
+            problem = "--serial: cannot read " + source.substr(1);
             return nullptr;
         }
         std::string line;
@@ -47,33 +47,33 @@ std::unique_ptr<SerialNumbers> SerialNumbers::open(const std::string& spec,
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (line.empty()) continue;
             if (line.size() > kMaxSerialBytes) {
-                problem = "--serial: line " + std::to_string(number) + " of " + spec.substr(1) +
+                problem = "--serial: line " + std::to_string(number) + " of " + source.substr(1) +
                           " is longer than the 500 bytes a serial number holds";
                 return nullptr;
             }
             s->lines_.push_back(line);
         }
         if (s->lines_.empty()) {
-            problem = "--serial: " + spec.substr(1) + " holds no serial number";
+            problem = "--serial: " + source.substr(1) + " holds no serial number";
             return nullptr;
         }
     } else {
-        const std::size_t open = spec.find('{');
-        const std::size_t close = spec.find('}', open == std::string::npos ? 0 : open);
+        const std::size_t open = source.find('{');
+        const std::size_t close = source.find('}', open == std::string::npos ? 0 : open);
         const std::string digits = open == std::string::npos || close == std::string::npos
                                        ? ""
-                                       : spec.substr(open + 1, close - open - 1);
+                                       : source.substr(open + 1, close - open - 1);
         if (digits.empty() || digits.size() > 18 ||
             digits.find_first_not_of("0123456789") != std::string::npos ||
-            spec.find_first_of("{}", close + 1) != std::string::npos || spec.find('}') < open) {
+            source.find_first_of("{}", close + 1) != std::string::npos || source.find('}') < open) {
             problem =
                 "--serial takes a pattern with one number in braces, such as "
                 "SN2026-{0001}, or @FILE, not \"" +
-                spec + "\"";
+                source + "\"";
             return nullptr;
         }
-        s->prefix_ = spec.substr(0, open);
-        s->suffix_ = spec.substr(close + 1);
+        s->prefix_ = source.substr(0, open);
+        s->suffix_ = source.substr(close + 1);
         s->width_ = digits.size();
         first = std::stoull(digits);
         if (s->prefix_.size() + s->suffix_.size() + 19 > kMaxSerialBytes) {
@@ -84,15 +84,15 @@ std::unique_ptr<SerialNumbers> SerialNumbers::open(const std::string& spec,
     const nlohmann::json state = readState(statePath, problem);
     if (state.is_null()) return nullptr;
     s->next_ = first;
-    if (state.contains(spec) && state[spec].is_number_unsigned())
-        s->next_ = std::max(first, state[spec].get<std::uint64_t>());
+    if (state.contains(source) && state[source].is_number_unsigned())
+        s->next_ = std::max(first, state[source].get<std::uint64_t>());
     return s;
 }
 
 bool SerialNumbers::save(std::uint64_t next, std::string& problem) const {
     nlohmann::json state = readState(statePath_, problem);
     if (state.is_null()) return false;
-    state[spec_] = next;
+    state[source_] = next;
     // Written beside and renamed over, so a crash leaves the old state or the new one.
     const std::string temporary = statePath_ + ".new";
     {
@@ -118,7 +118,7 @@ std::optional<std::string> SerialNumbers::next() {
     std::string serial;
     if (fromFile_) {
         if (next_ >= lines_.size()) {
-            problem_ = "every serial number of " + spec_.substr(1) + " is given";
+            problem_ = "every serial number of " + source_.substr(1) + " is given";
             return std::nullopt;
         }
         serial = lines_[next_];

@@ -16,9 +16,9 @@ namespace cv50::cli {
 
 class SerialNumbers {
 public:
-    // `spec` is a pattern or "@FILE"; the state lives in `statePath`. Nothing, with the
-    // reason in `problem`, when the spec or the state cannot be used.
-    static std::unique_ptr<SerialNumbers> open(const std::string& spec,
+    // `source` is a pattern or "@FILE"; the state lives in `statePath`. Nothing, with the
+    // reason in `problem`, when the source or the state cannot be used.
+    static std::unique_ptr<SerialNumbers> open(const std::string& source,
                                                const std::string& statePath, std::string& problem);
 
     // The next number, already marked as given in the state file; nothing when none is
@@ -31,7 +31,7 @@ private:
     SerialNumbers() = default;
     bool save(std::uint64_t next, std::string& problem) const;
 
-    std::string spec_, statePath_;
+    std::string source_, statePath_;
     // A pattern: the text around the number, its width and first value.
     std::string prefix_, suffix_;
     std::size_t width_ = 0;

@@ -28,6 +28,13 @@ std::uint16_t hexOf(std::basic_string_view<Char> text) {
 std::uint16_t hexValue(std::string_view text) { return hexOf(text); }
 std::uint16_t hexValue(std::u16string_view text) { return hexOf(text); }
 
+std::uint16_t hexSetting(const std::string& file, const char* section, const char* key,
+                         std::uint16_t fallback) {
+    const std::uint16_t v =
+        hexValue(os::current().profileString(file, section, key, "", kHexValueSize));
+    return v != 0 ? v : fallback;
+}
+
 bool openSettingsFile(const std::string& path) {
     os::UniqueFile f(os::current().openFile(path, "ab"));
     return f != nullptr;

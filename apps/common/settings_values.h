@@ -17,6 +17,10 @@ inline constexpr std::size_t kHexValueSize = 64;
 // default"). "071B", "0x071B" give 0x071B; "07g1" gives 0x07.
 std::uint16_t hexValue(std::string_view text);
 std::uint16_t hexValue(std::u16string_view text);
+// The hexadecimal value of `key` in `section` of the profile file `file` (narrow calls), or
+// `fallback` when it is missing or 0.
+std::uint16_t hexSetting(const std::string& file, const char* section, const char* key,
+                         std::uint16_t fallback);
 
 // A profile file opened for appending and closed again, so a missing one exists (empty)
 // before it is read. False when even that open fails.

@@ -24,20 +24,15 @@ Settings LoadSettings(const std::string& programFolder) {
         return s;
     }
     os::Os& sys = os::current();
-    const auto number = [&](const char* section, const char* key, std::uint16_t fallback) {
-        const std::uint16_t v =
-            apps::hexValue(sys.profileString(file, section, key, "", apps::kHexValueSize));
-        return v != 0 ? v : fallback;
-    };
     const auto textOf = [&](const char* key, std::size_t size) {
         return sys.profileString(file, "SYSTEM", key, "", size);
     };
     s.forceErase = sys.profileInt(file, "SYSTEM", "FORCEERASE", 1) != 0;
     s.supportUsb11 = sys.profileInt(file, "SYSTEM", "SUPPORTUSB11", 0) == 1;
-    s.corvUsbVid = number("DEVICE_ID", "VID", s.corvUsbVid);
-    s.corvUsbPid = number("DEVICE_ID", "PID", s.corvUsbPid);
-    s.corvMscVid = number("MSC_ID", "VID", s.corvMscVid);
-    s.corvMscPid = number("MSC_ID", "PID", s.corvMscPid);
+    s.corvUsbVid = apps::hexSetting(file, "DEVICE_ID", "VID", s.corvUsbVid);
+    s.corvUsbPid = apps::hexSetting(file, "DEVICE_ID", "PID", s.corvUsbPid);
+    s.corvMscVid = apps::hexSetting(file, "MSC_ID", "VID", s.corvMscVid);
+    s.corvMscPid = apps::hexSetting(file, "MSC_ID", "PID", s.corvMscPid);
     s.partition = textOf("PARTITION", kPartitionSize);
     s.defaultImage = textOf("DEFAULT_IMAGE_FILE", kPathSize);
     s.defaultDemoDir = textOf("DEFAULT_DEMO_DIR", kPathSize);

@@ -6,8 +6,6 @@
 
 namespace cv50::batch::win32 {
 
-using apps::win32::wide;
-
 void WindowView::attach(HWND dialog) {
     for (int i = 0; i < kSlots; ++i) {
         cells_[static_cast<std::size_t>(i)].attach(GetDlgItem(dialog, IDC_NUMBER_CELL + i));
@@ -43,20 +41,15 @@ bool WindowView::drawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void WindowView::setText(int control, const std::string& text) {
-    queue_.post([control, text = wide(text)](HWND dialog) {
-        SetDlgItemTextW(dialog, control, text.c_str());
-    });
+    apps::win32::postText(queue_, control, text);
 }
 
 void WindowView::setEnabled(int control, bool enabled) {
-    queue_.post(
-        [control, enabled](HWND dialog) { EnableWindow(GetDlgItem(dialog, control), enabled); });
+    apps::win32::postEnabled(queue_, control, enabled);
 }
 
 void WindowView::setChecked(int control, bool checked) {
-    queue_.post([control, checked](HWND dialog) {
-        CheckDlgButton(dialog, control, checked ? BST_CHECKED : BST_UNCHECKED);
-    });
+    apps::win32::postChecked(queue_, control, checked);
 }
 
 void WindowView::applyLanguage(const std::string& file) {

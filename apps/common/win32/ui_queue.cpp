@@ -51,4 +51,21 @@ std::string controlText(HWND dialog, int control) {
     return narrow(std::wstring(buffer.data()));
 }
 
+void postText(UiQueue& queue, int control, const std::string& utf8) {
+    queue.post([control, text = wide(utf8)](HWND dialog) {
+        SetDlgItemTextW(dialog, control, text.c_str());
+    });
+}
+
+void postEnabled(UiQueue& queue, int control, bool enabled) {
+    queue.post(
+        [control, enabled](HWND dialog) { EnableWindow(GetDlgItem(dialog, control), enabled); });
+}
+
+void postChecked(UiQueue& queue, int control, bool checked) {
+    queue.post([control, checked](HWND dialog) {
+        CheckDlgButton(dialog, control, checked ? BST_CHECKED : BST_UNCHECKED);
+    });
+}
+
 }  // namespace cv50::apps::win32

@@ -34,6 +34,11 @@ private:
     bool posted_ = false;
 };
 
+// The changes every program's view asks for, queued for `queue`'s window (a dialog).
+void postText(UiQueue& queue, int control, const std::string& utf8);
+void postEnabled(UiQueue& queue, int control, bool enabled);
+void postChecked(UiQueue& queue, int control, bool checked);
+
 // UTF-8 to the UTF-16 a window takes, and back.
 std::wstring wide(const std::string& utf8);
 std::string narrow(const std::wstring& utf16);

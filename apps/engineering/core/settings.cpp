@@ -25,21 +25,16 @@ Settings LoadSettings(const std::string& programFolder) {
         return s;
     }
     os::Os& sys = os::current();
-    const auto hex = [&](const char* section, const char* key, std::uint16_t fallback) {
-        const std::uint16_t v =
-            apps::hexValue(sys.profileString(file, section, key, "", apps::kHexValueSize));
-        return v != 0 ? v : fallback;
-    };
     const auto integer = [&](const char* key, int fallback) {
         return sys.profileInt(file, "SYSTEM", key, fallback);
     };
     const auto textOf = [&](const char* key, std::size_t size) {
         return sys.profileString(file, "SYSTEM", key, "", size);
     };
-    s.corvUsbVid = hex("DEVICE_ID", "VID", s.corvUsbVid);
-    s.corvUsbPid = hex("DEVICE_ID", "PID", s.corvUsbPid);
-    s.corvMscVid = hex("MSC_ID", "VID", s.corvMscVid);
-    s.corvMscPid = hex("MSC_ID", "PID", s.corvMscPid);
+    s.corvUsbVid = apps::hexSetting(file, "DEVICE_ID", "VID", s.corvUsbVid);
+    s.corvUsbPid = apps::hexSetting(file, "DEVICE_ID", "PID", s.corvUsbPid);
+    s.corvMscVid = apps::hexSetting(file, "MSC_ID", "VID", s.corvMscVid);
+    s.corvMscPid = apps::hexSetting(file, "MSC_ID", "PID", s.corvMscPid);
     s.supportUsb11 = integer("SUPPORTUSB11", 0) == 1;
     s.forceErase = integer("FORCEERASE", 0) != 0;
     s.autoUpgrade = integer("AUTOUPGRADE", 0) != 0;

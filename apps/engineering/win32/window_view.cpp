@@ -18,20 +18,15 @@ void replaceRange(HWND edit, int from, int to, const std::wstring& text) {
 }  // namespace
 
 void WindowView::setText(int control, const std::string& text) {
-    queue_.post([control, text = wide(text)](HWND dialog) {
-        SetDlgItemTextW(dialog, control, text.c_str());
-    });
+    apps::win32::postText(queue_, control, text);
 }
 
 void WindowView::setEnabled(int control, bool enabled) {
-    queue_.post(
-        [control, enabled](HWND dialog) { EnableWindow(GetDlgItem(dialog, control), enabled); });
+    apps::win32::postEnabled(queue_, control, enabled);
 }
 
 void WindowView::setChecked(int control, bool checked) {
-    queue_.post([control, checked](HWND dialog) {
-        CheckDlgButton(dialog, control, checked ? BST_CHECKED : BST_UNCHECKED);
-    });
+    apps::win32::postChecked(queue_, control, checked);
 }
 
 void WindowView::setVisible(int control, bool visible) {
