@@ -1,6 +1,6 @@
 # Set-up and everyday commands. `make test` is what CI runs.
 SHELL := /bin/bash
-PRESETS_TESTED := linux linux-asan linux-tsan win64
+PRESETS_TESTED := linux linux-asan linux-tsan win64 win32
 JOBS ?= $(shell nproc)
 export WINEDEBUG ?= -all
 export WINEPREFIX ?= $(CURDIR)/build/wineprefix
@@ -8,15 +8,18 @@ export WINEPREFIX ?= $(CURDIR)/build/wineprefix
 # Debian packages the build and the tests need.
 DEB_PACKAGES := cmake ninja-build g++ googletest nlohmann-json3-dev libcli11-dev \
 	g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dosfstools mtools \
-	xvfb x11-apps imagemagick fonts-wqy-microhei fonts-wine
+	xvfb x11-apps imagemagick fonts-wqy-microhei fonts-wine \
+	g++-mingw-w64-i686-posix mingw-w64-i686-dev
 # One command per package that tells whether it is there.
-DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix wine mkfs.fat mcopy Xvfb xwd
+DEB_CHECKS := cmake ninja g++ x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix wine \
+	mkfs.fat mcopy Xvfb xwd
 # And files, for the packages without a command (ImageMagick's own convert, the fonts).
 DEB_FILES := /usr/src/googletest/CMakeLists.txt /usr/include/nlohmann/json.hpp \
 	/usr/include/CLI/CLI.hpp /usr/bin/convert /usr/share/fonts/truetype/wqy/wqy-microhei.ttc \
 	/usr/share/wine/fonts/marlett.ttf
 
-.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 fuzz clean \
+.PHONY: all deps demo test windows build-% test-linux test-linux-asan test-linux-tsan test-win64 \
+	test-win32 fuzz clean \
 	wineprefix screenshots
 
 all: build-linux
@@ -66,8 +69,19 @@ wineprefix: $(WINEPREFIX)/system.reg
 test-win64: build-win64 $(WINEPREFIX)/system.reg
 	ctest --test-dir build/win64 --output-on-failure -j $(JOBS)
 
+# The 32-bit Windows build: every deliverable (the dist folders), and the test programs of
+# what differs with the pointer size (the pass-through request, the bounded device transfers,
+# the wire protocol, the exported names). They are built, not run: running 32-bit programs
+# under Wine needs its 32-bit side, and the kernel of the machines this runs on cannot start
+# 32-bit programs at all (installing Wine's 32-bit side there even stops Wine from starting
+# 64-bit ones). Where a machine can, `ctest --test-dir build/win32` runs them.
+WIN32_TESTS := os_tests win32_device_io_tests cvusbcomm_tests cvusbcomm_dll_tests \
+	dll_export_names_tests dll_host_tests
+test-win32: build/win32/build.ninja
+	cmake --build build/win32 -j $(JOBS) --target dist $(WIN32_TESTS)
+
 test: deps
-	$(MAKE) test-linux test-linux-asan test-linux-tsan test-win64
+	$(MAKE) test-linux test-linux-asan test-linux-tsan test-win64 test-win32
 
 windows: build-win64
 	@echo "Windows binaries are in build/win64/bin/, laid out for installing in build/win64/dist/"
@@ -114,10 +128,13 @@ demo: build-linux
 	$(CV50) --sim $(DEMO)/msc.json sim-volume --port 1 $(DEMO)/volume.img
 	mdir -/ -i $(DEMO)/volume.img ::
 
-# The fuzz target of the image parsers (libFuzzer, clang), run for FUZZ_SECONDS. Not part
-# of `make test`; it installs clang and its fuzzer runtime when they are missing.
+# The fuzz targets (libFuzzer, clang), one per input a user or a device hands in, each run
+# for FUZZ_SECONDS one after the other. Not part of `make test`; it installs clang and its
+# fuzzer runtime when they are missing. TARGET:MAX_LEN, the longest input tried.
 FUZZ_SECONDS ?= 60
 FUZZ := build/fuzz
+FUZZ_TARGETS := fuzz_image:131072 fuzz_boot_head:140000 fuzz_profile_file:65536 \
+	fuzz_language_file:65536 fuzz_scenario:65536 fuzz_loader_wire:262144
 fuzz: build-linux
 	@if ! command -v clang++-14 >/dev/null || \
 	    ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then \
@@ -127,15 +144,26 @@ fuzz: build-linux
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends clang-14 libclang-rt-14-dev; \
 	fi
 	cmake --preset fuzz >/dev/null
-	cmake --build $(FUZZ) --target fuzz_image -j $(JOBS)
-	@rm -rf $(FUZZ)/seeds && mkdir -p $(FUZZ)/seeds/pieces $(FUZZ)/corpus
+	cmake --build $(FUZZ) --target $(foreach t,$(FUZZ_TARGETS),$(firstword $(subst :, ,$(t)))) \
+	  fuzz_seeds -j $(JOBS)
+	@rm -rf $(FUZZ)/seeds && mkdir -p $(FUZZ)/seeds/pieces $(FUZZ)/seeds/fuzz_image \
+	  $(FUZZ)/seeds/fuzz_boot_head $(FUZZ)/seeds/fuzz_profile_file $(FUZZ)/seeds/fuzz_language_file
 	@for p in data prog prog2nd FlashBoot; do printf '%s piece' $$p > $(FUZZ)/seeds/pieces/$$p.bin; done
-	@$(CV50) loader pack --pieces $(FUZZ)/seeds/pieces -o $(FUZZ)/seeds/CVBOOT.BIN >/dev/null
-	@$(CV50) image pack --loader $(FUZZ)/seeds/CVBOOT.BIN --system-disk 8 -o $(FUZZ)/seeds/fat12.img >/dev/null
-	@mkfs.fat -C $(FUZZ)/seeds/mkfs12.img 64 >/dev/null
+	@$(CV50) loader pack --pieces $(FUZZ)/seeds/pieces -o $(FUZZ)/seeds/fuzz_boot_head/CVBOOT.BIN >/dev/null
+	@$(CV50) image pack --loader $(FUZZ)/seeds/fuzz_boot_head/CVBOOT.BIN --system-disk 8 \
+	  -o $(FUZZ)/seeds/fuzz_image/fat12.img >/dev/null
+	@mkfs.fat -C $(FUZZ)/seeds/fuzz_image/mkfs12.img 64 >/dev/null
 	@rm -rf $(FUZZ)/seeds/pieces
-	$(FUZZ)/bin/fuzz_image -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -timeout=10 \
-	  -print_final_stats=1 $(FUZZ)/corpus $(FUZZ)/seeds
+	@# The settings and language files the programs ship, as in the tree (UTF-8) and as shipped
+	@# (UTF-16 with a byte-order mark).
+	@for f in apps/*/setting.sample.ini apps/*/language/*.ini build/linux/samples/*/*.ini \
+	    build/linux/language/*/*.ini; do \
+	  name=$$(echo $$f | tr / _); \
+	  cp $$f $(FUZZ)/seeds/fuzz_profile_file/$$name; \
+	  case $$f in *language*) cp $$f $(FUZZ)/seeds/fuzz_language_file/$$name;; esac; \
+	done
+	@$(FUZZ)/bin/fuzz_seeds $(FUZZ)/seeds
+	tools/fuzz/run_targets.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf build

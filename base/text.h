@@ -2,15 +2,14 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 
 namespace cv50::base {
 
-inline char upperAscii(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
+// Not std::toupper: that is a call per character into the C library, and the device walks
+// compare many names.
+inline char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 inline std::string upper(std::string s) {
     for (char& c : s) c = upperAscii(c);
@@ -18,7 +17,7 @@ inline std::string upper(std::string s) {
 }
 
 inline std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     return s;
 }
 

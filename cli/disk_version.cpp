@@ -23,7 +23,11 @@ std::optional<DiskVersions> readDiskVersions(const std::string& layer, std::stri
         problem = "no disk (CorvMsc) on port " + layer;
         return std::nullopt;
     }
-    SEARCH_RESULT list{1, &*disk};
+    return readDiskVersions(*disk, problem);
+}
+
+std::optional<DiskVersions> readDiskVersions(DEVICE_INFO disk, std::string& problem) {
+    SEARCH_RESULT list{1, &disk};
     _CORV_VERSION version{};
     ERROR_LIST errors{};
     if (!MD_GetDeviceVersion(&list, &version, &errors)) {

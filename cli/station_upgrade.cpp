@@ -176,12 +176,13 @@ private:
 
     void switchDisks(const std::set<std::string>& disks) {
         if (disks.empty()) return;
-        for (const std::string& layer : disks) {
+        for (const auto& [index, s] : present()) {
+            if (s.device.type != Msc || !disks.count(s.device.layer)) continue;
             std::string problem;
-            if (const auto versions = readDiskVersions(layer, problem))
-                seen_[layer].versionBefore = versions->system;
-            listener_.report(layer, ProgressStep::Switch);
+            if (const auto versions = readDiskVersions(s.device, problem))
+                seen_[s.device.layer].versionBefore = versions->system;
         }
+        for (const std::string& layer : disks) listener_.report(layer, ProgressStep::Switch);
         station_.switchDisks([&](int, const DEVICE_INFO& d) { return disks.count(d.layer) > 0; });
         for (const std::string& layer : disks) {
             listener_.report(layer, ProgressStep::WaitLoader);
@@ -276,6 +277,15 @@ private:
         }
     }
 
+    // The versions of the disk on `layer`: from its slot's record when the monitor has it as
+    // a disk, which spares the batch a scan of every disk each time a player ends.
+    std::optional<DiskVersions> versionsNow(const std::string& layer, std::string& problem) {
+        for (const auto& [index, s] : present())
+            if (s.device.layer == layer && s.device.type == Msc)
+                return readDiskVersions(s.device, problem);
+        return readDiskVersions(layer, problem);
+    }
+
     // A player's row and result.
     void end(const PlayerRecord& p) {
         Seen& seen = seen_[p.layer];
@@ -292,7 +302,7 @@ private:
         row.seconds = static_cast<double>(elapsed) / 1000.0;
         if (row.ok) {
             std::string problem;
-            if (const auto versions = readDiskVersions(p.layer, problem))
+            if (const auto versions = versionsNow(p.layer, problem))
                 row.versionAfter = versions->system;
         }
         if (run_.report && !run_.report->append(row)) unreported_.push_back(p.layer);

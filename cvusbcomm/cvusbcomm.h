@@ -60,6 +60,8 @@ extern "C" {
 #define CVU_BAD_BLOCK (-7)       // bad blocks present (test) or met (erase)
 #define CVU_ERR_RANGE (-8)       // an address beyond the device's flash or disk
 #define CVU_ERR_READ (-9)        // the flash could not be read
+#define CVU_ERR_TIMEOUT (-10)    // the device is there but did not answer within the command's
+                                 // time bound; it will not answer the next command either
 
 // Limits of one call.
 #define CVU_MAX_SECTORS 20        // CVU_ReadSector / CVU_WriteSector

@@ -1,10 +1,12 @@
 // The pipe transport of cvusbComm.
 #include "cvusbcomm/transport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/os/error_codes.h"
 #include "engine/os/os.h"
 
 namespace cv50::cvusb {
@@ -12,28 +14,56 @@ namespace {
 
 std::atomic<std::uint32_t> nextTag{1};
 
+enum class Outcome { Done, Failed, TimedOut };
+
+// Why a transfer that returned `n` ended, asked at once, before anything else can set the
+// thread's last error.
+Outcome failure(os::Os& sys, long long n) {
+    return n < 0 && sys.lastError() == os::error::kSemTimeout ? Outcome::TimedOut : Outcome::Failed;
+}
+
 // Writes all of `data`; a refused or empty transfer ends it.
-bool writeAll(os::Os& sys, os::Handle pipe, std::span<const std::uint8_t> data) {
+Outcome writeAll(os::Os& sys, os::Handle pipe, std::span<const std::uint8_t> data,
+                 std::uint32_t boundMs) {
     while (!data.empty()) {
-        const long long n = sys.writeHandle(pipe, data.data(), data.size());
-        if (n <= 0 || static_cast<unsigned long long>(n) > data.size()) return false;
+        const long long n = sys.writeHandle(pipe, data.data(), data.size(), boundMs);
+        if (n <= 0 || static_cast<unsigned long long>(n) > data.size()) return failure(sys, n);
         data = data.subspan(static_cast<std::size_t>(n));
     }
-    return true;
+    return Outcome::Done;
 }
 
 // Reads exactly `data.size()` bytes; an error or an empty read ends it, so a device that
 // stops answering cannot keep the host waiting here.
-bool readAll(os::Os& sys, os::Handle pipe, std::span<std::uint8_t> data) {
+Outcome readAll(os::Os& sys, os::Handle pipe, std::span<std::uint8_t> data, std::uint32_t boundMs) {
     while (!data.empty()) {
-        const long long n = sys.readHandle(pipe, data.data(), data.size());
-        if (n <= 0 || static_cast<unsigned long long>(n) > data.size()) return false;
+        const long long n = sys.readHandle(pipe, data.data(), data.size(), boundMs);
+        if (n <= 0 || static_cast<unsigned long long>(n) > data.size()) return failure(sys, n);
         data = data.subspan(static_cast<std::size_t>(n));
     }
-    return true;
+    return Outcome::Done;
 }
 
 }  // namespace
+
+std::uint32_t transferBoundMs(const Command& command) {
+    switch (command.opcode) {
+        case Opcode::TestBadBlock:
+            return 10'000;
+        case Opcode::ReadLBA:
+        case Opcode::WriteLBA:
+            return 15'000;
+        case Opcode::EraseBlock: {
+            const std::uint64_t blocks = command.params[2];
+            return static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(5'000 + 20 * blocks, 120'000));
+        }
+        case Opcode::EraseSystemDisk:
+            return 120'000;
+        default:
+            return 5'000;
+    }
+}
 
 int transact(const char* devicePath, Command command, std::span<const std::uint8_t> out,
              std::span<std::uint8_t> in) {
@@ -52,13 +82,15 @@ int transact(const char* devicePath, Command command, std::span<const std::uint8
     os::UniqueHandle readPipe(sys.openReadWrite(path + "\\PIPE01"));
     if (!readPipe) return CVU_ERR_TRANSPORT;
 
+    const std::uint32_t boundMs = transferBoundMs(command);
     const auto block = encodeCommand(command);
-    if (!writeAll(sys, writePipe.get(), block)) return CVU_ERR_TRANSPORT;
-    if (!writeAll(sys, writePipe.get(), phaseOut)) return CVU_ERR_TRANSPORT;
-    if (!readAll(sys, readPipe.get(), phaseIn)) return CVU_ERR_TRANSPORT;
-
     std::array<std::uint8_t, kStatusSize> statusBytes{};
-    if (!readAll(sys, readPipe.get(), statusBytes)) return CVU_ERR_TRANSPORT;
+    Outcome outcome = writeAll(sys, writePipe.get(), block, boundMs);
+    if (outcome == Outcome::Done) outcome = writeAll(sys, writePipe.get(), phaseOut, boundMs);
+    if (outcome == Outcome::Done) outcome = readAll(sys, readPipe.get(), phaseIn, boundMs);
+    if (outcome == Outcome::Done) outcome = readAll(sys, readPipe.get(), statusBytes, boundMs);
+    if (outcome == Outcome::TimedOut) return CVU_ERR_TIMEOUT;
+    if (outcome == Outcome::Failed) return CVU_ERR_TRANSPORT;
     const auto status = decodeStatus(statusBytes);
     if (!status || status->tag != command.tag || status->dataLength != command.dataLength)
         return CVU_ERR_PROTOCOL;

@@ -15,6 +15,9 @@ public:
     virtual bool hostWrite(std::span<const std::uint8_t> data) = 0;
     // Bytes the host reads from the read pipe: the count placed in `buffer`, or -1.
     virtual long long hostRead(std::span<std::uint8_t> buffer) = 0;
+    // False once the device stays on the bus but answers nothing more: every transfer then
+    // runs until the host's time bound.
+    virtual bool answers() const { return true; }
 };
 
 }  // namespace cv50::sim

@@ -22,4 +22,10 @@ std::string scenarioFromEnvironment();
 os::MessageAnswer answerOnHost(const std::string& text, const std::string& caption,
                                os::MessageButtons buttons, os::MessageIcon icon);
 
+// Whether a thread may keep the players' flash in the state folder while the world runs. Not
+// on Windows: there the world ends as the simulator's library unloads at the end of the
+// process, after the system has ended every other thread, and waiting there for the keeper
+// never ends. The state is then kept at every reset and re-enumeration, and at the end.
+bool keepStateOnAThread();
+
 }  // namespace cv50::sim

@@ -21,4 +21,6 @@ os::MessageAnswer answerOnHost(const std::string&, const std::string&, os::Messa
     return os::MessageAnswer::Cancel;
 }
 
+bool keepStateOnAThread() { return true; }
+
 }  // namespace cv50::sim

@@ -17,4 +17,6 @@ os::MessageAnswer answerOnHost(const std::string& text, const std::string& capti
     return os::win32::showMessageBox(text, caption, buttons, icon);
 }
 
+bool keepStateOnAThread() { return false; }
+
 }  // namespace cv50::sim

@@ -83,13 +83,27 @@ bool LoaderEndpoint::hostWrite(std::span<const std::uint8_t> data) {
                     ok = false;
                     break;
                 }
+                const std::uint32_t silentFrom = media_->faults.noAnswerFromCommand;
+                if (++media_->commandsTaken >= silentFrom && silentFrom != 0) {
+                    // Taken off the bus's hands, never answered.
+                    silent_ = true;
+                    input_.clear();
+                    output_.clear();
+                    break;
+                }
                 const Direction dir = cvusb::dataDirection(c->opcode);
                 const std::size_t outLength = dir == Direction::Out ? c->dataLength : 0;
                 if (input_.size() < cvusb::kCommandSize + outLength) break;
                 output_.assign(dir == Direction::In ? c->dataLength : 0, 0);
-                const std::int32_t result =
-                    execute(*c, std::span(input_).subspan(cvusb::kCommandSize, outLength), output_);
-                if (media_->nand.powerLost()) {
+                std::int32_t result = 0;
+                bool powerLost = false;
+                {
+                    std::lock_guard flash(media_->flashMutex);
+                    result = execute(*c, std::span(input_).subspan(cvusb::kCommandSize, outLength),
+                                     output_);
+                    powerLost = media_->nand.powerLost();
+                }
+                if (powerLost) {
                     // No status: the player is off the bus before the command completes.
                     powerCut_ = cutNow = true;
                     input_.clear();

@@ -3,6 +3,7 @@
 // time they would take, and applies the player's scripted faults.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,9 @@ struct LoaderMedia {
     LoaderMedia(const LoaderMedia&) = delete;
     LoaderMedia& operator=(const LoaderMedia&) = delete;
 
+    // Held while a loader command works on the flash, and while the flash is kept in the
+    // state folder; taken after the simulator's lock, never before it.
+    std::mutex flashMutex;
     Nand nand;
     NandDisk disk{nand};  // laid out from the ID Block the boot ROM last accepted
     NandDiskPart userDisk{disk, &NandDisk::userDisk};
@@ -37,6 +41,7 @@ struct LoaderMedia {
     TimingSpec timing;
     FaultSpec faults;
     std::vector<std::uint32_t> failuresLeft;  // per faults.failCommands entry
+    std::uint32_t commandsTaken = 0;          // over every enumeration, for faults.noAnswer
     // The links above the player (its hubs', its controller's), shared with the players
     // behind them.
     std::vector<std::shared_ptr<BusShare>> links;
@@ -60,6 +65,7 @@ public:
 
     bool hostWrite(std::span<const std::uint8_t> data) override;
     long long hostRead(std::span<std::uint8_t> buffer) override;
+    bool answers() const override { return !silent_; }
 
 private:
     // false: the command cannot be framed and is refused.
@@ -99,6 +105,7 @@ private:
     bool resetFlag_ = false;
     bool resetPending_ = false;
     bool powerCut_ = false;
+    std::atomic<bool> silent_{false};  // read by the host's transfers without the lock
     double debtUs_ = 0;
     std::vector<std::uint8_t> input_;
     std::vector<std::uint8_t> output_;

@@ -22,6 +22,11 @@ long long MaskRom::request(std::uint32_t code, std::span<const std::uint8_t> buf
         ++refused_;
         return -1;
     }
+    if (file_.size() + buffer.size() > kMaxFile) {
+        file_.clear();
+        ++refused_;
+        return -1;
+    }
     file_.insert(file_.end(), buffer.begin(), buffer.end());
     // A packet shorter than a full one ends the file (the empty and the 1-byte ones too).
     if (buffer.size() < kPacket && !finishFile()) return -1;

@@ -14,6 +14,9 @@ public:
     static constexpr std::uint32_t kDataRequest = 0x8000A000;
     static constexpr std::uint32_t kProgRequest = 0x8000A004;
     static constexpr std::size_t kPacket = 4096;
+    // The largest file its RAM takes: a 64 KiB program and its checksum. A longer one is
+    // refused once it passes this, so a host that never ends a file cannot fill memory.
+    static constexpr std::size_t kMaxFile = 65536 + 2;
 
     // One request: the bytes taken (the whole buffer), or -1 when refused.
     long long request(std::uint32_t code, std::span<const std::uint8_t> buffer);

@@ -34,6 +34,7 @@ bool MemoryDisk::read(std::uint64_t first, std::span<std::uint8_t> out) {
 
 bool MemoryDisk::write(std::uint64_t first, std::span<const std::uint8_t> in) {
     if (!fits(first, in.size())) return false;
+    ++revision_;
     for (std::size_t done = 0; done < in.size(); done += kSectorBytes) {
         const std::uint64_t sector = first + done / kSectorBytes;
         auto chunk = store_.chunk(sector / kChunkSectors);
@@ -68,6 +69,7 @@ bool MemoryDisk::load(const std::string& path, std::string& error) {
         return false;
     }
     store_ = std::move(store);
+    ++revision_;
     return true;
 }
 

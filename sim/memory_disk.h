@@ -20,6 +20,8 @@ public:
     bool write(std::uint64_t first, std::span<const std::uint8_t> in) override;
     // Whether anything was ever written (an untouched disk need not be kept).
     bool written() const { return store_.chunksInUse() != 0; }
+    // Bumped by every write and load.
+    std::uint64_t revision() const { return revision_; }
 
     [[nodiscard]] bool save(const std::string& path, std::string& error) const;
     [[nodiscard]] bool load(const std::string& path, std::string& error);
@@ -30,6 +32,7 @@ private:
     static constexpr std::uint32_t kChunkSectors = 128;
     std::uint32_t sectors_;
     SparseStore store_;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace cv50::sim

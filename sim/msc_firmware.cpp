@@ -24,10 +24,11 @@ bool answerScsiRequest(UsbWorld& world, SimPlayer& player, std::span<std::uint8_
     namespace scsi = os::scsi;
     if (player.mode != PlayerMode::Msc || !player.onBus()) return false;
     const auto parsed = scsi::parseRequest(request);
-    if (!parsed) return false;
+    // The kernel takes only the header of its own pointer size.
+    if (!parsed || parsed->layout->headerLength != scsi::kNativeLayout.headerLength) return false;
     const auto vendor = scsi::parseVendorCdb(parsed->cdb);
     if (!vendor) return false;  // the firmware answers only its own command block
-    std::span<std::uint8_t> data = request.subspan(scsi::kDataOffset, scsi::kMaxData);
+    std::span<std::uint8_t> data = request.subspan(parsed->layout->dataOffset, scsi::kMaxData);
     std::fill(data.begin(), data.end(), 0);
     switch (vendor->command) {
         case kReadVersion: {

@@ -44,15 +44,18 @@ bool Nand::isBad(unsigned chip, std::uint32_t block) const {
 }
 
 void Nand::markGrownBad(unsigned chip, std::uint32_t block) {
+    ++revision_;
     grownBad_.insert({static_cast<std::uint8_t>(chip), block});
 }
 
 void Nand::clearGrownBad(unsigned chip, std::uint32_t block) {
+    ++revision_;
     grownBad_.erase({static_cast<std::uint8_t>(chip), block});
 }
 
 Nand::Step Nand::takeStep() {
     if (powerLost_) return Step::Unpowered;
+    ++revision_;
     if (++steps_ != cutAtStep_) return Step::Whole;
     powerLost_ = true;
     return Step::Cut;
@@ -137,6 +140,7 @@ bool Nand::load(const std::string& path, std::string& error) {
     }
     grownBad_ = std::move(grown);
     store_ = std::move(store);
+    ++revision_;
     return true;
 }
 

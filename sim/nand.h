@@ -40,6 +40,8 @@ public:
 
     // Steps (sector programs and block erases) taken since the flash was made.
     std::uint64_t steps() const { return steps_; }
+    // Bumped by every change of the contents or the grown bad blocks, and by a load.
+    std::uint64_t revision() const { return revision_; }
     // Power fails during step `step` (counted as steps() counts, from 1), once: an erase
     // then leaves the block's later pages as they were, a program clears the bits of only
     // the sector's first half.
@@ -64,6 +66,7 @@ private:
 
     NandSpec spec_;
     std::uint64_t steps_ = 0;
+    std::uint64_t revision_ = 0;
     std::uint64_t cutAtStep_ = 0;  // 0: no cut scripted
     bool powerLost_ = false;
     std::set<BlockRef> factoryBad_;

@@ -178,7 +178,7 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
     r.object(v, where);
     r.checkKeys(v, where,
                 {"eraseFails", "programFails", "readErrors", "flipBits", "failCommands", "powerCut",
-                 "neverReturn"});
+                 "neverReturn", "noAnswer"});
     FaultSpec f;
     if (v.contains("eraseFails"))
         f.eraseFails = blockList(r, v["eraseFails"], at(where, "eraseFails"), nand);
@@ -235,6 +235,9 @@ FaultSpec parseFaultSpec(const json& v, const std::string& where, const std::str
     if (v.contains("neverReturn"))
         f.neverReturnAtReset =
             countFromOne(r, v["neverReturn"], at(where, "neverReturn"), "atReset", "resets");
+    if (v.contains("noAnswer"))
+        f.noAnswerFromCommand =
+            countFromOne(r, v["noAnswer"], at(where, "noAnswer"), "fromCommand", "commands");
     return f;
 }
 

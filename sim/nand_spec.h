@@ -30,6 +30,9 @@
 //                                     or block erase, counted from 1), once
 //     "neverReturn": {"atReset": N}   at the N-th reset the player sees (counted from 1 since
 //                                     the simulator started) it leaves the bus for good
+//     "noAnswer": {"fromCommand": N}  the loader takes its N-th command (counted from 1 since
+//                                     the simulator started) and every later one, and answers
+//                                     none: it stays on the bus, each transfer runs out of time
 //   }
 //
 // BLOCK is a block number of chip 0 or {"chip": C, "block": B}. PLACE is a raw sector number
@@ -110,6 +113,7 @@ struct FaultSpec {
     std::vector<CommandFault> failCommands;
     std::uint32_t powerCutAtStep = 0;  // 0: power never fails
     std::uint32_t neverReturnAtReset = 0;  // 0: the player comes back after every reset
+    std::uint32_t noAnswerFromCommand = 0;  // 0: the loader answers every command
 };
 
 // Each reads the object at `where` ("controllers[0].ports[1].player.nand") of the scenario

@@ -62,6 +62,7 @@ void savePlayerState(const SimPlayer& player, const std::string& folder) {
 }
 
 PlayerMode startMode(SimPlayer& player) {
+    if (player.spec.modeAtPowerOn) return resetMode(player, true);
     switch (player.spec.mode) {
         case PlayerMode::MaskRom:
             player.image.reset();

@@ -78,7 +78,11 @@ public:
                              "friendlyName", "ids", "script", "versions", "ejectVetoes", "driveType",
                              "nand", "timing", "faults"});
         PlayerSpec p;
-        if (v.contains("mode")) p.mode = mode(v["mode"], where + ".mode");
+        if (v.contains("mode") && v["mode"] == "poweron") {
+            p.modeAtPowerOn = true;
+        } else if (v.contains("mode")) {
+            p.mode = mode(v["mode"], where + ".mode");
+        }
         if (v.contains("present")) p.present = boolean(v["present"], where + ".present");
         if (v.contains("enumerateDelay"))
             p.enumerateDelay = seconds(v["enumerateDelay"], where + ".enumerateDelay");
@@ -281,7 +285,7 @@ Scenario parseScenario(const std::string& text, const std::string& source) {
     json root;
     try {
         root = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // a syntax error, or a number too large to hold
         reader.fail("", std::string("not valid JSON: ") + e.what());
     }
     return reader.scenario(root);

@@ -54,7 +54,7 @@ struct PlayerEvent {
     std::optional<PlayerMode> mode;  // Plug: the mode it arrives in; Switch: the new mode
 };
 
-// {"player": {"mode": "msc" | "loader" | "maskrom", "present": true,
+// {"player": {"mode": "msc" | "loader" | "maskrom" | "poweron", "present": true,
 //   "enumerateDelay": 1.0, "mountDelay": 1.0 | null, "diskId": "...", "friendlyName": "...",
 //   "ids": {"corvUsb": [VID, PID], "corvMsc": [VID, PID]},
 //   "versions": {"loader": [HIGH, LOW], "system": [HIGH, LOW]}, "ejectVetoes": 0,
@@ -77,6 +77,9 @@ struct PlayerEvent {
 // disk without a layout gets a plain user disk in memory.
 struct PlayerSpec {
     PlayerMode mode = PlayerMode::Loader;
+    // "mode": "poweron": the mode its flash brings it up in, as when power comes back after a
+    // cut (the state a run before left it in).
+    bool modeAtPowerOn = false;
     bool present = true;
     double enumerateDelay = 1.0;
     std::optional<double> mountDelay = 1.0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
@@ -74,14 +75,24 @@ SimOs::SimOs(const Scenario& scenario)
       clock_(scenario.speed, scenario.startTime),
       windows_(scenario.windows),
       stateFolder_(hostStateFolder(scenario)),
+      keeper_(stateFolder_),
       driverInstall_(scenario.corvUsbDriver.install),
       formatLibrary_(scenario.formatLibrary) {
     volumeProvider_ = [this](char letter) { return userDiskDevice(letter); };
     std::lock_guard lock(mutex_);
     reconcileEndpoints();
+    keeper_.started(world_.players());
+    if (keeper_.keeps() && keepStateOnAThread())
+        keeperThread_ = std::thread([this] { keepStateWhileRunning(); });
 }
 
 SimOs::~SimOs() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    keeperWake_.notify_all();
+    if (keeperThread_.joinable()) keeperThread_.join();
     forgetFormatHost(*this);
     for (const auto& p : world_.players()) {
         p->endpoint.reset();
@@ -92,6 +103,15 @@ SimOs::~SimOs() {
 void SimOs::sync() {
     world_.advance(clock_.tickMs());
     reconcileEndpoints();
+    keeper_.keepChanged(world_.players(), true);
+}
+
+void SimOs::keepStateWhileRunning() {
+    std::unique_lock lock(mutex_);
+    // Host time: a killed process loses at most this much of what its players wrote.
+    const auto every = std::chrono::milliseconds(StateKeeper::kKeepEveryMs);
+    while (!keeperWake_.wait_for(lock, every, [this] { return stopping_; }))
+        keeper_.keepChanged(world_.players(), false);
 }
 
 void SimOs::reconcileEndpoints() {
@@ -101,15 +121,23 @@ void SimOs::reconcileEndpoints() {
             p->onBus() && p->device->hasDriver &&
             (p->mode == PlayerMode::Loader ||
              (p->mode == PlayerMode::MaskRom && p->maskRom.booted()));
-        const std::string key = upper(p->devicePath);
-        if (answers && p->endpoint && endpoints_.count(key) && endpoints_[key] == p->endpoint)
-            continue;
+        // Every operation comes by here: the player's path is compared, not upper-cased again.
+        if (answers && p->endpoint && p->endpointPath == p->devicePath) {
+            if (p->endpointFoundAt == endpointChanges_) continue;
+            const auto it = endpoints_.find(p->endpointKey);
+            if (it != endpoints_.end() && it->second == p->endpoint) {
+                p->endpointFoundAt = endpointChanges_;
+                continue;
+            }
+        }
         if (p->endpoint) {
             for (auto it = endpoints_.begin(); it != endpoints_.end();)
                 it = it->second == p->endpoint ? endpoints_.erase(it) : std::next(it);
             p->endpoint.reset();
+            ++endpointChanges_;
         }
         if (!answers) continue;
+        const std::string key = upper(p->devicePath);
         p->endpoint = std::make_shared<LoaderEndpoint>(p->media, clock_);
         const unsigned generation = p->generation;
         p->endpoint->onReset = [this, p, generation](bool flag) {
@@ -120,25 +148,33 @@ void SimOs::reconcileEndpoints() {
         p->endpoint->onPowerCut = [this, p, generation] {
             playerReset(p, generation, true, Restart::PowerBack);
         };
+        p->endpointPath = p->devicePath;
+        p->endpointKey = key;
         endpoints_[key] = p->endpoint;
+        ++endpointChanges_;
     }
 }
 
 void SimOs::playerReset(SimPlayer* player, unsigned generation, bool resetFlag, Restart why) {
     std::lock_guard lock(mutex_);
     sync();
+    restartPlayer(*player, generation, resetFlag, why);
+}
+
+void SimOs::restartPlayer(SimPlayer& player, unsigned generation, bool resetFlag, Restart why) {
     // A flash whose power failed has it again when the player comes back.
-    player->media->nand.restorePower();
-    if (!player->onBus() || player->generation != generation) return;
-    const PlayerMode next = resetMode(*player, resetFlag);
-    if (why == Restart::Reset && ++player->resets == player->spec.faults.neverReturnAtReset) {
+    player.media->nand.restorePower();
+    if (!player.onBus() || player.generation != generation) return;
+    const PlayerMode next = resetMode(player, resetFlag);
+    if (why == Restart::Reset && ++player.resets == player.spec.faults.neverReturnAtReset) {
         // Gone for good; a scripted plug brings it back in the mode its boot ROM chose.
-        player->mode = next;
-        world_.depart(*player);
+        player.mode = next;
+        world_.depart(player);
     } else {
-        world_.reenumerate(*player, next, clock_.tickMs());
+        world_.reenumerate(player, next, clock_.tickMs());
     }
     reconcileEndpoints();
+    keeper_.keepChanged(world_.players(), true);
 }
 
 std::string SimOs::hostStateFolder(const Scenario& scenario) {
@@ -376,11 +412,13 @@ void SimOs::attachEndpoint(const std::string& devicePath,
                            std::shared_ptr<CorvUsbEndpoint> endpoint) {
     std::lock_guard lock(mutex_);
     endpoints_[upper(devicePath)] = std::move(endpoint);
+    ++endpointChanges_;
 }
 
 void SimOs::detachEndpoint(const std::string& devicePath) {
     std::lock_guard lock(mutex_);
     endpoints_.erase(upper(devicePath));
+    ++endpointChanges_;
 }
 
 os::Handle SimOs::openReadWrite(const std::string& path) {
@@ -423,7 +461,15 @@ os::Handle SimOs::openReadWrite(const std::string& path) {
     return opened ? opened : failWith<os::Handle>(os::error::kFileNotFound, 0);
 }
 
-long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size) {
+long long SimOs::timedOut(std::uint32_t timeoutMs) {
+    // The transfer waits out the host's bound, as a pipe to a silent device does.
+    waitedOnSilentMs_ += timeoutMs;
+    clock_.sleepMs(timeoutMs);
+    return failWith(os::error::kSemTimeout, -1LL);
+}
+
+long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size,
+                             std::uint32_t timeoutMs) {
     std::shared_ptr<CorvUsbEndpoint> endpoint;
     {
         std::lock_guard lock(mutex_);
@@ -436,12 +482,13 @@ long long SimOs::writeHandle(os::Handle h, const void* data, std::size_t size) {
                                       [&](const auto& e) { return e.second == endpoint; }))
             return failWith(os::error::kDeviceNotConnected, -1LL);
     }
+    if (!endpoint->answers()) return timedOut(timeoutMs);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     if (endpoint->hostWrite(std::span(bytes, size))) return static_cast<long long>(size);
     return failWith(os::error::kGenFailure, -1LL);
 }
 
-long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
+long long SimOs::readHandle(os::Handle h, void* data, std::size_t size, std::uint32_t timeoutMs) {
     std::shared_ptr<CorvUsbEndpoint> endpoint;
     {
         std::lock_guard lock(mutex_);
@@ -453,12 +500,14 @@ long long SimOs::readHandle(os::Handle h, void* data, std::size_t size) {
                                       [&](const auto& e) { return e.second == endpoint; }))
             return failWith(os::error::kDeviceNotConnected, -1LL);
     }
+    if (!endpoint->answers()) return timedOut(timeoutMs);
     const long long got = endpoint->hostRead(std::span(static_cast<std::uint8_t*>(data), size));
     return got >= 0 ? got : failWith(os::error::kGenFailure, -1LL);
 }
 
 bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                            void* out, std::size_t outSize, std::uint32_t* returned) {
+                            void* out, std::size_t outSize, std::uint32_t* returned,
+                            std::uint32_t /*timeoutMs*/) {
     const auto answered = withWorld([&](UsbWorld&) -> bool {
         if (returned) *returned = 0;
         auto it = handles_.find(h);
@@ -468,14 +517,13 @@ bool SimOs::deviceIoControl(os::Handle h, std::uint32_t code, const void* in, st
             SimPlayer* player = world_.playerOnDrive(target.volume);
             // A volume handle dies with the volume it was opened on.
             if (!player || player->generation != target.generation) return false;
-            if (in == nullptr || out == nullptr || inSize < os::scsi::kRequestSize ||
-                outSize < os::scsi::kRequestSize)
-                return false;
+            const std::size_t size = os::scsi::kNativeLayout.requestSize;
+            if (in == nullptr || out == nullptr || inSize < size || outSize < size) return false;
             std::vector<std::uint8_t> request(static_cast<const std::uint8_t*>(in),
                                               static_cast<const std::uint8_t*>(in) + inSize);
             if (!answerScsiRequest(world_, *player, request, clock_.tickMs())) return false;
-            std::copy_n(request.begin(), os::scsi::kRequestSize, static_cast<std::uint8_t*>(out));
-            if (returned) *returned = static_cast<std::uint32_t>(os::scsi::kRequestSize);
+            std::copy_n(request.begin(), size, static_cast<std::uint8_t*>(out));
+            if (returned) *returned = static_cast<std::uint32_t>(size);
             return true;
         }
         if (target.player != nullptr) {

@@ -1,11 +1,14 @@
 // The os seam answered by the simulator: a USB world, a clock and the host's files.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "engine/os/os.h"
 #include "fwpkg/fat_editor.h"
@@ -14,12 +17,14 @@
 #include "sim/desktop.h"
 #include "sim/scenario.h"
 #include "sim/sim_clock.h"
+#include "sim/state_keeper.h"
 #include "sim/usb_world.h"
 
 namespace cv50::sim {
 
 class SimOs : public os::Os {
 public:
+    // With a state folder, the players' flash is kept there as it changes (sim/state_keeper.h).
     explicit SimOs(const Scenario& scenario);
     // Keeps the players' flash in the scenario's state folder, if it has one.
     ~SimOs() override;
@@ -73,6 +78,11 @@ public:
     // The same disk as a device that takes the lock for each transfer and fails once that
     // volume is gone, or nullptr now; fit for setVolumeProvider(). Not under the lock.
     std::unique_ptr<fwpkg::SectorDevice> userDiskDevice(char letter);
+    // One write of that device: false when the volume is gone, no longer has `sectors`
+    // sectors or the write fails. Power that fails during it fails the write; the player
+    // leaves the bus and comes back as power-on starts it.
+    bool writeUserDisk(char letter, std::uint64_t sectors, std::uint64_t first,
+                       std::span<const std::uint8_t> in);
 
     bool pathExists(const std::string& path) override;
     std::FILE* openExclusiveReadWrite(const std::string& path) override;
@@ -100,11 +110,14 @@ public:
     bool copyFile(const std::string& source, const std::string& destination) override;
 
     os::Handle openReadWrite(const std::string& path) override;
-    long long writeHandle(os::Handle h, const void* data, std::size_t size) override;
-    long long readHandle(os::Handle h, void* data, std::size_t size) override;
+    long long writeHandle(os::Handle h, const void* data, std::size_t size,
+                          std::uint32_t timeoutMs) override;
+    long long readHandle(os::Handle h, void* data, std::size_t size,
+                         std::uint32_t timeoutMs) override;
 
     bool deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                         void* out, std::size_t outSize, std::uint32_t* returned) override;
+                         void* out, std::size_t outSize, std::uint32_t* returned,
+                         std::uint32_t timeoutMs) override;
     bool requestEject(os::DevInst node) override;
 
     // --- Driver setup and other programs' windows (sim_os_drivers.cpp) ---
@@ -187,6 +200,9 @@ public:
     os::LocalTime localTime() override { return clock_.localTime(); }
     std::uint64_t tickMs() override { return clock_.tickMs(); }
     void sleepMs(std::uint32_t ms) override { clock_.sleepMs(ms); }
+    // The simulated time spent so far waiting out the bounds of transfers to silent devices:
+    // what a silent player cost, whatever the speed of the machine running the world.
+    std::uint64_t msWaitedOnSilentDevices() const { return waitedOnSilentMs_.load(); }
 
     // --- The players' volumes: the format library and the shell copy ---
     // The sector device behind the volume of drive `driveLetter`, or nullptr.
@@ -221,6 +237,9 @@ public:
                                 std::string& error);
 
 private:
+    // A transfer to a device that answers nothing more: spends the bound, fails.
+    long long timedOut(std::uint32_t timeoutMs);
+    std::atomic<std::uint64_t> waitedOnSilentMs_{0};
     // What an open handle refers to: a controller (by index), a hub (by name, looked up
     // on every request so a hub that left the bus fails cleanly), a pipe, a volume or a
     // player's device.
@@ -242,6 +261,10 @@ private:
     // unless the reset is the one its scripted fault keeps it away at.
     enum class Restart { Reset, PowerBack };
     void playerReset(SimPlayer* player, unsigned generation, bool resetFlag, Restart why);
+    // The same under the lock, with the world brought up to date.
+    void restartPlayer(SimPlayer& player, unsigned generation, bool resetFlag, Restart why);
+    // The keeper's thread: what changed on the players' flash, every so often, until stopping_.
+    void keepStateWhileRunning();
     // The scenario's state folder on the host, made when missing; "" for none.
     static std::string hostStateFolder(const Scenario& scenario);
     const SimHub* hubFor(os::Handle h) const;
@@ -268,8 +291,13 @@ private:
     os::WindowsVersion windows_;
     std::map<os::Handle, Target> handles_;
     std::map<std::string, std::shared_ptr<CorvUsbEndpoint>> endpoints_;  // by upper-case path
+    std::uint64_t endpointChanges_ = 1;  // counts every change of endpoints_
     std::optional<std::string> tempFolder_;
     std::string stateFolder_;  // host path
+    StateKeeper keeper_;       // under mutex_
+    std::condition_variable keeperWake_;
+    bool stopping_ = false;    // under mutex_
+    std::thread keeperThread_;  // while there is a state folder
     os::Handle nextHandle_ = 0x100;
     std::map<os::Handle, DeviceSet> deviceSets_;
     std::vector<DriverUpdate> driverUpdates_;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "base/host.h"
 #include "base/unicode.h"
@@ -33,8 +32,12 @@ ProfileFile profileOf(const std::string& enginePath) {
     const fs::path host = hostFsPath(enginePath);
     if (enginePath.empty() || !fs::is_regular_file(host, ec))
         return ProfileFile(std::string_view());
+    // In one read: a settings file may be megabytes long, and every value read reads it again.
     std::ifstream in(host, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes(static_cast<std::size_t>(fs::file_size(host, ec)), '\0');
+    if (ec) return ProfileFile(std::string_view());
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return ProfileFile(std::string_view(bytes));
 }
 

@@ -49,6 +49,10 @@ struct SimPlayer {
     // layout; nothing for a disk that a scenario declares on flash without one.
     std::optional<SystemImage> image;
     std::shared_ptr<LoaderEndpoint> endpoint;   // while the loader (or booted ROM) answers
+    // The devicePath the endpoint was put on the bus under, and its key there (upper case);
+    // the simulator's count of endpoint changes when it was last found there.
+    std::string endpointPath, endpointKey;
+    std::uint64_t endpointFoundAt = 0;
     std::string devicePath;   // "\\?\USB#..." while on the bus
     int ejectRequests = 0;
     std::uint32_t resets = 0;  // loader resets since the simulator started

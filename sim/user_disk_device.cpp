@@ -1,4 +1,5 @@
 // A player's user disk reached from outside the simulator's lock.
+#include <cctype>
 #include <memory>
 
 #include "sim/sim_os.h"
@@ -21,10 +22,7 @@ public:
         }) && ok;
     }
     bool write(std::uint64_t first, std::span<const std::uint8_t> in) override {
-        bool ok = false;
-        return sim_.withUserDisk(letter_, [&](fwpkg::SectorDevice& d) {
-            ok = d.sectorCount() == sectors_ && d.write(first, in);
-        }) && ok;
+        return sim_.writeUserDisk(letter_, sectors_, first, in);
     }
 
 private:
@@ -34,6 +32,22 @@ private:
 };
 
 }  // namespace
+
+bool SimOs::writeUserDisk(char letter, std::uint64_t sectors, std::uint64_t first,
+                          std::span<const std::uint8_t> in) {
+    std::lock_guard lock(mutex_);
+    sync();
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    SimPlayer* player = world_.playerOnDrive(upper);
+    fwpkg::SectorDevice* disk = world_.userDisk(upper);
+    if (!player || !disk || disk->sectorCount() != sectors) return false;
+    const bool written = disk->write(first, in);
+    if (!player->media->nand.powerLost()) return written;
+    // Power failed part way: the disk never answers this write, and the player comes back as
+    // it does after any power cut.
+    restartPlayer(*player, player->generation, true, Restart::PowerBack);
+    return false;
+}
 
 std::unique_ptr<fwpkg::SectorDevice> SimOs::userDiskDevice(char letter) {
     std::uint64_t sectors = 0;

@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "cli/tests/cv50_process.h"
+#include "sim/testing/hostile_files.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace {
@@ -25,22 +27,9 @@ using cv50::sim::testing::Mode;
 using cv50::sim::testing::Player;
 using cv50::sim::testing::ScenarioBuilder;
 
-struct Outcome {
-    int status;
-    std::string out;  // stdout and stderr together
-};
-
-Outcome cv50(const std::string& args) {
-    const std::string command = std::string(CV50_BINARY) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return {-1, ""};
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    const int raw = pclose(pipe);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
-}
+using cv50::cli::testing::cv50;
+using cv50::cli::testing::Outcome;
+using cv50::cli::testing::packedImage;
 
 class Cli : public ::testing::Test {
 protected:
@@ -111,6 +100,49 @@ TEST_F(Cli, BadScenarioGivesOneErrorNamingTheFileAndStatus2) {
     const Outcome missing = cv50("--sim " + folder.path() + "/none.json list");
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.out.find("cannot open the scenario file"), std::string::npos);
+}
+
+TEST_F(Cli, HostileScenarioFilesAreRefusedWithTheirFileOrRun) {
+    namespace testing = cv50::sim::testing;
+    const std::string good = R"({"speed": 50, "controllers": [{"ports": [{"player": {}}]}]})";
+    const std::string player =
+        R"({"speed": 50, "controllers": [{"ports": [{"player": {"mode": "msc", )";
+    const std::string longText(testing::kHostileValueLength, 'A');
+    const std::vector<std::uint8_t> garbage = testing::patternBytes(4096, 3);
+    struct Case {
+        const char* kind;
+        std::string text;
+        const char* problem;  // nullptr: the world runs and lists its player
+    } cases[] = {
+        {"an empty file", "", "not valid JSON"},
+        {"binary garbage", std::string(garbage.begin(), garbage.end()), "not valid JSON"},
+        {"invalid UTF-8 in a string", "{\"state\": \"\xC0\x80\", \"controllers\": []}",
+         "not valid JSON"},
+        {"UTF-16 with its byte-order mark", testing::utf16File(u"{\"controllers\": []}"),
+         "not valid JSON"},
+        {"no \"controllers\"", R"({"speed": 5})", "missing \"controllers\""},
+        {"arrays nested 100 000 deep",
+         std::string(100000, '[') + std::string(100000, ']'), "expected an object"},
+        {"names and ids of 100 000 characters",
+         player + "\"diskId\": \"" + longText + "\", \"friendlyName\": \"" + longText +
+             "\"}}]}]}",
+         nullptr},
+        {"a long line of blanks", std::string(testing::kHostileLineLength, ' ') + good,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const std::string world = scenario(c.text);
+        const Outcome r = cv50("--sim " + world + " list");
+        if (c.problem == nullptr) {
+            EXPECT_EQ(r.status, 0) << r.out.substr(0, 300);
+            EXPECT_EQ(r.out.rfind("1 ", 0), 0u) << r.out.substr(0, 300);
+            continue;
+        }
+        EXPECT_EQ(r.status, 2) << r.out.substr(0, 300);
+        EXPECT_EQ(r.out.rfind("cv50: " + world + ": ", 0), 0u) << r.out.substr(0, 300);
+        EXPECT_NE(r.out.find(c.problem), std::string::npos) << r.out.substr(0, 300);
+    }
 }
 
 TEST_F(Cli, ScenarioComesFromTheEnvironmentWhenNotGiven) {
@@ -216,17 +248,6 @@ TEST_F(Cli, EveryPortOptionRefusesALayerTooLongForADeviceRecord) {
         EXPECT_NE(r.out.find("a Layer has 1 to 19 characters"), std::string::npos)
             << command << ": " << r.out;
     }
-}
-
-// A firmware image packed by cv50 itself, in `folder`.
-std::string packedImage(const cv50::sim::testing::TempFolder& folder) {
-    const std::string loader = folder.path() + "/CVBOOT.BIN";
-    cv50("loader sample " + folder.path() + "/pieces");
-    cv50("loader pack --pieces " + folder.path() + "/pieces -o " + loader);
-    const std::string image = folder.path() + "/fw.img";
-    cv50("image pack --loader " + loader + " -o " + image +
-         " --system-version 1.2 --system-disk 64 --config-disk 16");
-    return image;
 }
 
 // The serial-number column of a CSV report, by port, in the order of its rows.

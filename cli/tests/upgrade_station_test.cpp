@@ -26,6 +26,12 @@ using sim::testing::Mode;
 using sim::testing::Player;
 using sim::testing::ScenarioBuilder;
 
+// Where the silent player of the station test stops: its commands as a loader, counted
+// from its first (the 250th falls in the image download), and what the run then reports.
+constexpr std::uint32_t kSilentFromCommand = 250;
+constexpr const char* kSilentStage = "download image";
+constexpr const char* kSilentMessage = "Error:Download Image Failed(-4)";
+
 // The rows of a CSV report, each split at its commas (the test's texts hold none).
 std::vector<std::vector<std::string>> csvRows(const std::string& path) {
     std::vector<std::vector<std::string>> rows;
@@ -203,6 +209,41 @@ TEST_F(UpgradeStation, ReportHasARowPerPlayerAndGrowsOverRuns) {
         EXPECT_EQ(rows[3].versionBefore, "0001.0002");
         EXPECT_EQ(rows[3].result, "ok");
     }
+}
+
+// One player of sixteen stays on the bus but stops answering in the middle of its road: it
+// costs its own slot within the bounds of its transfers, and the fifteen others are upgraded.
+TEST_F(UpgradeStation, APlayerThatStopsAnsweringCostsOnlyItsOwnSlot) {
+    std::vector<sim::testing::Json> players;
+    for (int i = 0; i < 16; ++i) {
+        Player p(Mode::MaskRom);
+        if (i == 6) p.faults(sim::testing::Faults().noAnswerFrom(kSilentFromCommand));
+        players.push_back(p);
+    }
+    world(ScenarioBuilder().speed(50).ports({sim::testing::hub(players)}));
+    UpgradeOptions o = options();
+    o.report = folder.file("report.json");
+    EXPECT_EQ(run(o), kExitFailed) << err.str() << out.str();
+
+    const auto rows = nlohmann::json::parse(sim::testing::readTextFile(o.report));
+    ASSERT_EQ(rows.size(), 16u) << rows.dump(1);
+    std::set<std::string> upgraded;
+    for (const auto& r : rows) {
+        if (r["result"] == "ok") {
+            upgraded.insert(r["port"].get<std::string>());
+            continue;
+        }
+        EXPECT_EQ(r["port"], "1-7") << r.dump();  // the hub's seventh port
+        EXPECT_EQ(r["failedStage"], kSilentStage) << r.dump();
+        EXPECT_EQ(r["message"], kSilentMessage) << r.dump();
+    }
+    EXPECT_EQ(upgraded.size(), 15u) << rows.dump(1);
+    EXPECT_EQ(upgraded.count("1-7"), 0u);
+    // The silent player was not asked again and again: a few bounds waited out, not the
+    // hundreds of a road that asks on after a transfer ran out.
+    const std::uint64_t waitedMs = sim->sim().msWaitedOnSilentDevices();
+    EXPECT_GT(waitedMs, 0u);
+    EXPECT_LT(waitedMs, 60u * 1000) << waitedMs;
 }
 
 TEST_F(UpgradeStation, OnlyFormatAndDemoTouchTheDisk) {

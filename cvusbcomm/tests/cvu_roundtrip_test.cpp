@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <vector>
 
 #include "cvusbcomm/cvusbcomm.h"
+#include "engine/os/error_codes.h"
 #include "sim/loader_endpoint.h"
 #include "sim/testing/recording_endpoint.h"
 #include "sim/testing/scoped_sim.h"
@@ -45,6 +47,7 @@ NandSpec smallNand() {
 
 class CvuTest : public ::testing::Test {
 protected:
+    explicit CvuTest(double speed = 1000) : world(ScenarioBuilder().speed(speed)) {}
     void attach(const NandSpec& nand = smallNand(), const sim::TimingSpec& timing = {},
                 const FaultSpec& faults = {}) {
         media = std::make_shared<LoaderMedia>(nand, timing, faults);
@@ -56,7 +59,7 @@ protected:
     }
     void SetUp() override { attach(); }
 
-    ScopedSim world{ScenarioBuilder().speed(1000)};
+    ScopedSim world;
     std::shared_ptr<LoaderMedia> media;
     std::shared_ptr<LoaderEndpoint> loader;
     std::shared_ptr<RecordingEndpoint> wire;
@@ -259,6 +262,54 @@ TEST_F(CvuTest, ScriptedFaults) {
     EXPECT_EQ(CVU_TestBadBlock(kPath, 0, 24, 16, bitmap.data()), CVU_BAD_BLOCK);
     EXPECT_EQ(bitmap[0], 0xC0);  // blocks 30 and 31
     EXPECT_EQ(CVU_EraseBlock(kPath, 0, 30, 1, CVU_ERASE_NORMAL), CVU_BAD_BLOCK);
+}
+
+// A clock slow enough that a transfer's bound is not lost in the wall clock's own jitter.
+class SilentDeviceTest : public CvuTest {
+protected:
+    SilentDeviceTest() : CvuTest(20) {}
+};
+
+// A device that stays on the bus but stops answering: each command fails once its kind's
+// bound has passed, never sooner and never much later, and leaves the time-out code behind.
+TEST_F(SilentDeviceTest, EachCommandCostsItsBound) {
+    FaultSpec f;
+    f.noAnswerFromCommand = 2;
+    attach(smallNand(), {}, f);
+    std::uint8_t info[16];
+    ASSERT_EQ(CVU_ReadFlashInfo(kPath, info), 0);  // the first command is answered
+
+    Bytes buffer(2048 * 512);
+    struct Case {
+        const char* command;
+        std::uint64_t boundMs;
+        std::function<int()> call;
+    };
+    const Case cases[] = {
+        {"unit ready (taken, not answered)", 5000,
+         [&] { return CVU_TestUnitReady(kPath, nullptr, nullptr); }},
+        {"unit ready", 5000, [&] { return CVU_TestUnitReady(kPath, nullptr, nullptr); }},
+        {"raw sectors", 5000, [&] { return CVU_ReadSector(kPath, 0, 20, 1, buffer.data()); }},
+        {"a megabyte of the disk", 15000,
+         [&] { return CVU_WriteLBA(kPath, 0, 2048, buffer.data()); }},
+        {"bad-block test", 10000,
+         [&] { return CVU_TestBadBlock(kPath, 0, 0, 512, buffer.data()); }},
+        {"erase of 100 blocks", 7000,
+         [&] { return CVU_EraseBlock(kPath, 0, 100, 100, CVU_ERASE_NORMAL); }},
+        {"reset", 5000, [&] { return CVU_ResetDevice(kPath); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const std::uint64_t before = world.sim().msWaitedOnSilentDevices();
+        EXPECT_EQ(c.call(), CVU_ERR_TIMEOUT);
+        // One bound, not one per transfer of the command.
+        EXPECT_EQ(world.sim().msWaitedOnSilentDevices() - before, c.boundMs);
+        EXPECT_EQ(world.sim().lastError(), os::error::kSemTimeout);
+    }
+    // It is still there: its pipes open, only nothing comes back.
+    const os::Handle pipe = world.sim().openReadWrite(std::string(kPath) + "\\PIPE00");
+    EXPECT_NE(pipe, 0u);
+    world.sim().closeHandle(pipe);
 }
 
 TEST_F(CvuTest, ADeviceThatVanishesMidCommandGivesAnErrorNotAHang) {

@@ -18,9 +18,10 @@ int ScsiVendorCommand(char driveLetter, std::uint32_t command, void* out, std::u
     std::vector<std::uint8_t> request = scsi::packRequest(scsi::vendorCdb(command, dataLength), dataLength);
     std::uint32_t returned = 0;
     const bool ok = sys.deviceIoControl(handle.get(), scsi::kIoctlScsiPassThrough, request.data(),
-                                        request.size(), request.data(), request.size(), &returned);
+                                        request.size(), request.data(), request.size(), &returned,
+                                        scsi::kRequestBoundMs);
     if (ok && out != nullptr && dataLength > 0)
-        std::memcpy(out, request.data() + scsi::kDataOffset, dataLength);
+        std::memcpy(out, request.data() + scsi::kNativeLayout.dataOffset, dataLength);
     return ok ? 1 : 0;
 }
 

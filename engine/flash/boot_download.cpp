@@ -74,7 +74,8 @@ int BootDownload::SendFile(std::uint32_t requestCode, const std::string& path, s
     auto send = [&](std::size_t n, std::uint32_t& returned) {
         sys.sleepMs(50);
         returned = 0;
-        return sys.deviceIoControl(handle_.get(), requestCode, buffer.data(), n, nullptr, 0, &returned);
+        return sys.deviceIoControl(handle_.get(), requestCode, buffer.data(), n, nullptr, 0,
+                                   &returned, kPacketBoundMs);
     };
 
     std::uint64_t offset = 0;

@@ -12,6 +12,8 @@ namespace cv50::flash {
 inline constexpr std::uint32_t kRequestDataFile = 0x8000A000;  // data.bin
 inline constexpr std::uint32_t kRequestProgFile = 0x8000A004;  // prog.bin and prog2nd.bin
 inline constexpr std::size_t kPacketSize = 4096;
+// One packet takes milliseconds; a mask ROM that has not taken it in 5 s is not answering.
+inline constexpr std::uint32_t kPacketBoundMs = 5000;
 
 // The device side of the download: the device path and the one handle it uses.
 class BootDownload {

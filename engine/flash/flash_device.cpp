@@ -50,7 +50,7 @@ void CFlashDevice::ParseDiskSizes() {
 
 int CFlashDevice::GetFlashInfo(FlashInfo& info) {
     std::uint8_t raw[kRawFlashInfoSize] = {};
-    if (CVU_ReadFlashInfo(devicePath.c_str(), raw) != 0) return 0;
+    if (Ask([&] { return CVU_ReadFlashInfo(devicePath.c_str(), raw); }) != 0) return 0;
     FlashInfo decoded = info;
     if (!decodeFlashInfo(raw, decoded)) return 0;
     // A map of another geometry would be indexed past its end.
@@ -72,7 +72,8 @@ int CFlashDevice::TestBadBlocks(int chip, std::uint32_t firstBlock, std::uint32_
         const bool remainder = n < kBadBlockChunk;
         const std::uint32_t start = firstBlock + done;
         std::uint8_t bitmap[kBadBlockChunk / 8] = {};
-        const int result = CVU_TestBadBlock(devicePath.c_str(), chip, start, n, bitmap);
+        const int result =
+            Ask([&] { return CVU_TestBadBlock(devicePath.c_str(), chip, start, n, bitmap); });
         if (result != 0 && result != CVU_BAD_BLOCK) {
             if (remainder)
                 Log("ERROR:test bad block failed,ErrCode(%d)", result);
@@ -97,7 +98,8 @@ int CFlashDevice::EraseBlocks(int chip, std::uint32_t firstBlock, std::uint32_t 
         const std::uint32_t n = std::min(kEraseStep, count - done);
         const std::uint32_t first = firstBlock + done;
         Log("Flash(%d) - Erasing: %08u ~ %08u ... ", chip, first, first + n - 1);
-        const int result = CVU_EraseBlock(devicePath.c_str(), chip, first, n, eraseKind);
+        const int result =
+            Ask([&] { return CVU_EraseBlock(devicePath.c_str(), chip, first, n, eraseKind); });
         if (result == CVU_BAD_BLOCK) {
             Log("Bad Block");
         } else if (result == 0) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cvusbcomm/cvusbcomm.h"
 #include "engine/flash/bch.h"
 #include "engine/flash/flash_info.h"
 #include "engine/flash/id_block.h"
@@ -117,6 +118,18 @@ public:
     // The first four sectors of the copy at `block`, sectors 0, 2 and 3 unscrambled.
     // 0 or the failing result.
     [[nodiscard]] int ReadIdBlockHead(std::uint16_t block, IdBlockImage& head);
+
+    // Sends one command (a CVU_ call), unless the device has already let one run out of its
+    // time bound: it is still on the bus but answers nothing, and each further command of
+    // the hundreds an ID Block search or write sends would cost the bound again.
+    template <typename Command>
+    [[nodiscard]] int Ask(Command command) {
+        if (silent) return CVU_ERR_TIMEOUT;
+        const int result = command();
+        if (result == CVU_ERR_TIMEOUT) silent = true;
+        return result;
+    }
+    bool silent = false;
 
     std::array<std::uint16_t, 3> loaderWords{};
     std::uint16_t reserved1First = 0, reserved1Last = 0, reserved2First = 0, reserved2Last = 0;

@@ -46,7 +46,7 @@ IdBlockFields CFlashDevice::Fields() {
     if (chipInfoStale) {
         std::uint8_t raw[16] = {};
         // Whatever the device answers is carried as it is.
-        (void)CVU_ReadChipInfo(devicePath.c_str(), raw);
+        (void)Ask([&] { return CVU_ReadChipInfo(devicePath.c_str(), raw); });
         std::copy(std::begin(raw), std::end(raw), chipInfo.begin());
         chipInfoStale = 0;
     }
@@ -104,8 +104,10 @@ int CFlashDevice::ReadMultiSector(std::uint32_t firstSector, std::uint32_t count
     if (buffer.size() < std::size_t{count} * kRawSectorBytes) return CVU_ERR_ARGUMENT;
     for (std::uint32_t done = 0; done < count;) {
         const std::uint32_t n = std::min<std::uint32_t>(CVU_MAX_SECTORS, count - done);
-        const int result = CVU_ReadSector(devicePath.c_str(), firstSector + done, n, 1,
-                                          buffer.data() + std::size_t{done} * kRawSectorBytes);
+        const int result = Ask([&] {
+            return CVU_ReadSector(devicePath.c_str(), firstSector + done, n, 1,
+                                  buffer.data() + std::size_t{done} * kRawSectorBytes);
+        });
         if (result != 0) return result;
         done += n;
     }
@@ -123,7 +125,7 @@ int CFlashDevice::WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage
                                bool eraseFirst, const char* checkFailedLine) {
     const char* path = devicePath.c_str();
     if (eraseFirst) {
-        const int result = CVU_EraseBlock(path, 0, block, 1, CVU_ERASE_NORMAL);
+        const int result = Ask([&] { return CVU_EraseBlock(path, 0, block, 1, CVU_ERASE_NORMAL); });
         if (result != 0) {
             Log("ERROR:Erase Block failed,ErrCode(%d)", result);
             return kXidEraseFailed;
@@ -143,14 +145,14 @@ int CFlashDevice::WriteOneCopy(int copy, std::uint16_t block, const IdBlockImage
         const std::uint32_t last = at + static_cast<std::uint32_t>(n) - 1;
         const auto count = static_cast<unsigned>(n);
         Log("INFO:Writing sector %08u ~ %08u ... ", at, last);
-        int result = CVU_WriteSector(path, at, count, 1, out.data());
+        int result = Ask([&] { return CVU_WriteSector(path, at, count, 1, out.data()); });
         if (result != 0) {
             Log("ERROR:write data to flash failed,ErrCode(%d)", result);
             return kXidWriteFailed;
         }
         std::fill(back.begin(), back.end(), 0xFF);
         Log("INFO:Writing sector %08u ~ %08u ... ", at, last);
-        result = CVU_ReadSector(path, at, count, 1, back.data());
+        result = Ask([&] { return CVU_ReadSector(path, at, count, 1, back.data()); });
         if (result != 0) {
             Log("ERROR:read data from flash failed,ErrCode(%d)", result);
             return kXidReadFailed;

@@ -250,7 +250,7 @@ int CFlashDevice::EraseBehindReserved() {
         return 0;
     }
     Log("INFO:start to erase system disk");
-    const int result = CVU_EraseSystemDisk(devicePath.c_str());
+    const int result = Ask([&] { return CVU_EraseSystemDisk(devicePath.c_str()); });
     if (result == 0) return 0;
     Log("ERROR:EraseSystemDisk failed,ErrCode(%d)", result);
     if (!AskOkCancel(askForceErase, kPromptCaption)) {

@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kSharingViolation = 32;
 inline constexpr std::uint32_t kFileExists = 80;
 inline constexpr std::uint32_t kInvalidParameter = 87;
 inline constexpr std::uint32_t kDiskFull = 112;
+inline constexpr std::uint32_t kSemTimeout = 121;  // a device request that ran out of time
 inline constexpr std::uint32_t kInsufficientBuffer = 122;
 inline constexpr std::uint32_t kModuleNotFound = 126;
 inline constexpr std::uint32_t kProcedureNotFound = 127;

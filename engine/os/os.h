@@ -198,17 +198,25 @@ public:
     virtual bool copyFile(const std::string& source, const std::string& destination) = 0;
 
     // --- Device I/O: the CorvUsb pipes "<device path>\PIPE00" (write) and "\PIPE01" (read) ---
-    // Opens a device or pipe for reading and writing. Returns 0 on failure.
+    // Opens a device or pipe for reading and writing (for requests with a time bound).
+    // Returns 0 on failure.
     virtual Handle openReadWrite(const std::string& path) = 0;
-    // Bytes transferred, or -1 when the transfer fails (device gone, pipe error).
-    virtual long long writeHandle(Handle h, const void* data, std::size_t size) = 0;
-    virtual long long readHandle(Handle h, void* data, std::size_t size) = 0;
+    // Bytes transferred, or -1 when the transfer fails (device gone, pipe error) or has not
+    // ended within `timeoutMs`: the request is then cancelled and the last error is
+    // error::kSemTimeout. A device that stays on the bus but stops answering costs the bound,
+    // never a hang.
+    virtual long long writeHandle(Handle h, const void* data, std::size_t size,
+                                  std::uint32_t timeoutMs) = 0;
+    virtual long long readHandle(Handle h, void* data, std::size_t size,
+                                 std::uint32_t timeoutMs) = 0;
 
     // A buffered I/O control request on an open handle (a volume's SCSI pass-through,
-    // the download requests of a mask-ROM device). False when the request fails;
-    // `returned` gets the byte count the driver reports.
+    // the download requests of a mask-ROM device). False when the request fails or has not
+    // ended within `timeoutMs` (cancelled, as above); `returned` gets the byte count the
+    // driver reports.
     virtual bool deviceIoControl(Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                                 void* out, std::size_t outSize, std::uint32_t* returned) = 0;
+                                 void* out, std::size_t outSize, std::uint32_t* returned,
+                                 std::uint32_t timeoutMs) = 0;
     // Asks the system to eject the device; true when it was done without a veto.
     virtual bool requestEject(DevInst node) = 0;
 

@@ -32,30 +32,40 @@ Cdb vendorCdb(std::uint32_t command, std::uint32_t dataLength) {
     return cdb;
 }
 
-std::vector<std::uint8_t> packRequest(const Cdb& cdb, std::uint32_t dataLength) {
-    std::vector<std::uint8_t> b(kRequestSize, 0);
-    put16(b, field::kLength, kHeaderLength);
+std::vector<std::uint8_t> packRequest(const Cdb& cdb, std::uint32_t dataLength,
+                                      const Layout& layout) {
+    std::vector<std::uint8_t> b(layout.requestSize, 0);
+    put16(b, field::kLength, static_cast<std::uint16_t>(layout.headerLength));
     b[field::kTargetId] = 1;
     b[field::kCdbLength] = kCdbLength;
     b[field::kSenseInfoLength] = kSenseLength;
     b[field::kDataIn] = 1;
     put32(b, field::kDataTransferLength, std::min<std::uint32_t>(dataLength, kMaxData));
     put32(b, field::kTimeOutValue, 2);
-    put32(b, field::kDataBufferOffset, kDataOffset);
-    put32(b, field::kSenseInfoOffset, kSenseOffset);
-    std::copy(cdb.begin(), cdb.end(), b.begin() + kCdbOffset);
+    // The offset's upper half in the 64-bit header stays zero.
+    put32(b, layout.dataBufferOffsetField, static_cast<std::uint32_t>(layout.dataOffset));
+    put32(b, layout.senseInfoOffsetField, static_cast<std::uint32_t>(layout.senseOffset));
+    std::copy(cdb.begin(), cdb.end(), b.begin() + static_cast<std::ptrdiff_t>(layout.cdbOffset));
     return b;
 }
 
 std::optional<Request> parseRequest(std::span<const std::uint8_t> b) {
-    if (b.size() < kRequestSize) return std::nullopt;
-    if ((b[field::kLength] | (b[field::kLength + 1] << 8)) != kHeaderLength) return std::nullopt;
+    if (b.size() < 2) return std::nullopt;
+    const unsigned length = b[field::kLength] | (b[field::kLength + 1] << 8);
+    const Layout* layout = length == kLayout32.headerLength   ? &kLayout32
+                           : length == kLayout64.headerLength ? &kLayout64
+                                                              : nullptr;
+    if (layout == nullptr || b.size() < layout->requestSize) return std::nullopt;
     if (b[field::kCdbLength] == 0 || b[field::kCdbLength] > 16) return std::nullopt;
-    if (get32(b, field::kDataBufferOffset) != kDataOffset) return std::nullopt;
+    if (get32(b, layout->dataBufferOffsetField) != layout->dataOffset) return std::nullopt;
+    if (layout->dataBufferOffsetSize == 8 && get32(b, layout->dataBufferOffsetField + 4) != 0)
+        return std::nullopt;
     Request r;
-    std::copy_n(b.begin() + kCdbOffset, kCdbLength, r.cdb.begin());
+    std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(layout->cdbOffset), kCdbLength,
+                r.cdb.begin());
     r.dataLength = get32(b, field::kDataTransferLength);
     r.dataIn = b[field::kDataIn] == 1;
+    r.layout = layout;
     if (r.dataLength > kMaxData) return std::nullopt;
     return r;
 }

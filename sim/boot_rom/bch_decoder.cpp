@@ -7,6 +7,7 @@
 #include "sim/boot_rom/bch_decoder.h"
 
 #include <array>
+#include <bit>
 
 namespace cv50::sim {
 namespace {
@@ -16,8 +17,17 @@ constexpr unsigned kPolynomial = 0x25AF;  // x^13+x^10+x^8+x^7+x^5+x^3+x^2+x+1
 constexpr unsigned kT = 8;                // correctable bits
 constexpr unsigned kBits = kRawSectorBytes * 8;
 
-bool storedBit(std::span<const std::uint8_t, kRawSectorBytes> s, unsigned p) {
-    return (s[p / 8] >> (p % 8)) & 1;
+// alpha^(j * degree) of every bit p (degree kBits-1-p) for the odd j, row by row: built
+// once, as every reset of every player checks its ID Block copies sector by sector.
+const std::vector<std::uint16_t>& bitPowers(const std::vector<std::uint16_t>& exp) {
+    static const std::vector<std::uint16_t> table = [&] {
+        std::vector<std::uint16_t> t(kBits * kT);
+        for (unsigned p = 0; p < kBits; ++p)
+            for (unsigned i = 0; i < kT; ++i)
+                t[p * kT + i] = exp[((2 * i + 1) * (kBits - 1 - p)) % kOrder];
+        return t;
+    }();
+    return table;
 }
 
 }  // namespace
@@ -42,11 +52,14 @@ unsigned BchDecoder::inverse(unsigned a) const { return exp_[(kOrder - log_[a]) 
 std::optional<unsigned> BchDecoder::correct(std::span<std::uint8_t, kRawSectorBytes> sector) const {
     // Syndromes S_1..S_2t of the inverted stream; S_2j = S_j^2 for a binary code.
     std::array<unsigned, 2 * kT + 1> syndrome{};
-    for (unsigned p = 0; p < kBits; ++p) {
-        if (storedBit(sector, p)) continue;  // inverted bit is 0
-        const unsigned degree = kBits - 1 - p;
-        for (unsigned j = 1; j <= 2 * kT; j += 2) {
-            syndrome[j] ^= exp_[(j * degree) % kOrder];
+    const std::vector<std::uint16_t>& powers = bitPowers(exp_);
+    for (unsigned byte = 0; byte < kRawSectorBytes; ++byte) {
+        unsigned ones = ~sector[byte] & 0xFFu;  // of the inverted stream
+        while (ones != 0) {
+            const unsigned p = byte * 8 + static_cast<unsigned>(std::countr_zero(ones));
+            ones &= ones - 1;
+            const std::uint16_t* row = &powers[p * kT];
+            for (unsigned i = 0; i < kT; ++i) syndrome[2 * i + 1] ^= row[i];
         }
     }
     bool clean = true;

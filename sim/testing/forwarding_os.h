@@ -110,15 +110,18 @@ public:
     os::Handle openReadWrite(const std::string& path) override {
         return inner_->openReadWrite(path);
     }
-    long long writeHandle(os::Handle h, const void* data, std::size_t size) override {
-        return inner_->writeHandle(h, data, size);
+    long long writeHandle(os::Handle h, const void* data, std::size_t size,
+                          std::uint32_t timeoutMs) override {
+        return inner_->writeHandle(h, data, size, timeoutMs);
     }
-    long long readHandle(os::Handle h, void* data, std::size_t size) override {
-        return inner_->readHandle(h, data, size);
+    long long readHandle(os::Handle h, void* data, std::size_t size,
+                         std::uint32_t timeoutMs) override {
+        return inner_->readHandle(h, data, size, timeoutMs);
     }
     bool deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                         void* out, std::size_t outSize, std::uint32_t* returned) override {
-        return inner_->deviceIoControl(h, code, in, inSize, out, outSize, returned);
+                         void* out, std::size_t outSize, std::uint32_t* returned,
+                         std::uint32_t timeoutMs) override {
+        return inner_->deviceIoControl(h, code, in, inSize, out, outSize, returned, timeoutMs);
     }
     bool requestEject(os::DevInst node) override { return inner_->requestEject(node); }
 

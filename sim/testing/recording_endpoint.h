@@ -36,6 +36,7 @@ public:
     long long hostRead(std::span<std::uint8_t> buffer) override {
         return device_->hostRead(buffer);
     }
+    bool answers() const override { return device_->answers(); }
 
     // The commands of one opcode, in order.
     std::vector<cvusb::Command> of(cvusb::Opcode op) const {

@@ -51,6 +51,8 @@ class Timing : public ObjectBuilder<Timing> {
 public:
     // After power-on the loader answers unit-ready "busy" this long.
     Timing& busyMs(std::uint32_t ms) { return set("busyMs", ms); }
+    // The bulk payload rate of the player's link.
+    Timing& linkBytesPerSecond(double rate) { return set("linkBytesPerSecond", rate); }
 };
 
 // A sector that faults name: a raw one (528 bytes) or one of the logical disk (512 bytes).
@@ -78,6 +80,10 @@ public:
     Faults& powerCutAt(std::uint32_t step) { return set("powerCut", {{"atStep", step}}); }
     // At its `reset`-th reset (from 1) the player leaves the bus for good.
     Faults& neverReturnAt(std::uint32_t reset) { return set("neverReturn", {{"atReset", reset}}); }
+    // From its `command`-th command on (from 1) the loader stays on the bus and answers nothing.
+    Faults& noAnswerFrom(std::uint32_t command) {
+        return set("noAnswer", {{"fromCommand", command}});
+    }
 
 private:
     Faults& append(const char* list, Json entry);
@@ -88,6 +94,8 @@ class Player : public ObjectBuilder<Player> {
 public:
     Player() = default;
     explicit Player(Mode mode);
+    // Comes up in the mode its flash (kept in the world's state folder) brings it up in.
+    static Player atPowerOn() { return Player().set("mode", "poweron"); }
 
     // Unplugged at the start.
     Player& absent() { return set("present", false); }

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -124,7 +125,11 @@ TEST(LoaderEndpoint, PlayersBehindOneLinkShareItsBandwidth) {
         timing.commandUs = 0;
         const auto common = std::make_shared<BusShare>(1e6);
         std::vector<std::uint64_t> settled(2);
-        std::latch start(2);
+        // Not std::latch: under Wine, with this toolchain's library, its wait hung this test
+        // once for ten minutes; nothing else here blocks.
+        std::mutex startMutex;
+        std::condition_variable started;
+        int arrived = 0;
         std::vector<std::thread> writers;
         for (int i = 0; i < 2; ++i) {
             auto media = std::make_shared<LoaderMedia>(NandSpec{}, timing);
@@ -132,7 +137,11 @@ TEST(LoaderEndpoint, PlayersBehindOneLinkShareItsBandwidth) {
             media->links = {c.shared ? common : std::make_shared<BusShare>(1e6)};
             writers.emplace_back([&, i, media] {
                 LoaderEndpoint loader(media, clock);
-                start.arrive_and_wait();
+                {
+                    std::unique_lock lock(startMutex);
+                    if (++arrived == 2) started.notify_all();
+                    started.wait(lock, [&] { return arrived == 2; });
+                }
                 const std::uint64_t before = loaderTimeSettledOnThisThreadMs();
                 for (std::uint32_t lba = 0; lba < 2048; lba += 32) {
                     Bytes write = block(cvusb::Opcode::WriteLBA, {lba, 32, 0, 0});

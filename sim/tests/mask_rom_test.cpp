@@ -59,5 +59,20 @@ TEST(MaskRom, RefusesABadChecksumAWrongCodeAndOversizedBuffers) {
     EXPECT_FALSE(rom.booted());
 }
 
+TEST(MaskRom, AFileLongerThanTheLargestProgramIsRefusedNotBuffered) {
+    MaskRom rom;
+    EXPECT_FALSE(sendFile(rom, MaskRom::kDataRequest, std::vector<std::uint8_t>(65537, 1)));
+    // A host that sends full packets without end is cut off at the limit.
+    const std::vector<std::uint8_t> packet(MaskRom::kPacket, 2);
+    long long taken = 0;
+    int packets = 0;
+    while (packets < 1000 && (taken = rom.request(MaskRom::kDataRequest, packet)) > 0) ++packets;
+    EXPECT_EQ(taken, -1);
+    EXPECT_EQ(packets, int((MaskRom::kMaxFile) / MaskRom::kPacket));
+    EXPECT_EQ(rom.refusedFiles(), 2);
+    // Still in step: the largest program is taken.
+    EXPECT_TRUE(sendFile(rom, MaskRom::kDataRequest, std::vector<std::uint8_t>(65536, 3)));
+}
+
 }  // namespace
 }  // namespace cv50::sim

@@ -2,12 +2,16 @@
 // scenario, resets decided by the boot ROM, a booted mask ROM, flash kept between runs.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "cvusbcomm/cvusbcomm.h"
 #include "engine/api/search_exports.h"
 #include "engine/device/search.h"
 #include "engine/flash/boot_download.h"
+#include "sim/nand.h"
+#include "sim/host_services.h"
 #include "sim/testing/scoped_sim.h"
 
 namespace cv50 {
@@ -85,6 +89,42 @@ TEST(PlayerLoader, FlashIsKeptInTheStateFolderBetweenRuns) {
     std::vector<unsigned char> back(528, 0);
     ASSERT_EQ(CVU_ReadSector(usbPath().c_str(), 256 * 7, 1, 1, back.data()), 0);
     EXPECT_EQ(std::memcmp(back.data(), "kept between runs", 17), 0);
+}
+
+// The flash the kept files hold while the world still runs, as a later world would load it.
+std::vector<unsigned char> keptSector(const std::string& folder, std::uint32_t sector) {
+    sim::Nand nand{sim::NandSpec{}};
+    std::string error;
+    std::vector<unsigned char> raw(528, 0);
+    if (nand.load(folder + "/player-1.nand", error)) {
+        unsigned chip = 0;
+        std::uint32_t chipSector = 0;
+        if (nand.locate(sector, chip, chipSector)) nand.read(chip, chipSector, raw);
+    }
+    return raw;
+}
+
+// A process that is killed never ends its world: what its players wrote is kept as they
+// leave the bus (a reset), and within a short while of any other write.
+TEST(PlayerLoader, FlashIsKeptAtEveryResetAndSoonAfterAWriteWhileTheWorldRuns) {
+    TempFolder state;
+    ScopedSim world(onePlayer(Player(Mode::Loader)).state(state.path()));
+    std::vector<unsigned char> sector(528, 0xFF);
+    std::memcpy(sector.data(), "written, then left alone", 24);
+    ASSERT_EQ(CVU_WriteSector(usbPath().c_str(), 256 * 7, 1, 1, sector.data()), 0);
+    if (sim::keepStateOnAThread()) {
+        // No further call: only the keeper's own clock can keep it.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (keptSector(state.path(), 256 * 7) != sector &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(keptSector(state.path(), 256 * 7), sector);
+    }
+
+    std::memcpy(sector.data(), "written just before a reset", 27);
+    ASSERT_EQ(CVU_WriteSector(usbPath().c_str(), 256 * 8, 1, 1, sector.data()), 0);
+    ASSERT_EQ(CVU_ResetDevice(usbPath().c_str()), 0);
+    EXPECT_EQ(keptSector(state.path(), 256 * 8), sector);
 }
 
 // Power fails on the second sector of a write: the first is whole, the second half

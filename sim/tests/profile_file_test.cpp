@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/unicode.h"
+#include "sim/testing/hostile_files.h"
 #include "sim/testing/profile_cases.h"
 
 namespace cv50::sim {
@@ -37,6 +38,30 @@ TEST(ProfileFile, NarrowCutsKeepWholeCharacters) {
     EXPECT_EQ(file.readString("S", "k", "", 8), "\u8BED\u8A00");
     EXPECT_EQ(file.readString("S", "k", "", 10), "\u8BED\u8A00\u6587");
     EXPECT_EQ(file.readStringW(u"S", u"k", u"", 3), u"\u8BED\u8A00");
+}
+
+TEST(ProfileFile, HostileFilesReadAsTheGoodFileOrAsNone) {
+    using Reads = testing::HostileFile::Reads;
+    const std::string good = "[S]\nname=\u8BED\u8A00 x\ncount=31\n[T]\nempty=\n";
+    for (const testing::HostileFile& h : testing::hostileFiles(good)) {
+        SCOPED_TRACE(h.kind);
+        const ProfileFile file(h.bytes);
+        if (h.reads == Reads::None) {
+            EXPECT_EQ(file.readString("S", "name", "-", 1000), "-");
+            EXPECT_EQ(file.readIntW(u"S", u"count", -1), -1);
+            EXPECT_EQ(file.readStringW(u"T", u"empty", u"-", 10), u"-");
+            continue;
+        }
+        // Over-long values are cut to the buffer: 999 units, the narrow ones in whole
+        // characters (the two Chinese ones take 3 bytes each).
+        const bool longValues = h.reads == Reads::LongValues;
+        EXPECT_EQ(file.readString("S", "name", "-", 1000),
+                  "\u8BED\u8A00 x" + std::string(longValues ? 991 : 0, 'A'));
+        EXPECT_EQ(file.readStringW(u"S", u"name", u"-", 1000),
+                  u"\u8BED\u8A00 x" + std::u16string(longValues ? 995 : 0, u'A'));
+        EXPECT_EQ(file.readInt("S", "count", -1), 31);
+        EXPECT_EQ(file.readString("T", "empty", "-", 10), std::string(longValues ? 9 : 0, 'A'));
+    }
 }
 
 }  // namespace

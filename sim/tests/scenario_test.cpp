@@ -69,6 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"{\"controllers\": [", "not valid JSON"},
         BadCase{"", "not valid JSON"},
+        // Numbers too large for a double or an integer are JSON the parser cannot hold.
+        BadCase{R"({"speed": 1e999, "controllers": []})", "not valid JSON"},
+        BadCase{R"({"controllers": [], "speed": -1e400})", "not valid JSON"},
         BadCase{"[]", "expected an object"},
         BadCase{"{}", "missing \"controllers\""},
         BadCase{R"({"controllers": {}})", "controllers: expected an array"},

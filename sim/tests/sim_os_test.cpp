@@ -43,13 +43,13 @@ TEST(SimOsPipes, WritePipeReachesTheDeviceAndReadPipeAnswers) {
     ASSERT_NE(out, 0u);
     ASSERT_NE(in, 0u);
     const std::uint8_t msg[3] = {1, 2, 3};
-    EXPECT_EQ(sim.writeHandle(out, msg, 3), 3);
+    EXPECT_EQ(sim.writeHandle(out, msg, 3, 1000), 3);
     std::uint8_t got[8] = {};
-    EXPECT_EQ(sim.readHandle(in, got, sizeof got), 3);
+    EXPECT_EQ(sim.readHandle(in, got, sizeof got, 1000), 3);
     EXPECT_EQ(got[2], 3);
     // Each pipe has one direction.
-    EXPECT_EQ(sim.readHandle(out, got, 1), -1);
-    EXPECT_EQ(sim.writeHandle(in, msg, 1), -1);
+    EXPECT_EQ(sim.readHandle(out, got, 1, 1000), -1);
+    EXPECT_EQ(sim.writeHandle(in, msg, 1, 1000), -1);
 
     EXPECT_EQ(sim.openReadWrite(path + "\\PIPE02"), 0u);
     EXPECT_EQ(sim.openReadWrite(path), 0u);
@@ -57,8 +57,8 @@ TEST(SimOsPipes, WritePipeReachesTheDeviceAndReadPipeAnswers) {
 
     // The device leaves the bus: open handles fail at once, new opens fail too.
     sim.detachEndpoint(path);
-    EXPECT_EQ(sim.writeHandle(out, msg, 3), -1);
-    EXPECT_EQ(sim.readHandle(in, got, 1), -1);
+    EXPECT_EQ(sim.writeHandle(out, msg, 3, 1000), -1);
+    EXPECT_EQ(sim.readHandle(in, got, 1, 1000), -1);
     EXPECT_EQ(sim.openReadWrite(path + "\\PIPE00"), 0u);
     sim.closeHandle(out);
     sim.closeHandle(in);
@@ -127,8 +127,8 @@ TEST(SimOsErrors, FailedCallsLeaveTheCodesTheSystemWouldSet) {
          os::error::kFileNotFound},
         {"open an absent device", [&] { return sim.openReadWrite("\\\\?\\USB#none\\PIPE00") == 0; },
          os::error::kFileNotFound},
-        {"write to a handle that is no pipe", [&] { return sim.writeHandle(0x7777, "x", 1) == -1; },
-         os::error::kInvalidHandle},
+        {"write to a handle that is no pipe",
+         [&] { return sim.writeHandle(0x7777, "x", 1, 1000) == -1; }, os::error::kInvalidHandle},
         {"load a missing library", [&] { return sim.loadLibrary("NoSuchLibrary.dll") == 0; },
          os::error::kModuleNotFound},
     };

@@ -107,8 +107,23 @@ gui_start() {
 }
 
 # ui COMMAND [ARGUMENT ...] ...: runs cv50ui with a row of commands (cv50ui --help).
+# cv50ui says why whenever it fails, so a failure without a word is a start under Wine that
+# never reached its commands (seen once on a loaded CI machine): that run is tried again,
+# and gui_finish tells how often it happened.
 ui() {
-    wine "$CV50_BIN_DIR/cv50ui.exe" "$@"
+    local dir=${GUI_TMP:-${TMPDIR:-/tmp}} out err status try
+    out=$(mktemp "$dir/cv50ui-out.XXXXXX") err=$(mktemp "$dir/cv50ui-err.XXXXXX")
+    for try in 1 2 3; do
+        status=0
+        wine "$CV50_BIN_DIR/cv50ui.exe" "$@" >"$out" 2>"$err" || status=$?
+        [ "$status" != 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ] || break
+        [ -n "$GUI_TMP" ] &&
+            echo "cv50ui $* ended with status $status, saying nothing" >>"$GUI_TMP/silent-ui.log"
+    done
+    cat "$out"
+    cat "$err" >&2
+    rm -f "$out" "$err"
+    return "$status"
 }
 
 # gui_wait_exit [SECONDS]: waits for the started program to end; returns its exit status,
@@ -151,13 +166,15 @@ gui_shoot_window() {
     gui_screenshot "$1" "$rect"
 }
 
-# Checks. Each prints FAIL with what it saw; gui_finish gives the count and the status.
+# Checks. Each prints FAIL with what it saw and returns non-zero; gui_finish gives the count
+# and the status.
 expect_eq() {  # expect_eq WHAT EXPECTED ACTUAL
     if [ "$2" == "$3" ]; then
         GUI_PASSED=$((GUI_PASSED + 1))
     else
         GUI_FAILED=$((GUI_FAILED + 1))
         printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+        return 1
     fi
 }
 
@@ -170,6 +187,7 @@ expect_ok() {  # expect_ok WHAT COMMAND ...: the command must succeed
     else
         GUI_FAILED=$((GUI_FAILED + 1))
         printf 'FAIL: %s (exit %s)\n%s\n' "$what" "$status" "$out"
+        return 1
     fi
 }
 
@@ -183,6 +201,7 @@ expect_fail() {  # expect_fail WHAT STATUS MESSAGE COMMAND ...: exit STATUS, MES
         GUI_FAILED=$((GUI_FAILED + 1))
         printf 'FAIL: %s\n  expected exit %s with "%s"\n  got exit %s: %s\n' \
             "$what" "$want" "$message" "$status" "$err"
+        return 1
     fi
 }
 
@@ -195,7 +214,20 @@ gui_publish() {
 
 gui_finish() {
     echo "$GUI_NAME: $GUI_PASSED passed, $GUI_FAILED failed"
+    if [ -n "$GUI_TMP" ] && [ -s "$GUI_TMP/silent-ui.log" ]; then
+        echo "gui_lib: runs of cv50ui that ended without a word and were run again:"
+        cat "$GUI_TMP/silent-ui.log"
+    fi
     [ "$GUI_FAILED" == 0 ]
+}
+
+# gui_stop: ends a test whose next steps need the one that just failed, rather than have
+# each of them wait out its own timeout; the teardown shows the screen and the program's
+# output.
+gui_stop() {
+    echo "gui_lib: stopped after a failed step that the next ones need"
+    gui_finish
+    exit 1
 }
 
 # Always runs: a screenshot when the test failed, then Wine, X and the prefix go.

@@ -192,7 +192,7 @@ protected:
 
     // The tool started on the current world with `settings` as its setting.ini.
     void launch(const std::string& settings = defaultSettings()) {
-        std::ofstream(program.path() + "/setting.ini") << settings;
+        std::ofstream(program.path() + "/setting.ini", std::ios::binary) << settings;
         if (!std::filesystem::exists(program.path() + "/Language")) writeLanguage();
         // The package library loads from the program folder.
         const std::filesystem::path library = packageLibrary();

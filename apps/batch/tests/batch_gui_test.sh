@@ -111,6 +111,11 @@ log=$(cat "$HERE"/Log/Log*.txt | tr -d '\r')
 expect_ok "the log names the give-up" grep -qF "<Layer:4> Error:升级失败-Reset后等待Loader设备超时" <<<"$log"
 expect_ok "and the failed ID Block" grep -qF "<Layer:16> Error:升级失败-写IDB失败,错误代码(-22)" <<<"$log"
 
+A="About CV50BatchUpgrade"
+expect_eq "the about box from the system menu" "CV50BatchUpgrade For Image v2.22" \
+    "$(w sys-command 16 && ui window "$A" text 1030)"
+expect_ok "the about box closes" ui window "$A" click 1 wait-closed
+
 expect_ok "exit" w click 1001 wait-closed
 gui_wait_exit 30
 expect_eq "exit status" 0 $?

@@ -11,6 +11,7 @@
 #include "apps/batch/core/control_ids.h"
 #include "apps/batch/core/texts.h"
 #include "apps/batch/win32/window_view.h"
+#include "apps/common/win32/dialog_frame.h"
 #include "apps/common/win32/file_choosers.h"
 #include "apps/common/win32/ui_queue.h"
 #include "engine/os/os.h"
@@ -19,7 +20,6 @@ namespace cv50::batch::win32 {
 namespace {
 
 using apps::win32::controlText;
-using apps::win32::wide;
 
 // The string resource of the system menu's about item.
 constexpr UINT kAboutItemString = 101;
@@ -30,44 +30,19 @@ struct Dialog {
     HINSTANCE instance = nullptr;
 };
 
-INT_PTR CALLBACK aboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-        case WM_INITDIALOG:
-            SetDlgItemTextW(about, IDC_ABOUT_PRODUCT,
-                            wide(std::string(text::kProduct) + text::kVersionSuffix).c_str());
-            return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(about, 0);
-            return TRUE;
-        default:
-            return FALSE;
-    }
-}
-
 void addAboutItem(HWND dialog, HINSTANCE instance) {
     wchar_t item[128] = {};
     if (LoadStringW(instance, kAboutItemString, item, 128) <= 0) return;
-    HMENU menu = GetSystemMenu(dialog, FALSE);
-    if (menu == nullptr) return;
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, IDM_BATCH_ABOUT, item);
+    apps::win32::addSystemMenuItem(dialog, IDM_BATCH_ABOUT, item);
 }
 
 // Close: only the first request proceeds; the window keeps answering while the monitor
 // ends, and a user who keeps asking gets the process ended.
 void closeDialog(HWND dialog, Dialog& d) {
     if (!d.tool->requestClose()) return;
-    while (!d.tool->stopped()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!IsDialogMessageW(dialog, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (d.tool->closeRequests() >= kCloseRequestsBeforeExit) ExitProcess(0);
-    }
+    apps::win32::answerUntilStopped(
+        dialog, [&] { return d.tool->stopped(); },
+        [&] { return d.tool->closeRequests() >= kCloseRequestsBeforeExit; });
     d.tool.reset();
     EndDialog(dialog, 0);
 }
@@ -132,8 +107,8 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_BATCH_ABOUT) {
-                DialogBoxParamW(d->instance, MAKEINTRESOURCEW(IDD_BATCH_ABOUT), dialog, aboutProc,
-                                0);
+                apps::win32::showAboutBox(d->instance, dialog, IDD_BATCH_ABOUT, IDC_ABOUT_PRODUCT,
+                                          std::string(text::kProduct) + text::kVersionSuffix);
                 return TRUE;
             }
             return FALSE;

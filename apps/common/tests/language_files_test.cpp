@@ -1,7 +1,9 @@
 // Listing, choosing and looking up language files, narrow and wide, on the simulator.
 #include "apps/common/language_files.h"
 
+#include "apps/common/checked_format.h"
 #include "apps/common/tests/language_fixture.h"
+#include "sim/testing/hostile_files.h"
 
 namespace cv50::apps {
 namespace {
@@ -134,6 +136,47 @@ TEST_F(LookUp, ReadsChineseFromAUtf16File) {
     const LanguageW* chinese = chooseLanguage(languages, u"\u7B80\u4F53\u4E2D\u6587");
     ASSERT_NE(chinese, nullptr);
     EXPECT_EQ(chinese->path, fileW("zh.ini"));
+}
+
+TEST_F(LanguageFolder, HostileFilesAreListedAndReadAsTheGoodFileOrNotAtAll) {
+    using Reads = sim::testing::HostileFile::Reads;
+    const std::string good =
+        "[Setting]\nLanguage=English\n[String]\nIDS_1=Port %s: %d\\n\u5B8C\u6210\n";
+    for (const sim::testing::HostileFile& h :
+         sim::testing::hostileFiles(good, sim::testing::kHostileProgramLineLength)) {
+        SCOPED_TRACE(h.kind);
+        write("en.ini", h.bytes);
+        const std::vector<Language> narrow = listLanguages(folder());
+        const std::vector<LanguageW> wide = listLanguages(folderW());
+        const std::string text = lookUpText(file("en.ini"), "IDS_1", 512);
+        const std::u16string textW = lookUpText(fileW("en.ini"), u"IDS_1", 512);
+        const std::string shown = formatChecked(text, {std::string("1-2"), 3});
+        switch (h.reads) {
+            case Reads::Good:
+                EXPECT_EQ(narrow, (std::vector<Language>{{"English", file("en.ini")}}));
+                EXPECT_EQ(wide, (std::vector<LanguageW>{{u"English", fileW("en.ini")}}));
+                EXPECT_EQ(shown, "Port 1-2: 3\n\u5B8C\u6210");
+                EXPECT_EQ(textW, u"Port %s: %d\n\u5B8C\u6210");
+                break;
+            case Reads::None:
+                EXPECT_TRUE(narrow.empty());
+                EXPECT_TRUE(wide.empty());
+                EXPECT_EQ(shown, "");
+                EXPECT_EQ(textW, u"");
+                break;
+            case Reads::LongValues:
+                // The name is read to 99 characters, the text to 511 bytes; its As come
+                // after the conversions, which still format.
+                ASSERT_EQ(narrow.size(), 1u);
+                EXPECT_EQ(narrow[0].name, "English" + std::string(92, 'A'));
+                ASSERT_EQ(wide.size(), 1u);
+                EXPECT_EQ(wide[0].name.size(), 99u);
+                EXPECT_EQ(text.size(), 511u);
+                EXPECT_EQ(shown.rfind("Port 1-2: 3\n\u5B8C\u6210AAA", 0), 0u);
+                EXPECT_EQ(textW.size(), 511u);
+                break;
+        }
+    }
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ run "$(world maskrom)"
 expect_eq "the boot file out of the image" "1.23" "$(w timeout 20 wait-text 1006 1.23 text 1006)"
 expect_eq "the Demo box ticked by the settings" "checked" "$(w checked 1025)"
 expect_ok "the MaskRom player is seen" w timeout 30 wait-text 1022 "发现一个CV50 MaskRom Corv Usb设备."
-expect_ok "Upgrade" w click 1012 wait-state 1012 disabled
+expect_ok "Upgrade" w click 1012 wait-state 1012 disabled || gui_stop
 expect_ok "the run ends well" w timeout 180 wait-text 1019 "INFO:升级成功"
 expect_eq "the controls are enabled again" "$(printf 'enabled\nenabled\nenabled')" \
     "$(w wait-state 1012 enabled enabled 1012 enabled 1005 enabled 1031)"
@@ -65,6 +65,10 @@ done
 w activate >/dev/null
 gui_shoot_window "$CV50_GUI_OUT/engineering-upgrade.png" "$W"
 gui_publish "$CV50_GUI_OUT/engineering-upgrade.png" cv50upgrade.png
+A="关于 CV50Upgrade"
+expect_eq "the about box from the system menu" "CV50Upgrade For Image v2.22" \
+    "$(w sys-command 16 && ui window "$A" text 1028)"
+expect_ok "the about box closes" ui window "$A" click 1 wait-closed
 quit
 
 msc=$(world msc)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "apps/common/win32/dialog_frame.h"
 #include "apps/common/win32/file_choosers.h"
 #include "apps/common/win32/ui_queue.h"
 #include "apps/engineering/core/control_ids.h"
@@ -29,42 +30,13 @@ struct Dialog {
     HINSTANCE instance = nullptr;
 };
 
-INT_PTR CALLBACK aboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-        case WM_INITDIALOG:
-            SetDlgItemTextW(about, IDC_ABOUT_PRODUCT,
-                            wide(std::string(text::kProduct) + text::kVersionSuffix).c_str());
-            return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(about, 0);
-            return TRUE;
-        default:
-            return FALSE;
-    }
-}
-
-void addAboutItem(HWND dialog) {
-    HMENU menu = GetSystemMenu(dialog, FALSE);
-    if (menu == nullptr) return;
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, IDM_ENGINEERING_ABOUT, wide(text::kAboutItem).c_str());
-}
-
 // Exit: only the first request proceeds; the window keeps answering while the controller
 // ends, and a user who keeps asking gets the process ended.
 void exitDialog(HWND dialog, Dialog& d) {
     if (!d.tool->requestExit()) return;
-    while (!d.tool->stopped()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!IsDialogMessageW(dialog, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        if (d.tool->exitRequests() > kExitRequestsBeforeKill) ExitProcess(0);
-    }
+    apps::win32::answerUntilStopped(
+        dialog, [&] { return d.tool->stopped(); },
+        [&] { return d.tool->exitRequests() > kExitRequestsBeforeKill; });
     d.tool.reset();
     EndDialog(dialog, 0);
 }
@@ -130,7 +102,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         case WM_INITDIALOG: {
             d = reinterpret_cast<Dialog*>(lParam);
             SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
-            addAboutItem(dialog);
+            apps::win32::addSystemMenuItem(dialog, IDM_ENGINEERING_ABOUT, wide(text::kAboutItem));
             SetWindowTextW(dialog,
                            wide(std::string(text::kProduct) + text::kVersionSuffix).c_str());
             SendDlgItemMessageW(dialog, IDC_LOG, EM_SETLIMITTEXT, 0, 0);
@@ -144,8 +116,9 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_ENGINEERING_ABOUT) {
-                DialogBoxParamW(d->instance, MAKEINTRESOURCEW(IDD_ENGINEERING_ABOUT), dialog,
-                                aboutProc, 0);
+                apps::win32::showAboutBox(d->instance, dialog, IDD_ENGINEERING_ABOUT,
+                                          IDC_ABOUT_PRODUCT,
+                                          std::string(text::kProduct) + text::kVersionSuffix);
                 return TRUE;
             }
             return FALSE;

@@ -150,11 +150,12 @@ TEST_F(Commands, ADiskIsSwitchedAfterItsPauseAndUpgradedKeepingItsLoaderAfterwar
     ASSERT_GE(steps.size(), 5u);
     steps.resize(5);
     EXPECT_EQ(steps, (std::vector<std::u16string>{switching, ids(89), ids(90), ids(91), ids(92)}));
-    // The disk was told to switch 2000 ms after the switch was announced.
+    // The disk was told to switch no sooner than 2000 ms after the switch was announced. No
+    // upper bound: simulated time runs on with the host's own work (37 s of it once under the
+    // thread sanitizer on a loaded machine).
     const std::uint64_t announced = view.firstTick(IDC_STEP_LINE, switching);
     ASSERT_GT(left, 0u);
     EXPECT_GE(left - announced, kSwitchPauseMs);
-    EXPECT_LT(left - announced, kSwitchPauseMs + 1500);
     EXPECT_EQ(view.textsOf(IDC_STATUS_LINE).front(), ids(44));
 
     // After the Upgrade's reset it answers as its loader, with the image on its disk.

@@ -92,7 +92,8 @@ run "$(world maskrom '{"player": {"mode": "maskrom", "enumerateDelay": 0.5}}')"
 expect_ok "the MaskRom player" w timeout 30 wait-text 1011 "CV50 MaskRom"
 expect_eq "no versions from the mask ROM" "$(printf 'N/A\nN/A')" "$(w text 1014 text 1015)"
 expect_ok "Upgrade refused" w wait-state 1002 enabled click 1002 msgbox "cannot be upgraded" answer ok
-expect_ok "Repair asked and started" w click 1006 msgbox "A repair erases everything" answer yes
+expect_ok "Repair asked and started" w click 1006 msgbox "A repair erases everything" answer yes ||
+    gui_stop
 expect_ok "the repair runs" w timeout 10 wait-text 1010 "Repairing."
 expect_eq "repaired" "The repair has finished. The player is ready to use." \
     "$(w timeout 240 msgbox "The repair has finished" answer ok)"
@@ -112,7 +113,7 @@ expect_ok "the disk and its versions" w timeout 30 wait-text 1011 "CV50 SDK" wai
     wait-text 1015 1.23
 expect_eq "the player's and the image's versions" "$(printf '1.1.20\n1.2.34')" "$(w text 1014 text 1012)"
 shoot cv50devicemanager-en.png
-expect_ok "Upgrade asked and started" w click 1002 msgbox "Upgrade the player" answer yes
+expect_ok "Upgrade asked and started" w click 1002 msgbox "Upgrade the player" answer yes || gui_stop
 expect_eq "upgraded" "The upgrade has finished. The player starts with the new firmware." \
     "$(w timeout 240 msgbox "The upgrade has finished" answer ok)"
 expect_ok "held again as its loader" w timeout 30 wait-text 1011 "Corv USB"
@@ -139,7 +140,7 @@ nodriver=$(world nodriver '{"player": {"mode": "msc", "enumerateDelay": 0.5}}' \
     '"corvUsbDriver": {"installed": false}')
 run "$nodriver"
 expect_ok "the disk" w timeout 30 wait-text 1011 "CV50 SDK" wait-text 1014 1.2.34
-expect_ok "Upgrade asked and started" w click 1002 msgbox "Upgrade the player" answer yes
+expect_ok "Upgrade asked and started" w click 1002 msgbox "Upgrade the player" answer yes || gui_stop
 expect_eq "upgraded through the driver installation" \
     "The upgrade has finished. The player starts with the new firmware." \
     "$(w timeout 240 msgbox "The upgrade has finished" answer ok)"

@@ -39,8 +39,11 @@ private:
 };
 
 inline BOOL releaseBitmap(HBITMAP b) { return DeleteObject(b); }
+// Through a function of this program's calling convention: the system's own is another one in
+// a 32-bit build.
+inline BOOL releaseIcon(HICON i) { return DestroyIcon(i); }
 using Bitmap = Owned<HBITMAP, releaseBitmap>;
-using Icon = Owned<HICON, DestroyIcon>;
+using Icon = Owned<HICON, releaseIcon>;
 
 // A bitmap file ("Title.BMP", relative to the working folder), or none.
 Bitmap loadBitmapFile(const wchar_t* name);

@@ -158,7 +158,8 @@ public:
         return h;
     }
     bool deviceIoControl(os::Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                         void* out, std::size_t outSize, std::uint32_t* returned) override {
+                         void* out, std::size_t outSize, std::uint32_t* returned,
+                         std::uint32_t timeoutMs) override {
         if (code == os::scsi::kIoctlScsiPassThrough) {
             const auto request =
                 os::scsi::parseRequest(std::span(static_cast<const std::uint8_t*>(in), inSize));
@@ -167,7 +168,8 @@ public:
             if (vendor && volumes_.count(h))
                 vendorCommands.push_back({volumes_[h], vendor->command});
         }
-        return ForwardingOs::deviceIoControl(h, code, in, inSize, out, outSize, returned);
+        return ForwardingOs::deviceIoControl(h, code, in, inSize, out, outSize, returned,
+                                             timeoutMs);
     }
 
 private:

@@ -115,17 +115,33 @@ TEST_F(BootHeadTest, PieceSizesFromNothingTo65536AreCutLargerOnesFail) {
 }
 
 TEST_F(BootHeadTest, LoaderShorterThanOffsetPlusSizeFailsAndKeepsThePiecesBefore) {
-    std::vector<std::uint8_t> loader = sampleLoader();
-    BootHead full = bootHeadFromBytes(loader);
-    const PieceExtent last = full.extent(Piece::Prog2nd);
-    loader.resize(last.offset + last.size - 1);
-    writeFile(path("CVBOOT.BIN"), loader);
-    PiecePaths paths;
-    BootHead head;
-    EXPECT_FALSE(unpackBoot(path("CVBOOT.BIN"), paths, head));
+    const std::vector<std::uint8_t> sample = sampleLoader();
+    const PieceExtent last = bootHeadFromBytes(sample).extent(Piece::Prog2nd);
+    struct Case {
+        const char* what;
+        std::uint32_t offset, size;
+        std::size_t length;
+    };
+    // The exact read alone lets an empty piece past the end through.
+    for (const Case c :
+         {Case{"one byte short", last.offset, last.size, last.offset + last.size - 1},
+          Case{"empty, past the end", 0xFFFF, 0, sample.size()},
+          Case{"empty, 2 GiB on", 0x80000000, 0, sample.size()}}) {
+        std::vector<std::uint8_t> loader = sample;
+        loader.resize(c.length);
+        for (int i = 0; i < 4; ++i) {
+            loader[0x5C + i] = static_cast<std::uint8_t>(c.offset >> (8 * i));
+            loader[0x60 + i] = static_cast<std::uint8_t>(c.size >> (8 * i));
+        }
+        writeFile(path("CVBOOT.BIN"), loader);
+        std::filesystem::remove(path("data.bin"));
+        PiecePaths paths;
+        BootHead head;
+        EXPECT_FALSE(unpackBoot(path("CVBOOT.BIN"), paths, head)) << c.what;
+        EXPECT_EQ(readFile(path("data.bin")), fwpkg::samplePiece(Piece::Data)) << c.what;
+        EXPECT_EQ(readFile(path("prog.bin")), fwpkg::samplePiece(Piece::Prog)) << c.what;
+    }
     EXPECT_TRUE(logged("Error:Unpack the boot file failed"));
-    EXPECT_EQ(readFile(path("data.bin")), fwpkg::samplePiece(Piece::Data));
-    EXPECT_EQ(readFile(path("prog.bin")), fwpkg::samplePiece(Piece::Prog));
 }
 
 class ExtractLoaderTest : public FlashFixture {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/os/usb_requests.h"
+#include "engine/os/win32/win32_device_io.h"
 #include "engine/os/win32/win32_drivers.h"
 #include "engine/os/win32/win32_os.h"
 #include "engine/os/win32/win32_profile.h"
@@ -325,35 +326,22 @@ public:
     }
 
     Handle openReadWrite(const std::string& path) override {
-        HANDLE h =
-            CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return 0;
-        return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
+        return win32::openForBoundedIo(path);
     }
 
-    long long writeHandle(Handle h, const void* data, std::size_t size) override {
-        DWORD done = 0;
-        if (size > MAXDWORD || !WriteFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
-            return -1;
-        return done;
+    long long writeHandle(Handle h, const void* data, std::size_t size,
+                          std::uint32_t timeoutMs) override {
+        return win32::boundedWrite(h, data, size, timeoutMs);
     }
 
-    long long readHandle(Handle h, void* data, std::size_t size) override {
-        DWORD done = 0;
-        if (size > MAXDWORD || !ReadFile(toWin(h), data, static_cast<DWORD>(size), &done, nullptr))
-            return -1;
-        return done;
+    long long readHandle(Handle h, void* data, std::size_t size, std::uint32_t timeoutMs) override {
+        return win32::boundedRead(h, data, size, timeoutMs);
     }
 
     bool deviceIoControl(Handle h, std::uint32_t code, const void* in, std::size_t inSize,
-                         void* out, std::size_t outSize, std::uint32_t* returned) override {
-        DWORD got = 0;
-        const BOOL ok =
-            DeviceIoControl(toWin(h), code, const_cast<void*>(in), static_cast<DWORD>(inSize), out,
-                            static_cast<DWORD>(outSize), &got, nullptr);
-        if (returned) *returned = got;
-        return ok != FALSE;
+                         void* out, std::size_t outSize, std::uint32_t* returned,
+                         std::uint32_t timeoutMs) override {
+        return win32::boundedIoControl(h, code, in, inSize, out, outSize, returned, timeoutMs);
     }
 
     bool requestEject(DevInst node) override {
