@@ -155,6 +155,12 @@ protected:
         return all;
     }
     bool boxShown(const std::string& text) { return boxCount(text) > 0; }
+    std::string shownBoxes() {
+        std::lock_guard lock(boxesMutex);
+        std::string all = "message boxes shown:\n";
+        for (const std::string& box : boxes) all += "  " + box + "\n";
+        return all;
+    }
     std::size_t boxCount(const std::string& text) {
         std::lock_guard lock(boxesMutex);
         return static_cast<std::size_t>(std::count(boxes.begin(), boxes.end(), text));
@@ -285,7 +291,7 @@ TEST_F(EngineeringToolTest, AMaskRomPlayerAndThenTheSameLoaderBecomeADiskWithThe
     const std::string demo = demoFolder();
     tool->onChecked(IDC_DEMO, true);
     tool->chooseDemoFolder(demo);
-    ASSERT_TRUE(upgradeAgain());
+    ASSERT_TRUE(upgradeAgain()) << shownBoxes();
     ASSERT_TRUE(pumpUntil([&] {
         return view.count(text::kUpgradeOk) == 2 && tool->stage() == Stage::Idle;
     })) << logText();
@@ -422,8 +428,8 @@ TEST_F(EngineeringToolTest, CancelToTheEnginesQuestionEndsThePassAsTheUsersChoic
         return m.buttons == os::MessageButtons::OkCancel ? os::MessageAnswer::Cancel
                                                          : os::MessageAnswer::Ok;
     };
-    ASSERT_TRUE(upgradeAgain());
-    ASSERT_TRUE(ended(text::kUpgradeEnded)) << logText();
+    ASSERT_TRUE(upgradeAgain()) << shownBoxes();
+    ASSERT_TRUE(ended(text::kUpgradeEnded)) << logText() << shownBoxes();
     EXPECT_TRUE(view.logHas(text::kUserCancelled));
     EXPECT_TRUE(view.logHasPrefix("ERROR:ID_BLOCK写入失败,错误代码("));
 }
