@@ -109,8 +109,9 @@ public:
             const bool running = station_.batchRunning();
             if (!running && ranBatch) {
                 // A player swapped in while its slot was still in the batch keeps the old
-                // one's record until the monitor's next pass looks at the idle slot.
-                waitPasses(1);
+                // one's record until the monitor looks at the idle slot. Two passes: the
+                // first to end may have begun while the batch still ran.
+                waitPasses(2);
                 ranBatch = false;
             }
             if (!running) {
