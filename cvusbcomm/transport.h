@@ -9,10 +9,6 @@
 
 namespace cv50::cvusb {
 
-// Sends `command` (its tag and data length are filled in here), then `out` or receives `in`
-// as the opcode's direction says, then reads the status. Returns the device's result, or
-// CVU_ERR_TRANSPORT / CVU_ERR_PROTOCOL when the exchange itself fails, CVU_ERR_TIMEOUT when a
-// transfer ran out of transferBoundMs. Never waits for bytes after a failed transfer.
 // How long one transfer of `command` may take before the device counts as not answering. A
 // device does a command's work before it sends the status, so the bound is what the slowest
 // healthy device needs for that work, with room to spare:
@@ -25,6 +21,10 @@ namespace cv50::cvusb {
 // - erasing the system disk, thousands of blocks: 120 s.
 std::uint32_t transferBoundMs(const Command& command);
 
+// Sends `command` (its tag and data length are filled in here), then `out` or receives `in`
+// as the opcode's direction says, then reads the status. Returns the device's result, or
+// CVU_ERR_TRANSPORT / CVU_ERR_PROTOCOL when the exchange itself fails, CVU_ERR_TIMEOUT when a
+// transfer ran out of transferBoundMs. Never waits for bytes after a failed transfer.
 [[nodiscard]] int transact(const char* devicePath, Command command,
                            std::span<const std::uint8_t> out, std::span<std::uint8_t> in);
 

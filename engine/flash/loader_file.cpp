@@ -2,8 +2,10 @@
 #include "engine/flash/loader_file.h"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "base/host.h"
 #include "engine/device/log.h"
 #include "engine/os/os.h"
 
@@ -19,20 +21,12 @@ constexpr std::size_t kLoaderPathBuffer = 260;
 
 using os::LoadedLibrary;
 
-// The length of an open file, or -1.
-long long fileLength(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
-    return std::ftell(f);
-}
-
 // The ordered cut of one piece: open the piece file, seek, read exactly, write. A piece must
 // lie inside the file: the exact read alone would let an empty one lie past its end.
-bool cutPiece(std::FILE* loader, long long loaderLength, const PieceExtent& extent,
-              const std::string& piecePath) {
+bool cutPiece(std::FILE* loader, std::optional<std::uint64_t> loaderLength,
+              const PieceExtent& extent, const std::string& piecePath) {
     if (extent.size > kMaxPieceSize) return false;
-    if (loaderLength < 0 ||
-        std::uint64_t{extent.offset} + extent.size > static_cast<std::uint64_t>(loaderLength))
-        return false;
+    if (!loaderLength || std::uint64_t{extent.offset} + extent.size > *loaderLength) return false;
     os::UniqueFile out(os::current().openFile(piecePath, "wb"));
     if (!out) return false;
     std::vector<std::uint8_t> buffer(kMaxPieceSize);
@@ -127,7 +121,8 @@ bool unpackBoot(const std::string& loaderPath, PiecePaths& paths, BootHead& head
 
     os::UniqueFile loader(ok ? os::current().openFile(loaderPath, "rb") : nullptr);
     ok = ok && loader != nullptr;
-    const long long length = ok ? fileLength(loader.get()) : -1;
+    const std::optional<std::uint64_t> length =
+        ok ? base::fileLength(loader.get()) : std::nullopt;
     for (Piece piece : {Piece::Data, Piece::Prog, Piece::Prog2nd, Piece::FlashBoot}) {
         if (!ok) break;
         ok = cutPiece(loader.get(), length, head.extent(piece), paths.of(piece));

@@ -4,11 +4,10 @@
 #include <windows.h>
 
 #include "engine/os/error_codes.h"
+#include "engine/os/win32/win32_handle.h"
 
 namespace cv50::os::win32 {
 namespace {
-
-HANDLE toWin(Handle h) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(h)); }
 
 // One overlapped request with its own event; `start` issues it.
 template <typename Start>
@@ -48,7 +47,7 @@ Handle openForBoundedIo(const std::string& path) {
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 0;
-    return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
+    return fromWin(h);
 }
 
 long long boundedWrite(Handle h, const void* data, std::size_t size, std::uint32_t timeoutMs) {

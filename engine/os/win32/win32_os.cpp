@@ -16,6 +16,7 @@
 #include "engine/os/usb_requests.h"
 #include "engine/os/win32/win32_device_io.h"
 #include "engine/os/win32/win32_drivers.h"
+#include "engine/os/win32/win32_handle.h"
 #include "engine/os/win32/win32_os.h"
 #include "engine/os/win32/win32_profile.h"
 #include "engine/os/win32/win32_user.h"
@@ -25,12 +26,12 @@ namespace cv50::os {
 namespace {
 
 namespace rq = usbreq;
+using win32::fromWin;
+using win32::toWin;
 
 // GUID_DEVINTERFACE_USB_HOST_CONTROLLER
 const GUID kHostControllerClass = {
     0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
-
-HANDLE toWin(Handle h) { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(h)); }
 
 std::string ansiFromUtf16(const std::u16string& text) {
     if (text.empty()) return {};
@@ -95,7 +96,7 @@ public:
         HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) return 0;
-        return static_cast<Handle>(reinterpret_cast<std::uintptr_t>(h));
+        return fromWin(h);
     }
 
     void closeHandle(Handle h) override { CloseHandle(toWin(h)); }
